@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "platform/native.h"
+
+namespace kavrel::assembly {
+
+// One assembly job. `Target` "S19" runs the program directory's assembler on
+// the source where it lies (through the launcher when `batchMode`); "BOO"
+// stages the source as Test.asc in its folder, runs the assembler directly on
+// "<Folder>Test;b", and copies Test.BOO, Test.LST, Test.S19 back under the
+// source's base name. Any other target does nothing. Throws Failure at the
+// first step that fails; what earlier steps wrote stays.
+void Assemble(const std::string& SourcePath, const std::string& Target,
+              const std::string& programDir, bool batchMode,
+              char separator = platform::kSeparator);
+
+} // namespace kavrel::assembly

@@ -1,0 +1,1 @@
+#include "assembly/split_path.h"

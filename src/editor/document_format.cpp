@@ -1,0 +1,1 @@
+#include "editor/document_format.h"

@@ -1,0 +1,1 @@
+#include "editor/save_filter.h"

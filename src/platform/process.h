@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Process starts. On POSIX the argument text is passed as one argv entry and no
+// shell ever parses it; on Windows the command lines are built as the launcher
+// requires (see assembly/launcher.h).
+namespace kavrel::platform {
+
+// Starts `exePath` with the single argument `argument` (POSIX) or the command
+// line `exePath + " " + argument` (Windows), with `workDir` as its current
+// directory, inheriting environment and standard streams. Waits for it to end
+// when `wait` is true. Throws Failure when it cannot be started.
+void startProgram(const std::string& exePath, const std::string& argument,
+                  const std::string& workDir, bool wait);
+
+// Starts the batch launcher of `dir` on the argument text and returns at once,
+// leaving no zombie behind. POSIX: /bin/sh <dir>/LANCEUR.sh <dir> <argument>.
+// Windows: <dir>\LANCEUR.BAT "<dir>" <argument>, through the command
+// interpreter, window shown normal, with `argument` escaped for it.
+// Throws Failure when it cannot be started.
+void startLauncher(const std::string& dir, const std::string& argument);
+
+} // namespace kavrel::platform
