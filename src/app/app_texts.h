@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// The main window's own texts, exactly as the user sees them.
+namespace kavrel::app::texts {
+
+inline const QString kTitle =
+    QStringLiteral("Kavrel : Panneau de commande pour assembleur MOTOROLA ASMHC11");
+
+inline const QString kNoProgramTitle = QStringLiteral("Message :");
+inline const QString kNoProgramText =
+    QStringLiteral("Aucun programme n'est ouvert.\r\nOpération annulée...");
+
+// Pos_XY at start-up: "Ligne :" and four blanks, "Colonne :" and one blank.
+inline const QString kPosStart = QStringLiteral("Ligne :    Colonne : ");
+
+inline const QString kNum = QStringLiteral("Num");
+inline const QString kMaj = QStringLiteral("Maj");
+
+inline const QString kErrorTitle = QStringLiteral("Erreur :");
+
+inline const QString kHelpKavrel = QStringLiteral("Kavrel.hlp");
+inline const QString kHelpAsmhc11 = QStringLiteral("asmhc11.hlp");
+
+} // namespace kavrel::app::texts

@@ -1,0 +1,236 @@
+#include "app/principal.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <vector>
+
+#include "app/app_texts.h"
+#include "app/menu_table.h"
+#include "app/status_bar.h"
+#include "assembly/assemble_commands.h"
+#include "clipboard/clipboard_commands.h"
+#include "editor/documents.h"
+#include "editor/editeur.h"
+#include "platform/desktop.h"
+#include "platform/failure.h"
+
+namespace kavrel {
+
+namespace {
+// The client area of the window's definition: 7020 x 5070 twips.
+constexpr QSize kClientSize(468, 338);
+} // namespace
+
+Principal::Principal(QString programDir, std::unique_ptr<app::MessageBoxes> messages,
+                     std::unique_ptr<editor::CommonDialog> commonDialog, QWidget* parent)
+    : QMainWindow(parent), programDir_(std::move(programDir)), messages_(std::move(messages)),
+      commonDialog_(std::move(commonDialog)) {
+    setObjectName(QStringLiteral("Principal"));
+    setWindowTitle(app::texts::kTitle);
+
+    mdiArea_ = new QMdiArea(this);
+    mdiArea_->setObjectName(QStringLiteral("Workspace"));
+    // Qt paints an MDI workspace in the palette's workspace shade; Windows
+    // names its own colour for it.
+    if (const auto colour = platform::workspaceColour())
+        mdiArea_->setBackground(*colour);
+    setCentralWidget(mdiArea_);
+
+    status_ = new app::StatusPanels(statusBar());
+    buildMenus();
+
+    // The creation step sets the launch mode to normal, in this order.
+    findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(false);
+    findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(true);
+
+    resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
+}
+
+Principal::~Principal() = default;
+
+void Principal::buildMenus() {
+    std::vector<QMenu*> parents; // parents[level - 1] is the open submenu of that level
+    for (const app::MenuEntry& entry : app::menuTable()) {
+        const QString name = QString::fromLatin1(entry.name);
+        const QString caption = QString::fromUtf8(entry.caption);
+        parents.resize(static_cast<std::size_t>(entry.level - 1));
+        QMenu* menu = nullptr;
+        QAction* action = nullptr;
+        if (entry.kind == app::MenuKind::Submenu || entry.kind == app::MenuKind::WindowList) {
+            menu = parents.empty() ? menuBar()->addMenu(caption) : parents.back()->addMenu(caption);
+            menu->setObjectName(name);
+            action = menu->menuAction();
+            parents.push_back(menu);
+        } else {
+            action = parents.back()->addAction(caption);
+            action->setCheckable(entry.kind == app::MenuKind::CheckCommand);
+            const Command command = entry.command;
+            connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+        }
+        action->setObjectName(name);
+        action->setIconVisibleInMenu(false);
+        if (entry.kind == app::MenuKind::WindowList) {
+            windowMenu_ = menu;
+            connect(menu, &QMenu::aboutToShow, this, &Principal::fillWindowMenu);
+        }
+    }
+}
+
+// The window list is rebuilt each time it opens: one entry per editor, in
+// opening order, under its caption, the active one checked.
+void Principal::fillWindowMenu() {
+    windowMenu_->clear();
+    Editeur* active = activeEditor();
+    for (Editeur* editor : editors()) {
+        QString text = editor->caption();
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* entry = windowMenu_->addAction(text);
+        entry->setCheckable(true);
+        entry->setChecked(editor == active);
+        connect(entry, &QAction::triggered, editor, [this, editor] { activateEditor(editor); });
+    }
+}
+
+QList<Editeur*> Principal::editors() const {
+    QList<Editeur*> list;
+    for (QMdiSubWindow* window : mdiArea_->subWindowList(QMdiArea::CreationOrder))
+        if (auto* editor = qobject_cast<Editeur*>(window))
+            list.append(editor);
+    return list;
+}
+
+Editeur* Principal::activeEditor() const {
+    // The current window stays known while the application is inactive.
+    return qobject_cast<Editeur*>(mdiArea_->currentSubWindow());
+}
+
+int Principal::openWindowCount() const { return 1 + static_cast<int>(editors().size()); }
+
+Editeur* Principal::createEditor(const QString& caption) {
+    auto* editor = new Editeur(*this, caption);
+    mdiArea_->addSubWindow(editor);
+    editor->show();
+    editor->placeAsDefined();
+    activateEditor(editor);
+    return editor;
+}
+
+void Principal::activateEditor(Editeur* editor) {
+    if (editor->isMinimized())
+        editor->showNormal();
+    mdiArea_->setActiveSubWindow(editor);
+    editor->texte()->setFocus();
+}
+
+bool Principal::noProgramOpen() {
+    if (openWindowCount() != 1)
+        return false;
+    messages_->show(this, app::texts::kNoProgramTitle, app::texts::kNoProgramText,
+                    app::BoxIcon::Warning, app::BoxButtons::Ok);
+    return true;
+}
+
+void Principal::showFailure(const Failure& failure) {
+    QString text = QString::fromUtf8(failure.operation());
+    if (!failure.path().empty())
+        text += QStringLiteral("\r\n") + QString::fromUtf8(failure.path());
+    text += QStringLiteral("\r\n") + QString::fromUtf8(failure.reason());
+    messages_->show(this, app::texts::kErrorTitle, text, app::BoxIcon::Warning,
+                    app::BoxButtons::Ok);
+}
+
+void Principal::runCommand(Command command) {
+    try {
+        (this->*command)();
+    } catch (const Failure& failure) {
+        showFailure(failure);
+    } catch (const std::exception& error) {
+        showFailure(Failure("Opération interrompue", {}, error.what()));
+    }
+}
+
+void Principal::setPosXY(const QString& text) { status_->panel(QStringLiteral("Pos_XY"))->setText(text); }
+
+QString Principal::posXY() const { return status_->panel(QStringLiteral("Pos_XY"))->text(); }
+
+bool Principal::batchMode() const {
+    return findChild<QAction*>(QStringLiteral("Batch_mode"))->isChecked();
+}
+
+void Principal::closeEvent(QCloseEvent* event) {
+    // Every editor passes through its close prompt, in opening order. Only an
+    // editor whose save failed stays open, and then the program stays too.
+    for (Editeur* editor : editors()) {
+        if (!editor->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
+
+void Principal::SaveAllForms() { assembly::SaveAllForms(*this); }
+
+void Principal::New() { editor::New(*this); }
+void Principal::Open() { editor::Open(*this); }
+void Principal::Open_General() { editor::Open_General(*this); }
+
+void Principal::Record() {
+    if (noProgramOpen())
+        return;
+    editor::SaveForm(*this, *activeEditor(), false);
+}
+
+void Principal::Record_as() {
+    if (noProgramOpen())
+        return;
+    editor::SaveForm(*this, *activeEditor(), true);
+}
+
+void Principal::Quit() { close(); }
+
+void Principal::Copy() { clipboard::Copy(*this); }
+void Principal::Cut() { clipboard::Cut(*this); }
+void Principal::Paste() { clipboard::Paste(*this); }
+
+void Principal::Batch_mode() {
+    findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(true);
+    findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(false);
+}
+
+void Principal::Normal_mode() {
+    findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(false);
+    findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(true);
+}
+
+void Principal::AssembleToS19() { assembly::assembleActive(*this, QStringLiteral("S19")); }
+void Principal::AssembleToBOO() { assembly::assembleActive(*this, QStringLiteral("BOO")); }
+
+void Principal::Help_Kavrel() {
+    editor::LoadFile(*this, programDir_ + QDir::separator() + app::texts::kHelpKavrel);
+}
+
+void Principal::Help_asmhc11() {
+    editor::LoadFile(*this, programDir_ + QDir::separator() + app::texts::kHelpAsmhc11);
+}
+
+std::unique_ptr<Principal> Main(const QString& programDir) {
+    return Main(programDir, std::make_unique<app::QtMessageBoxes>(),
+                std::make_unique<editor::QtCommonDialog>());
+}
+
+std::unique_ptr<Principal> Main(const QString& programDir,
+                                std::unique_ptr<app::MessageBoxes> messages,
+                                std::unique_ptr<editor::CommonDialog> commonDialog) {
+    auto principal = std::make_unique<Principal>(QDir::toNativeSeparators(programDir),
+                                                 std::move(messages), std::move(commonDialog));
+    principal->show();
+    principal->setPosXY(app::texts::kPosStart);
+    return principal;
+}
+
+} // namespace kavrel

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace kavrel {
+class Principal;
+class Editeur;
+}
+
+// Opening, creating and saving documents, and the close-time prompt.
+namespace kavrel::editor {
+
+// Opens a file into a new editor captioned `FilePath`.
+void LoadFile(Principal& principal, const QString& FilePath);
+
+void New(Principal& principal);
+void Open(Principal& principal);
+void Open_General(Principal& principal);
+
+// Writes the editor's text to its caption's file, asking for another name
+// first when `AskName`. Returns false when the user cancelled the dialog.
+// Throws Failure when the file cannot be written; the editor then stays
+// modified and keeps its old caption.
+bool SaveForm(Principal& principal, Editeur& Editor, bool AskName);
+
+// The close query of an editor: offers to save a modified text. Returns
+// false when the window must stay open (its save failed).
+bool Form_QueryUnload(Principal& principal, Editeur& editor);
+
+} // namespace kavrel::editor

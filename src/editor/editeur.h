@@ -1,0 +1,69 @@
+#pragma once
+
+#include <Qsci/qsciscintilla.h>
+#include <QMdiSubWindow>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kavrel {
+
+class Principal;
+
+// The text box of an editor. Holds the document's whole text as UTF-8 and
+// keeps every character as it was typed or loaded: CR, LF and CR LF stay
+// distinct, NUL included.
+class Texte : public QsciScintilla {
+    Q_OBJECT
+public:
+    explicit Texte(QWidget* parent = nullptr);
+
+    // The whole text, read in place (valid until the next change).
+    std::string_view buffer() const;
+    // Replaces the whole text; the caret goes to the start and undo history is
+    // cleared, so an undo cannot remove the loaded text.
+    void setWholeText(std::string_view utf8);
+
+    // Byte offsets of the selection (start <= end), as the buffer counts them.
+    std::size_t selectionStart() const;
+    std::size_t selectionEnd() const;
+    std::string selectedBytes() const;
+    // Replaces the selection with `utf8` and leaves the caret after it. Nothing
+    // is changed, and no change is signalled, when the text would stay the same.
+    void replaceSelection(std::string_view utf8);
+};
+
+// One editor window per open document. Its caption (window title) is the full
+// path of the document and the only record of it.
+class Editeur : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    Editeur(Principal& principal, const QString& caption);
+
+    QString caption() const { return windowTitle(); }
+    void setCaption(const QString& caption) { setWindowTitle(caption); }
+
+    Texte* texte() const { return texte_; }
+
+    // Takes the place and client size of the window's definition; called once
+    // the window is shown and its frame is known.
+    void placeAsDefined();
+
+    // True when the text has changed since the window was created, loaded or
+    // last saved.
+    bool Text_Changed = false;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Principal& principal_;
+    Texte* texte_;
+};
+
+// Writes the caret line and column of the active editor into Pos_XY.
+void ShowCursorPos(Principal& principal);
+
+} // namespace kavrel

@@ -1,0 +1,65 @@
+#include "fakes/ui_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace kavrel::test {
+
+void UiTest::SetUp() {
+    ASSERT_TRUE(programDir.isValid());
+    ASSERT_TRUE(docs.isValid());
+    auto messageBoxes = std::make_unique<ScriptedMessageBoxes>();
+    auto commonDialog = std::make_unique<ScriptedCommonDialog>();
+    boxes = messageBoxes.get();
+    dialogs = commonDialog.get();
+    principal = Main(programDir.path(), std::move(messageBoxes), std::move(commonDialog));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
+}
+
+void UiTest::TearDown() {
+    // Leave without prompts: whatever a test left modified is dropped.
+    if (principal) {
+        for (Editeur* editor : principal->editors())
+            editor->Text_Changed = false;
+        principal->close();
+        principal.reset();
+    }
+}
+
+QAction* UiTest::action(const char* name) const {
+    return principal->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+void UiTest::trigger(const char* name) {
+    QAction* item = action(name);
+    ASSERT_NE(item, nullptr) << name;
+    item->trigger();
+}
+
+QString UiTest::docPath(const QString& name) const {
+    return QDir::toNativeSeparators(docs.filePath(name));
+}
+
+std::string UiTest::text(const Editeur* editor) const {
+    return std::string(editor->texte()->buffer());
+}
+
+void UiTest::type(const QString& keys) {
+    QTest::keyClicks(active()->texte(), keys);
+}
+
+std::string readBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll().toStdString();
+}
+
+void writeBytes(const QString& path, const std::string& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+} // namespace kavrel::test
