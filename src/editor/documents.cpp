@@ -1,13 +1,44 @@
 #include "editor/documents.h"
 
+#include <QApplication>
 #include <QDir>
+#include <exception>
+#include <string>
 
 #include "app/principal.h"
+#include "editor/common_dialog.h"
+#include "editor/document_format.h"
 #include "editor/editeur.h"
 #include "editor/editor_texts.h"
+#include "editor/save_filter.h"
+#include "platform/failure.h"
+#include "platform/files.h"
 #include "platform/native.h"
 
 namespace kavrel::editor {
+
+namespace {
+
+std::string utf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+// The hourglass for the length of a scope, whichever way the scope is left.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+void openWith(Principal& principal, const QString& title, const char* filterList) {
+    const QString path = FileDialog(principal, title, QString::fromUtf8(filterList), kModeOpen);
+    if (!path.isEmpty())
+        LoadFile(principal, path);
+}
+
+} // namespace
 
 void New(Principal& principal) {
     // The number is the open-window count, not a serial number.
@@ -16,12 +47,82 @@ void New(Principal& principal) {
         QDir::toNativeSeparators(QString::fromStdString(platform::newProgramPath(n))));
 }
 
-void LoadFile(Principal&, const QString&) {}
-void Open(Principal&) {}
-void Open_General(Principal&) {}
-bool SaveForm(Principal&, Editeur&, bool) { return false; }
+void LoadFile(Principal& principal, const QString& FilePath) {
+    // The window shows the path before the file is even measured.
+    const QString caption = QDir::toNativeSeparators(FilePath);
+    Editeur* editor = principal.createEditor(caption);
+    const std::string path = utf8(caption);
+    try {
+        if (platform::fileSize(path) > kMaxLoadBytes) {
+            principal.messages().show(&principal, texts::kTooLargeTitle, texts::kTooLargeText,
+                                      app::BoxIcon::Warning, app::BoxButtons::Ok);
+            editor->close();
+            return;
+        }
+        const WaitCursor hourglass;
+        editor->texte()->setWholeText(decodeDocument(platform::readFile(path)));
+        editor->Text_Changed = false;
+    } catch (...) {
+        // A window bearing the path of a file it never loaded would overwrite
+        // that file on the next save: it goes, and the failure is reported.
+        editor->Text_Changed = false;
+        editor->close();
+        throw;
+    }
+}
 
-bool Form_QueryUnload(Principal& principal, Editeur&) {
+void Open(Principal& principal) {
+    openWith(principal, texts::kOpenProgramTitle, kFilterAsc);
+}
+
+void Open_General(Principal& principal) {
+    openWith(principal, texts::kOpenFileTitle, kFilterAll);
+}
+
+bool SaveForm(Principal& principal, Editeur& Editor, bool AskName) {
+    const QString previous = Editor.caption();
+    QString target = previous;
+    if (AskName) {
+        const QString filter = QString::fromStdString(saveFilterFor(utf8(previous)));
+        const QString title = texts::kSaveAsTitleStart + previous + texts::kSaveAsTitleEnd;
+        const QString chosen = FileDialog(principal, title, filter, kModeSave);
+        if (chosen.isEmpty())
+            return false;
+        target = QDir::toNativeSeparators(chosen);
+    }
+    Editor.setCaption(target);
+    try {
+        platform::writeFileReplacing(utf8(target), encodeDocument(Editor.texte()->buffer()));
+    } catch (...) {
+        // Nothing was written: the window keeps naming the file it came from
+        // and stays modified.
+        Editor.setCaption(previous);
+        throw;
+    }
+    Editor.Text_Changed = false;
+    return true;
+}
+
+bool Form_QueryUnload(Principal& principal, Editeur& editor) {
+    if (editor.Text_Changed) {
+        const app::BoxAnswer answer = principal.messages().show(
+            &principal, texts::kSaveTitle,
+            texts::kClosePrompt + QStringLiteral("\r\n") + editor.caption(), app::BoxIcon::Warning,
+            app::BoxButtons::YesNo);
+        if (answer == app::BoxAnswer::Yes) {
+            // A failed save keeps the window open, so its text is not lost.
+            try {
+                SaveForm(principal, editor, false);
+            } catch (const Failure& failure) {
+                principal.showFailure(failure);
+                return false;
+            } catch (const std::exception& error) {
+                principal.showFailure(
+                    Failure(utf8(texts::kSaveOperation), utf8(editor.caption()), error.what()));
+                return false;
+            }
+        }
+    }
     principal.setPosXY(texts::kPosClosed);
     return true;
 }
