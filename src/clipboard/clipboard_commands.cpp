@@ -1,22 +1,58 @@
 #include "clipboard/clipboard_commands.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <string>
+
 #include "app/principal.h"
+#include "editor/editeur.h"
 
 namespace kavrel::clipboard {
+
+namespace {
+
+// Empties the clipboard, then puts the active editor's selection on it as
+// plain text. Returns the editor for Cut.
+Texte& copySelection(Principal& principal) {
+    Texte& texte = *principal.activeEditor()->texte();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    const std::string selected = texte.selectedBytes();
+    clipboard->setText(QString::fromUtf8(selected.data(), static_cast<qsizetype>(selected.size())));
+    return texte;
+}
+
+// The clipboard's plain text, or the empty text when it holds none (a
+// picture only, say). Reading leaves the clipboard as it was.
+std::string clipboardText() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !data->hasText())
+        return {};
+    return data->text().toUtf8().toStdString();
+}
+
+} // namespace
 
 void Copy(Principal& principal) {
     if (principal.noProgramOpen())
         return;
+    copySelection(principal);
 }
 
 void Cut(Principal& principal) {
     if (principal.noProgramOpen())
         return;
+    // An empty selection changes nothing, and so leaves the editor unmodified.
+    // "" rather than {}: the text box refuses a null pointer even for no text.
+    copySelection(principal).replaceSelection(std::string_view(""));
 }
 
 void Paste(Principal& principal) {
     if (principal.noProgramOpen())
         return;
+    // The text goes in as it is: CR LF, lone LF and lone CR stay what they are.
+    principal.activeEditor()->texte()->replaceSelection(clipboardText());
 }
 
 } // namespace kavrel::clipboard
