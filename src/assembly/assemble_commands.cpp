@@ -1,8 +1,7 @@
 #include "assembly/assemble_commands.h"
 
-#include <QApplication>
-
 #include "app/principal.h"
+#include "app/wait_cursor.h"
 #include "assembly/assemble.h"
 #include "editor/documents.h"
 #include "editor/editeur.h"
@@ -14,13 +13,6 @@ const QString kSaveTitle = QStringLiteral("Enregistrement des données...");
 const QString kSaveBeforeAssembly =
     QStringLiteral("Enregistrer le contenu de la feuille avant l'assemblage : ");
 
-// The pointer shows the wait while the assembler runs and the window is blocked.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 } // namespace
 
 void SaveAllForms(Principal& principal) {
@@ -43,10 +35,10 @@ void assembleActive(Principal& principal, const QString& target) {
     if (principal.noProgramOpen())
         return;
     principal.SaveAllForms();
-    // Read after the saves: a save may have changed nothing, but the caption is
-    // the only record of the path.
+    // Read after the saves: the caption is the only record of the path.
     const std::string source = principal.activeEditor()->caption().toStdString();
-    const WaitCursor wait;
+    // The window is blocked while the assembler runs; the pointer says so.
+    const app::WaitCursor wait;
     Assemble(source, target.toStdString(), principal.programDir().toStdString(),
              principal.batchMode());
 }
