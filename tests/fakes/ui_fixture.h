@@ -12,6 +12,11 @@
 #include "editor/editeur.h"
 #include "fakes/scripted_dialogs.h"
 
+#include <ostream>
+
+// Readable QStrings in assertion messages.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace kavrel::test {
 
 // A started main window with scripted dialogs, a temporary program directory

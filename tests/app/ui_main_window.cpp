@@ -1,0 +1,203 @@
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+
+#include "app/app_texts.h"
+#include "fakes/ui_fixture.h"
+
+using namespace kavrel;
+using namespace kavrel::test;
+
+namespace {
+
+struct Item {
+    int level;
+    const char* name;
+    const char* caption;
+};
+
+// The menu tree as the user sees it, in display order.
+const Item kTree[] = {
+    {1, "File", "Fichier"},
+    {2, "New", "Nouveau programme"},
+    {2, "Open", "Ouvrir programme..."},
+    {2, "Open_General", "Ouvrir..."},
+    {2, "Record", "Enregistrer"},
+    {2, "Record_as", "Enregistrer sous..."},
+    {2, "Quit", "Quitter"},
+    {1, "Edit", "Edition"},
+    {2, "Copy", "Copier"},
+    {2, "Cut", "Couper"},
+    {2, "Paste", "Coller"},
+    {1, "assemblage", "Assemblage"},
+    {2, "Mode_select", "Mode de lancement"},
+    {3, "Batch_mode", "Mode Batch"},
+    {3, "Normal_mode", "Mode normal"},
+    {2, "AssembleToS19", "Assembler -> S19"},
+    {2, "AssembleToBOO", "Assembler -> .BOO"},
+    {1, "Window", "Fenêtre"},
+    {1, "Help", "Aide"},
+    {2, "Help_Kavrel", "Aide Kavrel"},
+    {2, "Help_asmhc11", "Aide ASMHC11"},
+};
+
+// Walks the real menus depth first, as they are displayed.
+void collect(const QList<QAction*>& actions, int level,
+             std::vector<std::pair<int, QAction*>>& out) {
+    for (QAction* action : actions) {
+        out.emplace_back(level, action);
+        if (action->menu() && action->objectName() != QLatin1String("Window"))
+            collect(action->menu()->actions(), level + 1, out);
+    }
+}
+
+class MainWindow : public UiTest {};
+
+TEST_F(MainWindow, MenuTreeMatchesTheDefinitionExactly) {
+    std::vector<std::pair<int, QAction*>> items;
+    collect(principal->menuBar()->actions(), 1, items);
+    ASSERT_EQ(items.size(), std::size(kTree));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(kTree[i].name);
+        auto [level, action] = items[i];
+        EXPECT_EQ(level, kTree[i].level);
+        EXPECT_EQ(action->objectName(), QLatin1String(kTree[i].name));
+        EXPECT_EQ(action->text(), QString::fromUtf8(kTree[i].caption));
+        EXPECT_FALSE(action->text().contains(QLatin1Char('&')));
+        EXPECT_TRUE(action->shortcut().isEmpty());
+        EXPECT_FALSE(action->isSeparator());
+        EXPECT_TRUE(action->isEnabled());
+        EXPECT_TRUE(action->isVisible());
+        const bool checkable = action->objectName().endsWith(QLatin1String("_mode"));
+        EXPECT_EQ(action->isCheckable(), checkable);
+    }
+}
+
+TEST_F(MainWindow, StartsAsDefined) {
+    EXPECT_EQ(principal->windowTitle(),
+              QString::fromUtf8("Kavrel : Panneau de commande pour assembleur MOTOROLA ASMHC11"));
+    EXPECT_EQ(principal->openWindowCount(), 1);
+    EXPECT_EQ(principal->activeEditor(), nullptr);
+    EXPECT_FALSE(action("Batch_mode")->isChecked());
+    EXPECT_TRUE(action("Normal_mode")->isChecked());
+    EXPECT_FALSE(principal->batchMode());
+
+    // The client area below the menu bar: 468 x 338 pixels.
+    EXPECT_EQ(principal->width(), 468);
+    EXPECT_EQ(principal->height() - principal->menuBar()->height(), 338);
+
+    const QString start = principal->posXY();
+    EXPECT_EQ(start, QString::fromUtf8("Ligne :    Colonne : "));
+    EXPECT_EQ(start.size(), 21);
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+TEST_F(MainWindow, StatusBarHasItsFivePanels) {
+    QStatusBar* status = principal->statusBar();
+    EXPECT_EQ(status->objectName(), QLatin1String("Status"));
+    const QList<QLabel*> panels = status->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(panels.size(), 5);
+    const char* keys[] = {"Info", "Date", "Num", "Maj", "Pos_XY"};
+    const int widths[] = {200, 67, 33, 33, 133};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(panels[i]->objectName(), QLatin1String(keys[i]));
+        EXPECT_EQ(panels[i]->width(), widths[i]) << keys[i];
+    }
+    // Left to right as listed.
+    for (int i = 1; i < 5; ++i)
+        EXPECT_LT(panels[i - 1]->x(), panels[i]->x());
+    EXPECT_TRUE(panels[0]->text().isEmpty());
+    EXPECT_EQ(panels[1]->text(),
+              QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+    EXPECT_EQ(panels[2]->text(), QLatin1String("Num"));
+    EXPECT_EQ(panels[3]->text(), QLatin1String("Maj"));
+    // Without an X display the lock state is unknown: both shown dimmed.
+    EXPECT_FALSE(panels[2]->isEnabled());
+    EXPECT_FALSE(panels[3]->isEnabled());
+}
+
+TEST_F(MainWindow, InfoPanelStaysEmptyThroughUse) {
+    trigger("New");
+    type(QStringLiteral("abc"));
+    trigger("Copy");
+    active()->close();
+    EXPECT_TRUE(principal->statusBar()->findChild<QLabel*>(QStringLiteral("Info"))->text().isEmpty());
+}
+
+TEST_F(MainWindow, GuardedCommandsShowTheNoProgramBoxAndNothingElse) {
+    const char* guarded[] = {"Copy",      "Cut",           "Paste",        "Record",
+                             "Record_as", "AssembleToS19", "AssembleToBOO"};
+    for (const char* name : guarded) {
+        SCOPED_TRACE(name);
+        boxes->shown.clear();
+        trigger(name);
+        ASSERT_EQ(boxes->shown.size(), 1u);
+        const ShownBox& box = boxes->shown.front();
+        EXPECT_EQ(box.title, QLatin1String("Message :"));
+        EXPECT_EQ(box.text, QString::fromUtf8("Aucun programme n'est ouvert.\r\nOpération annulée..."));
+        EXPECT_EQ(box.icon, app::BoxIcon::Warning);
+        EXPECT_EQ(box.buttons, app::BoxButtons::Ok);
+        EXPECT_TRUE(dialogs->calls.empty());
+        EXPECT_EQ(principal->openWindowCount(), 1);
+        EXPECT_EQ(principal->posXY(), app::texts::kPosStart);
+    }
+}
+
+TEST_F(MainWindow, UnguardedCommandsRunWithoutTheBox) {
+    for (const char* name : {"New", "Batch_mode", "Normal_mode"}) {
+        trigger(name);
+    }
+    EXPECT_TRUE(boxes->shown.empty());
+}
+
+TEST_F(MainWindow, NewNumbersByOpenWindowCountInTheHomeFolder) {
+    const QString home = QDir::toNativeSeparators(QDir::homePath());
+    trigger("New");
+    EXPECT_EQ(active()->caption(), home + QDir::separator() + QLatin1String("Prog_1.asc"));
+    trigger("New");
+    EXPECT_EQ(active()->caption(), home + QDir::separator() + QLatin1String("Prog_2.asc"));
+    trigger("New");
+    EXPECT_EQ(active()->caption(), home + QDir::separator() + QLatin1String("Prog_3.asc"));
+    // A count, not a serial number: after a close the next one repeats a name.
+    principal->editors().front()->close();
+    trigger("New");
+    EXPECT_EQ(active()->caption(), home + QDir::separator() + QLatin1String("Prog_3.asc"));
+    EXPECT_EQ(principal->openWindowCount(), 4);
+    EXPECT_TRUE(readBytes(active()->caption()) == "<missing>"); // nothing written
+}
+
+TEST_F(MainWindow, WindowMenuListsEditorsAndActivatesTheChosenOne) {
+    QMenu* windows = principal->findChild<QMenu*>(QStringLiteral("Window"));
+    ASSERT_NE(windows, nullptr);
+    emit windows->aboutToShow();
+    EXPECT_TRUE(windows->actions().isEmpty());
+
+    trigger("New");
+    trigger("New");
+    principal->editors()[1]->setCaption(docPath(QStringLiteral("a&b.asc")));
+    emit windows->aboutToShow();
+    const QList<QAction*> entries = windows->actions();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0]->text(), principal->editors()[0]->caption());
+    // An ampersand in a path is shown, not taken for an access key.
+    EXPECT_EQ(entries[1]->text(), docPath(QStringLiteral("a&&b.asc")));
+    EXPECT_FALSE(entries[0]->isChecked());
+    EXPECT_TRUE(entries[1]->isChecked());
+
+    entries[0]->trigger();
+    EXPECT_EQ(active(), principal->editors()[0]);
+    emit windows->aboutToShow();
+    EXPECT_TRUE(windows->actions()[0]->isChecked());
+    EXPECT_FALSE(windows->actions()[1]->isChecked());
+}
+
+TEST_F(MainWindow, WorkspaceHoldsTheEditors) {
+    trigger("New");
+    EXPECT_EQ(active()->mdiArea(), principal->mdiArea());
+    EXPECT_EQ(principal->centralWidget(), principal->mdiArea());
+}
+
+} // namespace
