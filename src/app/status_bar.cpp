@@ -1,6 +1,7 @@
 #include "app/status_bar.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -32,6 +33,10 @@ constexpr int kLockPollMs = 250;
 StatusPanels::StatusPanels(QStatusBar* bar)
     : QObject(bar), midnight_(new QTimer(this)), locks_(new QTimer(this)) {
     bar->setObjectName(QStringLiteral("Status"));
+    // The panels are narrow (a date in 67 pixels): the system's small status font.
+    QFont font = bar->font();
+    font.setPointSizeF(std::min(font.pointSizeF(), 8.0));
+    bar->setFont(font);
     // Widths of the panels in pixels: 3000, 1000, 500, 500 and 2000 twips.
     info_ = addPanel(bar, QStringLiteral("Info"), 200);
     date_ = addPanel(bar, QStringLiteral("Date"), 67);
