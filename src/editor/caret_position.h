@@ -16,9 +16,14 @@ struct CaretPosition {
     bool operator==(const CaretPosition&) const = default;
 };
 
-// `offset` is a byte offset into `text` (clamped to its size). Reads the text
-// in place; fast enough to run on every key release of a 10 MB document.
+// `offset` is a byte offset into `text` (clamped to its size); an offset inside
+// a multi-byte character counts as that character's start. Reads the text in
+// place; fast enough to run on every key release of a 10 MB document.
 CaretPosition caretPosition(std::string_view text, std::size_t offset);
+
+// The labels of the Pos_XY panel, each number written after its label.
+inline constexpr const char* kLineLabel = "Ligne : ";
+inline constexpr const char* kColumnLabel = " Colonne : ";
 
 // "Ligne : <L> Colonne : <C>"
 std::string caretPanelText(CaretPosition position);
