@@ -1,11 +1,11 @@
 #include "editor/documents.h"
 
-#include <QApplication>
 #include <QDir>
 #include <exception>
 #include <string>
 
 #include "app/principal.h"
+#include "app/wait_cursor.h"
 #include "editor/common_dialog.h"
 #include "editor/document_format.h"
 #include "editor/editeur.h"
@@ -22,15 +22,6 @@ namespace {
 std::string utf8(const QString& text) {
     return text.toUtf8().toStdString();
 }
-
-// The hourglass for the length of a scope, whichever way the scope is left.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 void openWith(Principal& principal, const QString& title, const char* filterList) {
     const QString path = FileDialog(principal, title, QString::fromUtf8(filterList), kModeOpen);
@@ -59,7 +50,7 @@ void LoadFile(Principal& principal, const QString& FilePath) {
             editor->close();
             return;
         }
-        const WaitCursor hourglass;
+        const app::WaitCursor hourglass;
         editor->texte()->setWholeText(decodeDocument(platform::readFile(path)));
         editor->Text_Changed = false;
     } catch (...) {
