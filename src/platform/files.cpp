@@ -126,21 +126,6 @@ std::string reasonFor(int error, const std::string& path) {
     return errnoReason(error);
 }
 
-// A regular file that can be opened for reading, or a Failure naming it.
-void checkReadable(const char* operation, const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        throw Failure(operation, path, reasonFor(errno, path));
-    Descriptor file(fd);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throw Failure(operation, path, errnoReason(errno));
-    if (S_ISDIR(st.st_mode))
-        throw Failure(operation, path, kReasonIsFolder);
-    if (!S_ISREG(st.st_mode))
-        throw Failure(operation, path, kReasonNotAFile);
-}
-
 } // namespace
 
 std::uint64_t fileSize(const std::string& path) {
@@ -154,19 +139,21 @@ std::uint64_t fileSize(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-std::string readFile(const std::string& path) {
+namespace {
+
+std::string readWhole(const char* operation, const std::string& path) {
     // O_NONBLOCK: opening a named pipe must not hang the program; it is refused below.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        throw Failure(kOpReadFile, path, reasonFor(errno, path));
+        throw Failure(operation, path, reasonFor(errno, path));
     Descriptor file(fd);
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        throw Failure(kOpReadFile, path, errnoReason(errno));
+        throw Failure(operation, path, errnoReason(errno));
     if (S_ISDIR(st.st_mode))
-        throw Failure(kOpReadFile, path, kReasonIsFolder);
+        throw Failure(operation, path, kReasonIsFolder);
     if (!S_ISREG(st.st_mode))
-        throw Failure(kOpReadFile, path, kReasonNotAFile);
+        throw Failure(operation, path, kReasonNotAFile);
 
     // The size is a hint: the file may change between fstat and read.
     std::string bytes;
@@ -179,7 +166,7 @@ std::string readFile(const std::string& path) {
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            throw Failure(kOpReadFile, path, errnoReason(errno));
+            throw Failure(operation, path, errnoReason(errno));
         }
         if (got == 0)
             break;
@@ -189,7 +176,7 @@ std::string readFile(const std::string& path) {
     return bytes;
 }
 
-void writeFileReplacing(const std::string& path, std::string_view bytes) {
+void replaceWith(const char* operation, const std::string& path, std::string_view bytes) {
     // Replace what a symbolic link points to, not the link itself.
     std::string target = path;
     struct stat linkSt {};
@@ -203,9 +190,9 @@ void writeFileReplacing(const std::string& path, std::string_view bytes) {
     struct stat st {};
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed && S_ISDIR(st.st_mode))
-        throw Failure(kOpWriteFile, path, kReasonIsFolder);
+        throw Failure(operation, path, kReasonIsFolder);
     if (existed && !S_ISREG(st.st_mode))
-        throw Failure(kOpWriteFile, path, kReasonNotAFile);
+        throw Failure(operation, path, kReasonNotAFile);
 
     const fs::path folder = parentOf(target);
     std::string temporary;
@@ -219,17 +206,17 @@ void writeFileReplacing(const std::string& path, std::string_view bytes) {
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                     existed ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST)
-            throw Failure(kOpWriteFile, path, reasonFor(errno, target));
+            throw Failure(operation, path, reasonFor(errno, target));
     }
     if (fd < 0)
-        throw Failure(kOpWriteFile, path, errnoReason(EEXIST));
+        throw Failure(operation, path, errnoReason(EEXIST));
     Descriptor file(fd);
 
     auto fail = [&](int error) {
         if (file.get() >= 0)
             file.close();
         ::unlink(temporary.c_str());
-        throw Failure(kOpWriteFile, path, reasonFor(error, target));
+        throw Failure(operation, path, reasonFor(error, target));
     };
 
     if (existed) {
@@ -268,19 +255,25 @@ void writeFileReplacing(const std::string& path, std::string_view bytes) {
     }
 }
 
+} // namespace
+
+std::string readFile(const std::string& path) {
+    return readWhole(kOpReadFile, path);
+}
+
+void writeFileReplacing(const std::string& path, std::string_view bytes) {
+    replaceWith(kOpWriteFile, path, bytes);
+}
+
 void copyFile(const std::string& from, const std::string& to) {
-    checkReadable(kOpCopyFile, from);
+    std::string bytes = readWhole(kOpCopyFile, from);
     std::error_code ec;
     if (from == to || fs::equivalent(fs::path(from), fs::path(to), ec))
         return;
-
-    struct stat st {};
-    if (::stat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw Failure(kOpCopyFile, to, kReasonIsFolder);
-    ec.clear();
-    fs::copy_file(fs::path(from), fs::path(to), fs::copy_options::overwrite_existing, ec);
-    if (ec)
-        throw Failure(kOpCopyFile, to, reasonFor(ec.value(), to));
+    // Not std::filesystem::copy_file: it reports a full disk as an I/O error
+    // and leaves a truncated target behind. Through a temporary file the
+    // target is either the whole copy or what it was before.
+    replaceWith(kOpCopyFile, to, bytes);
 }
 
 void removeFileIfPresent(const std::string& path) {
