@@ -20,16 +20,21 @@ namespace kavrel::platform {
 
 namespace {
 
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+std::uint64_t load64(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+
 // Length of the leading run of ASCII bytes, eight bytes at a time: most
 // assembler sources are pure ASCII and can be copied as they stand.
 std::size_t asciiPrefix(const char* data, std::size_t size) {
     std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, data + i, 8);
-        if (word & 0x8080808080808080ULL)
+    for (; i + 8 <= size; i += 8)
+        if (load64(data + i) & kHighBits)
             break;
-    }
     while (i < size && static_cast<unsigned char>(data[i]) < 0x80)
         ++i;
     return i;
@@ -105,20 +110,24 @@ std::string decodeAnsi(std::string_view bytes) {
     const std::size_t ascii = asciiPrefix(bytes.data(), bytes.size());
     if (ascii == bytes.size())
         return std::string(bytes);
-    // Worst case three UTF-8 bytes per byte; reserve exactly what is needed.
-    std::size_t needed = ascii;
-    for (std::size_t i = ascii; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        needed += b < 0x80 ? 1 : kDecode.entries[b - 0x80].length;
-    }
-    // One spare byte lets every entry be stored as three bytes without a branch.
+    const char* src = bytes.data();
+    const std::size_t n = bytes.size();
+    // At most three UTF-8 bytes per byte, plus one spare so that every entry
+    // can be stored as three bytes without a branch.
     std::string out;
-    out.reserve(needed + 1);
-    out.append(bytes.data(), ascii);
-    out.resize(needed + 1);
-    char* dst = out.data() + ascii;
-    for (std::size_t i = ascii; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
+    out.resize(ascii + 3 * (n - ascii) + 1);
+    char* const begin = out.data();
+    std::memcpy(begin, src, ascii);
+    char* dst = begin + ascii;
+    std::size_t i = ascii;
+    while (i < n) {
+        if (n - i >= 8 && !(load64(src + i) & kHighBits)) {
+            std::memcpy(dst, src + i, 8);
+            dst += 8;
+            i += 8;
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(src[i++]);
         if (b < 0x80) {
             *dst++ = static_cast<char>(b);
         } else {
@@ -129,7 +138,7 @@ std::string decodeAnsi(std::string_view bytes) {
             dst += e.length;
         }
     }
-    out.resize(needed);
+    out.resize(static_cast<std::size_t>(dst - begin));
     return out;
 }
 
@@ -137,16 +146,24 @@ std::string encodeAnsi(std::string_view utf8) {
     const std::size_t ascii = asciiPrefix(utf8.data(), utf8.size());
     if (ascii == utf8.size())
         return std::string(utf8);
-    std::string out;
-    out.reserve(utf8.size());
-    out.append(utf8.data(), ascii);
+    // Every sequence, valid or not, gives one byte: the result is never longer.
+    std::string out(utf8.size(), '\0');
+    char* const begin = out.data();
+    std::memcpy(begin, utf8.data(), ascii);
+    char* dst = begin + ascii;
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t n = utf8.size();
     std::size_t i = ascii;
     while (i < n) {
+        if (n - i >= 8 && !(load64(utf8.data() + i) & kHighBits)) {
+            std::memcpy(dst, s + i, 8);
+            dst += 8;
+            i += 8;
+            continue;
+        }
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
+            *dst++ = static_cast<char>(b);
             ++i;
             continue;
         }
@@ -175,7 +192,7 @@ std::string encodeAnsi(std::string_view utf8) {
                 high = 0x8F;
         }
         if (length == 0) {
-            out.push_back('?');
+            *dst++ = '?';
             ++i;
             continue;
         }
@@ -189,13 +206,14 @@ std::string encodeAnsi(std::string_view utf8) {
             cp = (cp << 6) | (c & 0x3F);
         }
         if (k < length) {
-            out.push_back('?');
+            *dst++ = '?';
             i += k;
             continue;
         }
-        out.push_back(highByteFor(cp));
+        *dst++ = highByteFor(cp);
         i += length;
     }
+    out.resize(static_cast<std::size_t>(dst - begin));
     return out;
 }
 
