@@ -5,7 +5,11 @@
 # installed tree (<prefix>/${KAVREL_INSTALL_PROGRAM_DIR}).
 
 set(KAVREL_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
-set(KAVREL_PROGRAM_FILES ${KAVREL_DATA_DIR}/Kavrel.hlp ${KAVREL_DATA_DIR}/LANCEUR.sh)
+set(KAVREL_PROGRAM_FILES ${KAVREL_DATA_DIR}/Kavrel.hlp)
+if(NOT WIN32)
+  # The launcher of the batch mode; Windows has its own batch file.
+  list(APPEND KAVREL_PROGRAM_FILES ${KAVREL_DATA_DIR}/LANCEUR.sh)
+endif()
 
 if(NOT KAVREL_RULES_ONLY)
   # Copied at build time, so the program started from the build tree finds its
@@ -26,7 +30,9 @@ if(NOT KAVREL_RULES_ONLY)
 
   install(TARGETS kavrel RUNTIME DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
   install(FILES ${KAVREL_DATA_DIR}/Kavrel.hlp DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
-  install(PROGRAMS ${KAVREL_DATA_DIR}/LANCEUR.sh DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
+  if(NOT WIN32)
+    install(PROGRAMS ${KAVREL_DATA_DIR}/LANCEUR.sh DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
+  endif()
 
   if(UNIX)
     # <prefix>/bin/kavrel leads to the program directory; Qt resolves the link
