@@ -251,6 +251,72 @@ std::string fromWide(UINT codePage, const std::wstring& wide) {
     return out;
 }
 
+// UTF-8 to UTF-16 by the same rules as on the other systems: MultiByteToWideChar
+// counts replacements of malformed UTF-8 differently, and a surrogate pair
+// would come out as two '?'. Each malformed sequence (bad lead, overlong,
+// surrogate, beyond U+10FFFF, cut short) gives one U+FFFD for its longest
+// valid-looking prefix; so does a character beyond U+FFFF unless `keepAstral`.
+std::wstring wideOfUtf8(std::string_view utf8, bool keepAstral) {
+    std::wstring wide;
+    wide.reserve(utf8.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            wide.push_back(static_cast<wchar_t>(b));
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        std::uint32_t cp = 0;
+        unsigned char low = 0x80, high = 0xBF; // allowed range of the 2nd byte
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            cp = b & 0x0F;
+            if (b == 0xE0)
+                low = 0xA0;
+            else if (b == 0xED)
+                high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            cp = b & 0x07;
+            if (b == 0xF0)
+                low = 0x90;
+            else if (b == 0xF4)
+                high = 0x8F;
+        }
+        std::size_t k = length == 0 ? 0 : 1;
+        for (; k < length && i + k < n; ++k) {
+            const unsigned char c = s[i + k];
+            const unsigned char lo = k == 1 ? low : 0x80;
+            const unsigned char hi = k == 1 ? high : 0xBF;
+            if (c < lo || c > hi)
+                break;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (length == 0 || k < length) {
+            wide.push_back(L'\xFFFD');
+            i += length == 0 ? 1 : k;
+            continue;
+        }
+        i += length;
+        if (cp < 0x10000) {
+            wide.push_back(static_cast<wchar_t>(cp));
+        } else if (keepAstral) {
+            wide.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            wide.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            wide.push_back(L'\xFFFD');
+        }
+    }
+    return wide;
+}
+
 } // namespace
 
 std::string decodeAnsi(std::string_view bytes) {
@@ -262,9 +328,9 @@ std::string decodeAnsi(std::string_view bytes) {
 std::string encodeAnsi(std::string_view utf8) {
     if (asciiPrefix(utf8.data(), utf8.size()) == utf8.size())
         return std::string(utf8);
-    // Malformed UTF-8 turns into U+FFFD here, which no ANSI code page holds:
-    // it comes out as '?'.
-    return fromWide(GetACP(), toWide(CP_UTF8, utf8));
+    // U+FFFD, which no ANSI code page holds, comes out as '?'.
+    const UINT codePage = GetACP();
+    return fromWide(codePage, wideOfUtf8(utf8, codePage == CP_UTF8));
 }
 
 #endif
