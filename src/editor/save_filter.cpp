@@ -44,16 +44,28 @@ std::string qtPatterns(std::string_view pattern) {
     return patterns.empty() ? std::string("*") : patterns;
 }
 
+std::string parenthesised(std::string_view inside) {
+    std::string text;
+    text.reserve(inside.size() + 2);
+    text += '(';
+    text.append(inside);
+    text += ')';
+    return text;
+}
+
 std::string qtEntry(std::string_view description, std::string_view pattern) {
-    const std::string shown = "(" + qtPatterns(pattern) + ")";
-    const std::string given = "(" + std::string(pattern) + ")";
+    const std::string shown = parenthesised(qtPatterns(pattern));
+    const std::string given = parenthesised(pattern);
+    std::string entry;
     if (!pattern.empty() && description.ends_with(given)) {
         description.remove_suffix(given.size());
-        return std::string(description) + shown;
+        entry.append(description);
+    } else if (!description.empty()) {
+        entry.append(description);
+        entry += ' ';
     }
-    if (description.empty())
-        return shown;
-    return std::string(description) + " " + shown;
+    entry += shown;
+    return entry;
 }
 
 } // namespace

@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "platform/failure.h"
 #include "platform/files.h"
 
 #ifndef _WIN32
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef __linux__
+#include <sys/mount.h>
 #endif
 
 using namespace kavrel;
@@ -22,8 +24,8 @@ class Files : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               (std::string("kavrel-files-") + info->name() + "-" + std::to_string(::getpid()));
+        dir_ = fs::temp_directory_path() / (std::string("kavrel-files-") + info->name() + "-" +
+                                            std::to_string(std::random_device{}()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -138,7 +140,9 @@ TEST_F(Files, ReplacingKeepsPermissionsAndSymbolicLinks) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(entries(), 2u);
 }
+#endif
 
+#ifdef __linux__
 TEST_F(Files, FullDiskKeepsTheOldFile) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "mounting a small disk needs root";
