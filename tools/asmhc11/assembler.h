@@ -1,0 +1,67 @@
+// The 68HC11 assembler, in memory.
+//
+// assembleSource() is the whole assembler without any file: it takes the bytes
+// of a source (Windows-1252, CR LF, LF or CR line ends) and returns the
+// assembled memory, the errors and the contents of every output file. It
+// never throws for any input and always ends, which makes it the entry point
+// for fuzz targets as well as for the command line:
+//
+//     auto result = asmhc11::assembleSource(bytes, asmhc11::Mode::S19);
+//     if (result.ok()) write(result.s19);
+//
+// Two passes: the first fixes the size of every line (direct addressing is
+// chosen when the operand is already known below $100), then EQU chains that
+// refer forward are resolved, and the second pass encodes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace asmhc11 {
+
+enum class Mode {
+    S19, // S-records only
+    Boo, // also the bootstrap image; code must lie in $0000-$01FF
+};
+
+struct Diagnostic {
+    int line = 0;        // 1-based source line
+    std::string message; // Windows-1252
+};
+
+struct Symbol {
+    std::string name; // as first written
+    std::optional<std::int64_t> value;
+};
+
+// A run of consecutive assembled bytes.
+struct Segment {
+    std::uint16_t address = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+struct Result {
+    std::vector<Diagnostic> errors;
+    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(0x10000, 0);
+    std::vector<bool> used = std::vector<bool>(0x10000, false);
+    std::size_t byteCount = 0;
+    std::uint16_t startAddress = 0; // operand of END, or 0
+    std::vector<Symbol> symbols;    // sorted by name, case ignored
+    // Contents of the output files (bytes, CR LF line ends). The listing is
+    // always made; the S19 and BOO images only when there is no error.
+    std::string listing;
+    std::string s19;
+    std::string boo; // Boo mode only
+
+    bool ok() const { return errors.empty(); }
+    std::vector<Segment> segments() const;
+};
+
+// sourceName, if given, is shown in the listing's title.
+Result assembleSource(std::string_view source, Mode mode, std::string_view sourceName = {});
+
+} // namespace asmhc11

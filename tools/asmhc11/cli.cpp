@@ -1,0 +1,253 @@
+#include "cli.h"
+
+#include "encoding.h"
+#include "messages.h"
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+namespace asmhc11 {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t maxPrintedErrors = 20;
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && (isBlank(text.front()) || text.front() == '\r' || text.front() == '\n'))
+        text.remove_prefix(1);
+    while (!text.empty() && (isBlank(text.back()) || text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    return text;
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+bool hasExtension(const fs::path& path, std::string_view extension) {
+    return equalNoCase(pathToUtf8(path.extension()), extension);
+}
+
+fs::path withSuffix(const fs::path& base, const char* suffix) {
+    fs::path p = base;
+    p += suffix;
+    return p;
+}
+
+bool isFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+std::string plural(std::size_t n, const char* word) {
+    return std::to_string(n) + " " + word + (n > 1 ? "s" : "");
+}
+
+bool readFile(const fs::path& path, std::string& data) {
+    if (!isFile(path))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+} // namespace
+
+fs::path pathFromUtf8(std::string_view text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string pathToUtf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string argumentsFromWindowsCommandLine(std::string_view commandLine,
+                                            std::string_view modulePath) {
+    std::string_view rest = trimBlanks(commandLine);
+    if (!rest.empty() && rest.front() == '"') {
+        const std::size_t close = rest.find('"', 1);
+        rest = close == std::string_view::npos ? std::string_view{} : rest.substr(close + 1);
+    } else if (!modulePath.empty() && rest.size() >= modulePath.size() &&
+               equalNoCase(rest.substr(0, modulePath.size()), modulePath) &&
+               (rest.size() == modulePath.size() || isBlank(rest[modulePath.size()]))) {
+        rest.remove_prefix(modulePath.size());
+    } else {
+        // The first ".exe" followed by a blank or the end closes the program name.
+        std::size_t end = std::string_view::npos;
+        for (std::size_t i = 0; i + 4 <= rest.size(); ++i) {
+            if (equalNoCase(rest.substr(i, 4), ".exe") &&
+                (i + 4 == rest.size() || isBlank(rest[i + 4]))) {
+                end = i + 4;
+                break;
+            }
+        }
+        if (end == std::string_view::npos) {
+            end = 0;
+            while (end < rest.size() && !isBlank(rest[end]))
+                ++end;
+        }
+        rest.remove_prefix(end);
+    }
+    return std::string(trimBlanks(rest));
+}
+
+std::string joinArguments(int argc, const char* const* argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
+Invocation parseArguments(std::string_view text) {
+    Invocation invocation;
+    text = trimBlanks(text);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = trimBlanks(text.substr(1, text.size() - 2));
+    if (text.empty()) {
+        invocation.kind = Invocation::Kind::Usage;
+        return invocation;
+    }
+    if (text == "--help" || text == "-h" || text == "/?" || text == "-?") {
+        invocation.kind = Invocation::Kind::Help;
+        return invocation;
+    }
+    invocation.kind = Invocation::Kind::Assemble;
+    if (text.size() > 2 && equalNoCase(text.substr(text.size() - 2), ";b")) {
+        invocation.mode = Mode::Boo;
+        std::string_view pathText = trimBlanks(text.substr(0, text.size() - 2));
+        if (pathText.size() >= 2 && pathText.front() == '"' && pathText.back() == '"')
+            pathText = pathText.substr(1, pathText.size() - 2);
+        const fs::path path = pathFromUtf8(pathText);
+        invocation.base = path;
+        invocation.source = withSuffix(path, ".asc");
+        if (!isFile(invocation.source) && isFile(withSuffix(path, ".ASC"))) {
+            invocation.source = withSuffix(path, ".ASC");
+        } else if (!isFile(invocation.source) && hasExtension(path, ".asc") && isFile(path)) {
+            // "Test.asc;b" names the source itself.
+            invocation.source = path;
+            invocation.base = fs::path(path).replace_extension();
+        }
+        return invocation;
+    }
+    invocation.source = pathFromUtf8(text);
+    invocation.base = fs::path(invocation.source).replace_extension();
+    return invocation;
+}
+
+bool writeFileAtomically(const fs::path& target, std::string_view data) {
+    const fs::path temporary = withSuffix(target, ".tmp~");
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temporary, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        // Some systems refuse to rename over an existing file.
+        std::error_code removeError;
+        fs::remove(target, removeError);
+        ec.clear();
+        fs::rename(temporary, target, ec);
+    }
+    if (ec) {
+        std::error_code removeError;
+        fs::remove(temporary, removeError);
+        return false;
+    }
+    return true;
+}
+
+int runCommandLine(std::string_view argumentText, std::ostream& out) {
+    const std::string prefix = messages::cliPrefix;
+    const Invocation invocation = parseArguments(argumentText);
+    if (invocation.kind != Invocation::Kind::Assemble) {
+        out << messages::usage;
+        return invocation.kind == Invocation::Kind::Help ? exitOk : exitUsage;
+    }
+    const std::string sourceText = pathToUtf8(invocation.source);
+    for (const char* produced : {".S19", ".LST", ".BOO"}) {
+        if (hasExtension(invocation.source, produced)) {
+            out << prefix << messages::sourceIsOutput << sourceText << '\n';
+            return exitUsage;
+        }
+    }
+    std::string source;
+    if (!readFile(invocation.source, source)) {
+        out << prefix << messages::cannotRead << sourceText << '\n';
+        return exitUsage;
+    }
+
+    const std::string name = utf8ToCp1252(pathToUtf8(invocation.source.filename()));
+    const Result result = assembleSource(source, invocation.mode, name);
+
+    // The listing always, the images only from a program without error.
+    std::vector<std::pair<fs::path, const std::string*>> outputs;
+    if (result.ok() && invocation.mode == Mode::Boo)
+        outputs.emplace_back(withSuffix(invocation.base, ".BOO"), &result.boo);
+    outputs.emplace_back(withSuffix(invocation.base, ".LST"), &result.listing);
+    if (result.ok())
+        outputs.emplace_back(withSuffix(invocation.base, ".S19"), &result.s19);
+
+    for (std::size_t i = 0; i < result.errors.size() && i < maxPrintedErrors; ++i) {
+        const Diagnostic& d = result.errors[i];
+        out << prefix << messages::lineWord << d.line << " : " << cp1252ToUtf8(d.message) << '\n';
+    }
+    if (result.errors.size() > maxPrintedErrors)
+        out << prefix << "... " << result.errors.size() - maxPrintedErrors << messages::moreErrors
+            << '\n';
+
+    std::string written;
+    bool writeFailed = false;
+    for (const auto& [path, data] : outputs) {
+        if (!writeFileAtomically(path, *data)) {
+            out << prefix << messages::cannotWrite << pathToUtf8(path) << '\n';
+            writeFailed = true;
+            continue;
+        }
+        if (!written.empty())
+            written += ", ";
+        written += pathToUtf8(path.filename());
+    }
+    out << prefix << plural(result.errors.size(), messages::errorWord) << ", "
+        << plural(result.byteCount, messages::byteWord) << ", "
+        << (written.empty() ? std::string(messages::noFileWritten)
+                            : std::string(messages::filesWritten) + written)
+        << '\n';
+    if (writeFailed)
+        return exitUsage;
+    return result.ok() ? exitOk : exitAssemblyErrors;
+}
+
+} // namespace asmhc11

@@ -1,0 +1,262 @@
+#include "expression.h"
+
+#include "encoding.h"
+#include "messages.h"
+
+#include <cctype>
+
+namespace asmhc11 {
+
+namespace {
+
+// Values stay within 32 bits, far enough past 16 bits to report a clear range
+// error later and never to overflow the 64-bit arithmetic.
+constexpr std::int64_t valueLimit = 0xFFFFFFFFLL;
+constexpr int maxDepth = 64;
+
+class Parser {
+public:
+    Parser(std::string_view text, const ExprContext& context) : text_(text), context_(context) {}
+
+    ExprValue parse() {
+        skipBlanks();
+        if (atEnd())
+            throw makeError(messages::missingValue);
+        ExprValue v = parseOr();
+        skipBlanks();
+        if (!atEnd())
+            throw makeError(messages::unexpectedCharacter, text_.substr(pos_));
+        return v;
+    }
+
+private:
+    bool atEnd() const { return pos_ >= text_.size(); }
+    char peek() const { return atEnd() ? '\0' : text_[pos_]; }
+    void skipBlanks() {
+        while (!atEnd() && (text_[pos_] == ' ' || text_[pos_] == '\t'))
+            ++pos_;
+    }
+
+    static ExprValue checked(std::int64_t v, bool known) {
+        if (v > valueLimit || v < -valueLimit)
+            throw makeError(messages::valueTooLarge);
+        return {v, known};
+    }
+
+    ExprValue parseOr() {
+        ExprValue left = parseAnd();
+        for (;;) {
+            skipBlanks();
+            if (peek() != '|' && peek() != '!')
+                return left;
+            ++pos_;
+            const ExprValue right = parseAnd();
+            left = {left.value | right.value, left.known && right.known};
+        }
+    }
+
+    ExprValue parseAnd() {
+        ExprValue left = parseSum();
+        for (;;) {
+            skipBlanks();
+            if (peek() != '&')
+                return left;
+            ++pos_;
+            const ExprValue right = parseSum();
+            left = {left.value & right.value, left.known && right.known};
+        }
+    }
+
+    ExprValue parseSum() {
+        ExprValue left = parseProduct();
+        for (;;) {
+            skipBlanks();
+            const char op = peek();
+            if (op != '+' && op != '-')
+                return left;
+            ++pos_;
+            const ExprValue right = parseProduct();
+            const std::int64_t v = op == '+' ? left.value + right.value : left.value - right.value;
+            left = checked(v, left.known && right.known);
+        }
+    }
+
+    ExprValue parseProduct() {
+        ExprValue left = parseUnary();
+        for (;;) {
+            skipBlanks();
+            const char op = peek();
+            if (op != '*' && op != '/')
+                return left;
+            ++pos_;
+            const ExprValue right = parseUnary();
+            const bool known = left.known && right.known;
+            if (op == '*') {
+                left = checked(left.value * right.value, known);
+            } else if (right.value == 0) {
+                // An unknown divisor is a placeholder until the last pass.
+                if (right.known)
+                    throw makeError(messages::divisionByZero);
+                left = {0, false};
+            } else {
+                left = checked(left.value / right.value, known);
+            }
+        }
+    }
+
+    ExprValue parseUnary() {
+        skipBlanks();
+        const char c = peek();
+        if (c == '-' || c == '+' || c == '~') {
+            if (++depth_ > maxDepth)
+                throw makeError(messages::tooDeep);
+            ++pos_;
+            ExprValue v = parseUnary();
+            --depth_;
+            if (c == '-')
+                v.value = -v.value;
+            else if (c == '~')
+                v.value = ~v.value & 0xFFFF;
+            return v;
+        }
+        return parsePrimary();
+    }
+
+    ExprValue parsePrimary() {
+        skipBlanks();
+        if (atEnd())
+            throw makeError(messages::missingValue);
+        const char c = peek();
+        if (c == '(') {
+            if (++depth_ > maxDepth)
+                throw makeError(messages::tooDeep);
+            ++pos_;
+            const ExprValue v = parseOr();
+            skipBlanks();
+            if (peek() != ')')
+                throw makeError(messages::missingParenthesis);
+            ++pos_;
+            --depth_;
+            return v;
+        }
+        if (c == '*') {
+            ++pos_;
+            return {context_.locationCounter, true};
+        }
+        if (c == '\'') {
+            // 'c' or 'c as Motorola writes it.
+            ++pos_;
+            if (atEnd())
+                throw makeError(messages::unterminatedString);
+            const auto v = static_cast<unsigned char>(text_[pos_++]);
+            if (peek() == '\'')
+                ++pos_;
+            return {v, true};
+        }
+        if (c == '$')
+            return parseDigits(16, 1);
+        if (c == '%')
+            return parseDigits(2, 1);
+        if (c == '@')
+            return parseDigits(8, 1);
+        if (std::isdigit(static_cast<unsigned char>(c)))
+            return parseDecimalOrSuffixed();
+        if (isSymbolStart(c))
+            return parseSymbol();
+        throw makeError(messages::unexpectedCharacter, text_.substr(pos_));
+    }
+
+    static int digitValue(char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A' + 10;
+        return 99;
+    }
+
+    // A run of letters and digits after a base prefix.
+    ExprValue parseDigits(int base, std::size_t prefixLength) {
+        const std::size_t start = pos_;
+        pos_ += prefixLength;
+        const std::size_t digitsStart = pos_;
+        while (!atEnd() && std::isalnum(static_cast<unsigned char>(text_[pos_])))
+            ++pos_;
+        return numberFrom(text_.substr(start, pos_ - start),
+                          text_.substr(digitsStart, pos_ - digitsStart), base);
+    }
+
+    // 123 in decimal, or 0FFH with the hexadecimal suffix.
+    ExprValue parseDecimalOrSuffixed() {
+        const std::size_t start = pos_;
+        while (!atEnd() && std::isalnum(static_cast<unsigned char>(text_[pos_])))
+            ++pos_;
+        const std::string_view token = text_.substr(start, pos_ - start);
+        const char last = token.back();
+        if (token.size() > 1 && (last == 'h' || last == 'H'))
+            return numberFrom(token, token.substr(0, token.size() - 1), 16);
+        return numberFrom(token, token, 10);
+    }
+
+    static ExprValue numberFrom(std::string_view token, std::string_view digits, int base) {
+        if (digits.empty())
+            throw makeError(messages::badNumber, token);
+        std::int64_t v = 0;
+        for (const char d : digits) {
+            const int dv = digitValue(d);
+            if (dv >= base)
+                throw makeError(messages::badNumber, token);
+            v = v * base + dv;
+            if (v > valueLimit)
+                throw makeError(messages::numberTooLarge, token);
+        }
+        return {v, true};
+    }
+
+    ExprValue parseSymbol() {
+        const std::size_t start = pos_;
+        while (!atEnd() && isSymbolChar(text_[pos_]))
+            ++pos_;
+        const std::string_view name = text_.substr(start, pos_ - start);
+        if (const auto v = context_.lookup ? context_.lookup(name) : std::nullopt)
+            return {*v, true};
+        if (context_.undefinedIsError)
+            throw makeError(messages::undefinedSymbol, name);
+        return {0, false};
+    }
+
+    std::string_view text_;
+    const ExprContext& context_;
+    std::size_t pos_ = 0;
+    int depth_ = 0;
+};
+
+} // namespace
+
+AsmError makeError(const char* utf8Message, std::string_view detail) {
+    std::string text = utf8ToCp1252(utf8Message);
+    constexpr std::size_t maxDetail = 40;
+    const std::size_t shown = std::min(detail.size(), maxDetail);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto b = static_cast<unsigned char>(detail[i]);
+        text += (b < 0x20 || b == 0x7F) ? '?' : static_cast<char>(b);
+    }
+    if (detail.size() > maxDetail)
+        text += "...";
+    return AsmError(text);
+}
+
+ExprValue evaluateExpression(std::string_view text, const ExprContext& context) {
+    return Parser(text, context).parse();
+}
+
+bool isSymbolStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+}
+
+bool isSymbolChar(char c) {
+    return isSymbolStart(c) || std::isdigit(static_cast<unsigned char>(c));
+}
+
+} // namespace asmhc11

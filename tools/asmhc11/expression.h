@@ -1,0 +1,45 @@
+// Expressions of the operand field: numbers in every base, characters,
+// symbols, the location counter '*', + - * / & | and parentheses.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace asmhc11 {
+
+// An error of one source line; the message is in Windows-1252, ready for the listing.
+class AsmError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Builds an error from a UTF-8 message constant and a detail taken from the
+// source (kept as its bytes, shortened, control characters replaced).
+AsmError makeError(const char* utf8Message, std::string_view detail = {});
+
+struct ExprValue {
+    std::int64_t value = 0;
+    bool known = true; // false when a symbol is not defined yet
+};
+
+struct ExprContext {
+    std::int64_t locationCounter = 0;
+    // The value of a symbol, or nothing when it is not defined (yet).
+    std::function<std::optional<std::int64_t>(std::string_view)> lookup;
+    // In the last pass an undefined symbol is an error; before, it makes the value unknown.
+    bool undefinedIsError = false;
+};
+
+// Evaluates the whole text; throws AsmError on a syntax error, an overflow, a
+// division by zero or (when asked) an undefined symbol.
+ExprValue evaluateExpression(std::string_view text, const ExprContext& context);
+
+// Characters of a symbol name.
+bool isSymbolStart(char c);
+bool isSymbolChar(char c);
+
+} // namespace asmhc11

@@ -1,0 +1,41 @@
+// asmhc11: reads its one argument text, assembles, writes the outputs.
+#include "cli.h"
+
+#include <iostream>
+
+#ifdef _WIN32
+#include <windows.h>
+
+namespace {
+
+std::string toUtf8(const wchar_t* text, int length) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+// Kavrel passes the path unquoted, blanks included: take the raw command line.
+std::string argumentText() {
+    const wchar_t* commandLine = GetCommandLineW();
+    wchar_t module[MAX_PATH * 4];
+    const DWORD moduleLength = GetModuleFileNameW(nullptr, module, MAX_PATH * 4);
+    return asmhc11::argumentsFromWindowsCommandLine(toUtf8(commandLine, -1).c_str(),
+                                                    toUtf8(module, static_cast<int>(moduleLength)));
+}
+
+} // namespace
+
+int main() {
+    SetConsoleOutputCP(CP_UTF8);
+    return asmhc11::runCommandLine(argumentText(), std::cout);
+}
+
+#else
+
+int main(int argc, char** argv) {
+    return asmhc11::runCommandLine(asmhc11::joinArguments(argc, argv), std::cout);
+}
+
+#endif
