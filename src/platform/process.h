@@ -7,6 +7,12 @@
 // requires (see assembly/launcher.h).
 namespace kavrel::platform {
 
+// Operations and reasons named in the failures of a start.
+inline constexpr const char* kOpStartProgram = "Démarrage du programme";
+inline constexpr const char* kOpStartLauncher = "Démarrage du lanceur";
+inline constexpr const char* kReasonNoLauncher = "Le lanceur est introuvable.";
+inline constexpr const char* kReasonNotExecutable = "Le fichier n'est pas un programme exécutable.";
+
 // Starts `exePath` with the single argument `argument` (POSIX) or the command
 // line `exePath + " " + argument` (Windows), with `workDir` as its current
 // directory, inheriting environment and standard streams. Waits for it to end

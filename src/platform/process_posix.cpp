@@ -1,0 +1,134 @@
+#ifndef _WIN32
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/failure.h"
+#include "platform/files.h"
+#include "platform/native.h"
+#include "platform/process.h"
+
+namespace kavrel::platform {
+
+namespace {
+
+// What the child reports through the pipe when it cannot become the program.
+struct StartError {
+    enum Step : int { None, ChangeDir, Exec, Fork } step = None;
+    int error = 0;
+};
+
+void reportAndExit(int fd, StartError::Step step) {
+    const StartError report{step, errno};
+    // Nothing more can be done in the child if the parent stopped listening.
+    [[maybe_unused]] const auto written = ::write(fd, &report, sizeof report);
+    ::_exit(127);
+}
+
+void waitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// Starts `path` with `argv`, in `workDir` when given. The exec happens in a
+// grandchild when `detach`, in a new session, so that the call returns at once
+// and no zombie of it is ever left to us. A failed chdir or exec is reported
+// back through a close-on-exec pipe: the parent reads either the report or the
+// end of file that a successful exec gives. Returns the child to wait for, or
+// -1 when detached.
+pid_t start(const std::string& operation, const char* path, char* const argv[], const char* workDir,
+            bool detach) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        throw Failure(operation, path, errnoReason(errno));
+
+    const pid_t child = ::fork();
+    if (child < 0) {
+        const int error = errno;
+        ::close(fds[0]);
+        ::close(fds[1]);
+        throw Failure(operation, path, errnoReason(error));
+    }
+    if (child == 0) {
+        // Only async-signal-safe calls from here on: the parent may have threads.
+        ::close(fds[0]);
+        if (detach) {
+            ::setsid();
+            const pid_t grandchild = ::fork();
+            if (grandchild < 0)
+                reportAndExit(fds[1], StartError::Fork);
+            if (grandchild > 0)
+                ::_exit(0);
+        }
+        if (workDir && ::chdir(workDir) != 0)
+            reportAndExit(fds[1], StartError::ChangeDir);
+        ::execv(path, argv);
+        reportAndExit(fds[1], StartError::Exec);
+    }
+
+    ::close(fds[1]);
+    StartError report;
+    std::size_t got = 0;
+    while (got < sizeof report) {
+        const ssize_t n =
+            ::read(fds[0], reinterpret_cast<char*>(&report) + got, sizeof report - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fds[0]);
+
+    if (detach || got == sizeof report)
+        waitFor(child);
+    if (got == sizeof report) {
+        switch (report.step) {
+        case StartError::ChangeDir:
+            throw Failure(operation, workDir,
+                          report.error == ENOENT ? kReasonNoFolder : errnoReason(report.error));
+        case StartError::Exec:
+            throw Failure(operation, path,
+                          report.error == ENOEXEC ? kReasonNotExecutable
+                                                  : errnoReason(report.error));
+        default:
+            throw Failure(operation, path, errnoReason(report.error));
+        }
+    }
+    return detach ? -1 : child;
+}
+
+} // namespace
+
+void startProgram(const std::string& exePath, const std::string& argument,
+                  const std::string& workDir, bool wait) {
+    // The argument text stays one argument: blanks, quotes and all.
+    std::string arg0 = exePath;
+    std::string arg1 = argument;
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+    // A start that is not waited for is detached, so that it leaves no zombie.
+    const pid_t child = start(kOpStartProgram, exePath.c_str(), argv, workDir.c_str(), !wait);
+    if (wait)
+        waitFor(child);
+}
+
+void startLauncher(const std::string& dir, const std::string& argument) {
+    const std::string script = inProgramDir(dir, kLauncherName);
+    if (!fileExists(script))
+        throw Failure(kOpStartLauncher, script, kReasonNoLauncher);
+    std::string shell = "/bin/sh";
+    std::string arg1 = script;
+    std::string arg2 = dir;
+    std::string arg3 = argument;
+    char* argv[] = {shell.data(), arg1.data(), arg2.data(), arg3.data(), nullptr};
+    start(kOpStartLauncher, shell.c_str(), argv, nullptr, true);
+}
+
+} // namespace kavrel::platform
+
+#endif

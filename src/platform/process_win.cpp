@@ -1,0 +1,102 @@
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/cmd_line.h"
+#include "platform/code_page.h"
+#include "platform/failure.h"
+#include "platform/files.h"
+#include "platform/native.h"
+#include "platform/process.h"
+
+namespace kavrel::platform {
+
+namespace {
+
+std::wstring widen(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+void closeBoth(PROCESS_INFORMATION& info) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+} // namespace
+
+void startProgram(const std::string& exePath, const std::string& argument,
+                  const std::string& workDir, bool wait) {
+    // The application is named apart, so a blank in its folder cannot make the
+    // system run C:\Program.exe. In the command line the path is quoted when it
+    // holds a blank, or the child's own argv would start inside the path.
+    const bool blank = exePath.find_first_of(" \t") != std::string::npos;
+    const std::string first = blank ? "\"" + exePath + "\"" : exePath;
+    const std::string application = encodeAnsi(exePath);
+    std::string commandLine = encodeAnsi(first + " " + argument);
+    const std::string directory = encodeAnsi(workDir);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(STARTUPINFOA);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                        NORMAL_PRIORITY_CLASS, nullptr, directory.c_str(), &startup, &info)) {
+        const DWORD error = GetLastError();
+        throw Failure(kOpStartProgram, exePath, lastErrorReason(error));
+    }
+    if (wait)
+        WaitForSingleObject(info.hProcess, INFINITE);
+    closeBoth(info);
+}
+
+void startLauncher(const std::string& dir, const std::string& argument) {
+    const std::string script = inProgramDir(dir, kLauncherName);
+    if (!fileExists(script))
+        throw Failure(kOpStartLauncher, script, kReasonNoLauncher);
+
+    std::wstring interpreter(MAX_PATH, L'\0');
+    const DWORD length =
+        GetEnvironmentVariableW(L"ComSpec", interpreter.data(), static_cast<DWORD>(MAX_PATH));
+    if (length == 0 || length >= MAX_PATH) {
+        interpreter.resize(GetSystemDirectoryW(interpreter.data(), MAX_PATH));
+        interpreter += L"\\cmd.exe";
+    } else {
+        interpreter.resize(length);
+    }
+
+    // The file name reaches the interpreter escaped, so it starts no other command.
+    const std::wstring parameters =
+        widen(interpreterParameters(launcherCommand(dir, kLauncherName, argument)));
+    std::wstring commandLine = L"\"" + interpreter + L"\" " + parameters;
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(STARTUPINFOW);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
+                        &info)) {
+        const DWORD error = GetLastError();
+        throw Failure(kOpStartLauncher, script, lastErrorReason(error));
+    }
+    closeBoth(info);
+}
+
+} // namespace kavrel::platform
+
+#endif

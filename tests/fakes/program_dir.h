@@ -1,0 +1,226 @@
+#pragma once
+
+// A temporary program directory holding the fake assembler (as the real one's
+// name, executable) and the fake launcher script, with helpers that write
+// their control files and read back their logs. Header-only, no Qt.
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "platform/native.h"
+
+#ifndef KAVREL_TEST_FAKES_DIR
+#error "KAVREL_TEST_FAKES_DIR names the folder of the built fake assembler"
+#endif
+
+namespace kavrel::test {
+
+inline std::filesystem::path u8Path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+inline std::string u8String(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+inline std::string readFileBytes(const std::string& path) {
+    std::ifstream in(u8Path(path), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void writeFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(u8Path(path), std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+inline bool exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(u8Path(path), error);
+}
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempDir {
+public:
+    explicit TempDir(const std::string& leaf = "") {
+        const auto base = std::filesystem::temp_directory_path();
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0;; ++attempt) {
+            auto candidate = base / ("kavrel-test-" + std::to_string(random() % 1000000000));
+            if (std::filesystem::create_directory(candidate)) {
+                root_ = candidate;
+                break;
+            }
+            if (attempt > 100)
+                throw std::runtime_error("cannot make a temporary folder");
+        }
+        dir_ = leaf.empty() ? root_ : root_ / u8Path(leaf);
+        std::filesystem::create_directories(dir_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // UTF-8, without a trailing separator.
+    std::string path() const { return u8String(dir_); }
+    // path() + separator + name.
+    std::string file(const std::string& name) const { return platform::inProgramDir(path(), name); }
+
+private:
+    std::filesystem::path root_;
+    std::filesystem::path dir_;
+};
+
+// One run of the fake assembler, as its log tells it.
+struct FakeRun {
+    std::vector<std::string> args; // argv, argv[0] first
+    std::string cwd;
+    std::string commandLine;                              // Windows only
+    std::vector<std::pair<std::string, std::string>> env; // names asked by "env"
+    long long startMs = 0;                                // steady clock
+    long long endMs = 0;
+};
+
+// Milliseconds of the steady clock, as the fake assembler logs them.
+inline long long steadyNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Parses the fake assembler's log: counted texts ("<n> <bytes>") hold anything.
+inline std::vector<FakeRun> parseFakeLog(const std::string& log) {
+    std::vector<FakeRun> runs;
+    std::size_t at = 0;
+    auto word = [&]() {
+        const auto end = log.find_first_of(" \n", at);
+        std::string w = log.substr(at, end - at);
+        at = end == std::string::npos ? log.size() : end + 1;
+        return w;
+    };
+    auto counted = [&]() {
+        const std::size_t n = std::stoul(word());
+        std::string text = log.substr(at, n);
+        at += n + 1; // the text, then its line feed
+        return text;
+    };
+    while (at < log.size()) {
+        const std::string key = word();
+        if (key == "run")
+            runs.emplace_back();
+        else if (runs.empty())
+            throw std::runtime_error("fake log: record without run");
+        else if (key == "start")
+            runs.back().startMs = std::stoll(word());
+        else if (key == "end")
+            runs.back().endMs = std::stoll(word());
+        else if (key == "argc")
+            word();
+        else if (key == "cwd")
+            runs.back().cwd = counted();
+        else if (key == "arg")
+            runs.back().args.push_back(counted());
+        else if (key == "cmdline")
+            runs.back().commandLine = counted();
+        else if (key == "env") {
+            std::string name = word();
+            runs.back().env.emplace_back(name, counted());
+        } else
+            throw std::runtime_error("fake log: unknown record " + key);
+    }
+    return runs;
+}
+
+// A program directory: asmhc11 (the fake) and LANCEUR.sh (the fake launcher).
+// `leaf` names the directory itself, so a test can give it blanks or accents.
+class ProgramDir {
+public:
+    explicit ProgramDir(const std::string& leaf = "programme") : dir_(leaf) {
+        namespace fs = std::filesystem;
+        const fs::path fakes = u8Path(KAVREL_TEST_FAKES_DIR);
+#ifdef _WIN32
+        const char* fakeName = "fake_asmhc11.exe";
+#else
+        const char* fakeName = "fake_asmhc11";
+#endif
+        fs::copy_file(fakes / fakeName, u8Path(assembler()));
+        fs::permissions(u8Path(assembler()), fs::perms::owner_all, fs::perm_options::add);
+        if (fs::exists(fakes / "fake_launcher.sh"))
+            fs::copy_file(fakes / "fake_launcher.sh", u8Path(dir_.file("LANCEUR.sh")));
+    }
+
+    std::string path() const {
+        return dir_.path();
+    }
+    std::string file(const std::string& name) const {
+        return dir_.file(name);
+    }
+    std::string assembler() const {
+        return dir_.file(platform::kAssemblerName);
+    }
+    std::string launcher() const {
+        return dir_.file(platform::kLauncherName);
+    }
+
+    // The fake assembler's orders for the next runs (see fake_asmhc11.cpp).
+    void control(const std::string& orders) const {
+        writeFileBytes(file("fake_asmhc11.ctl"), orders);
+    }
+    std::vector<FakeRun> runs() const {
+        return parseFakeLog(readFileBytes(file("fake_asmhc11.log")));
+    }
+    void clearRuns() const {
+        std::error_code ignored;
+        std::filesystem::remove(u8Path(file("fake_asmhc11.log")), ignored);
+    }
+
+    // How long the fake launcher lingers before its "done" line.
+    void launcherSleep(double seconds) const {
+        writeFileBytes(file("fake_launcher.sleep"), std::to_string(seconds) + "\n");
+    }
+    // Lines of the fake launcher's log: $1, $2, its working directory, then "done".
+    std::vector<std::string> launcherLog() const {
+        // A line still being written is not counted yet.
+        std::vector<std::string> lines;
+        const std::string log = readFileBytes(file("fake_launcher.log"));
+        for (std::size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1)
+            lines.push_back(log.substr(at, end - at));
+        return lines;
+    }
+    // Polls the launcher's log until it has `count` lines or the deadline passes.
+    std::vector<std::string>
+    waitForLauncherLines(std::size_t count,
+                         std::chrono::milliseconds deadline = std::chrono::seconds(10)) const {
+        const auto until = std::chrono::steady_clock::now() + deadline;
+        for (;;) {
+            auto lines = launcherLog();
+            if (lines.size() >= count || std::chrono::steady_clock::now() > until)
+                return lines;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+private:
+    TempDir dir_;
+};
+
+} // namespace kavrel::test
