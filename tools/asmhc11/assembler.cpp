@@ -18,6 +18,7 @@ constexpr std::int64_t bootEnd = 0x200;
 // Beyond this a chain of EQUs that refer forward is left undefined rather
 // than risk the stack.
 constexpr int maxEquDepth = 500;
+constexpr int maxEquAttempts = 4;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -206,38 +207,25 @@ Fields parseFields(std::string_view line) {
     std::size_t i = 0;
     std::string_view first = token(i);
     const bool columnOne = !isBlank(line[0]);
-    if (!first.empty() && first.back() == ':') {
-        f.label = first.substr(0, first.size() - 1);
+    const std::size_t colon = first.find(':');
+    if (colon != std::string_view::npos) {
+        // "LABEL:", or "LABEL:LDAA #1" with no blank after the colon.
+        f.label = first.substr(0, colon);
+        i = static_cast<std::size_t>(first.data() - line.data()) + colon + 1;
         first = token(i);
     } else if (columnOne) {
         // A mnemonic written in column 1 by mistake is taken as such, unless
         // what follows is itself a mnemonic or a directive.
         std::size_t j = i;
         const std::string_view second = token(j);
-        if (isKnownName(first) && (second.empty() || !isKnownName(second)) &&
-            first.find(':') == std::string_view::npos) {
-            // first is the mnemonic
-        } else {
+        if (!isKnownName(first) || (!second.empty() && isKnownName(second))) {
             f.label = first;
             first = second;
             i = j;
         }
     }
-    if (first.empty() || first[0] == '*') {
-        f.mnemonic = {};
+    if (first.empty() || first[0] == '*')
         return f;
-    }
-    // "LABEL:LDAA #1" with no blank after the colon.
-    if (f.label.empty() && columnOne) {
-        const std::size_t colon = first.find(':');
-        if (colon != std::string_view::npos && colon + 1 < first.size()) {
-            f.label = first.substr(0, colon);
-            const std::size_t mnemonicStart =
-                static_cast<std::size_t>(first.data() - line.data()) + colon + 1;
-            i = mnemonicStart;
-            first = token(i);
-        }
-    }
     f.mnemonic = first;
     f.rest = line.substr(i);
     return f;
@@ -266,6 +254,7 @@ struct SymbolEntry {
     std::int64_t pendingCounter = 0;
     bool pending = false;
     bool resolving = false;
+    int attempts = 0;
 };
 
 class Assembler {
@@ -314,16 +303,20 @@ private:
 
     void resolvePendingEquates() {
         resolvingEquates_ = true;
-        for (SymbolEntry& symbol : symbols_)
-            if (symbol.pending && !symbol.value)
-                resolve(symbol);
+        // Backwards first: a chain of EQUs that refer forward then resolves link by link.
+        for (auto it = symbols_.rbegin(); it != symbols_.rend(); ++it)
+            if (it->pending && !it->value)
+                resolve(*it);
         resolvingEquates_ = false;
     }
 
     // Evaluates a pending EQU, following the ones it needs; a cycle leaves them undefined.
     void resolve(SymbolEntry& symbol) {
-        if (symbol.resolving || equDepth_ >= maxEquDepth)
+        // The attempt limit keeps expressions that name the same unresolvable
+        // symbol many times from costing exponential time.
+        if (symbol.resolving || equDepth_ >= maxEquDepth || symbol.attempts >= maxEquAttempts)
             return;
+        ++symbol.attempts;
         symbol.resolving = true;
         ++equDepth_;
         try {
@@ -335,7 +328,6 @@ private:
         }
         --equDepth_;
         symbol.resolving = false;
-        symbol.pending = !symbol.value;
     }
 
     ExprValue evaluate(std::string_view text, std::int64_t counter, bool undefinedIsError) {
