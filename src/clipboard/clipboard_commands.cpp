@@ -44,8 +44,7 @@ void Cut(Principal& principal) {
     if (principal.noProgramOpen())
         return;
     // An empty selection changes nothing, and so leaves the editor unmodified.
-    // "" rather than {}: the text box refuses a null pointer even for no text.
-    copySelection(principal).replaceSelection(std::string_view(""));
+    copySelection(principal).replaceSelection({});
 }
 
 void Paste(Principal& principal) {

@@ -93,7 +93,9 @@ void Texte::replaceSelection(std::string_view utf8) {
     const std::size_t after = start + utf8.size();
     if (buffer().substr(start, end - start) != utf8) {
         SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), static_cast<long>(end));
-        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(utf8.size()), utf8.data());
+        // The text box refuses a null pointer, even for no text at all.
+        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(utf8.size()),
+                      utf8.empty() ? "" : utf8.data());
     }
     SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(after));
 }
