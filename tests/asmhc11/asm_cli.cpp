@@ -191,6 +191,21 @@ TEST_F(Cli, ParsesTheBootSuffixInAnyCaseAndFindsTheSource) {
     EXPECT_EQ(inv.base, dir_ / "a.b" / "prog");
 }
 
+TEST(HelpFile, LiesBesideTheProgramInWindows1252WithCrLf) {
+    const std::string help = readAll(ASMHC11_HELP_FILE);
+    ASSERT_FALSE(help.empty());
+    for (std::size_t i = 0; i < help.size(); ++i) {
+        if (help[i] == '\n') {
+            EXPECT_TRUE(i > 0 && help[i - 1] == '\r') << "LF seul au rang " << i;
+        }
+    }
+    EXPECT_EQ(help.substr(help.size() - 2), "\r\n");
+    // Accents as single bytes: "Assembleur croisé", no UTF-8 sequence.
+    EXPECT_NE(help.find("crois\xE9"), std::string::npos);
+    EXPECT_EQ(help.find("\xC3\xA9"), std::string::npos);
+    EXPECT_NE(help.find("asmhc11 <chemin>;b"), std::string::npos);
+}
+
 struct CommandLine {
     const char* line;
     const char* module;

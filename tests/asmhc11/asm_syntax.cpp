@@ -51,6 +51,7 @@ const Program programs[] = {
     {"TabsAsBlanks", "\tLDAA\t#1\t; tab\nX1\tEQU\t2\n\tFCB\tX1\n", "86 01 02"},
     {"SymbolsIgnoreCase", "Valeur EQU 7\n FCB VALEUR,valeur\n", "07 07"},
     {"MnemonicInColumnOne", "NOP\nEND\n", "01"},
+    {"EqualSign", "DIX = 10\n FCB DIX\n", "0A"},
     {"MnemonicLabel", "TEST EQU 3\n FCB TEST\n", "03"},
     // Forward references and EQU chains.
     {"ForwardLabel", " ORG $C000\n LDX #FIN\nFIN RTS\n", "CE C0 03 39"},
