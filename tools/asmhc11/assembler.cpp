@@ -15,10 +15,6 @@ namespace {
 
 constexpr std::int64_t memoryEnd = 0x10000;
 constexpr std::int64_t bootEnd = 0x200;
-// Beyond this a chain of EQUs that refer forward is left undefined rather
-// than risk the stack.
-constexpr int maxEquDepth = 500;
-constexpr int maxEquAttempts = 4;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -253,8 +249,8 @@ struct SymbolEntry {
     std::string_view pendingExpression;
     std::int64_t pendingCounter = 0;
     bool pending = false;
-    bool resolving = false;
-    int attempts = 0;
+    bool resolving = false; // on the resolution stack
+    bool failed = false;    // cannot be resolved (cycle, error, undefined name)
 };
 
 class Assembler {
@@ -286,8 +282,9 @@ private:
         if (it == symbolIndex_.end())
             return std::nullopt;
         SymbolEntry& symbol = symbols_[it->second];
-        if (!symbol.value && symbol.pending && resolvingEquates_)
-            resolve(symbol);
+        if (!symbol.value && symbol.pending && resolvingEquates_ && !symbol.resolving &&
+            !symbol.failed && !needed_)
+            needed_ = it->second;
         return symbol.value;
     }
 
@@ -297,37 +294,45 @@ private:
         if (symbolIndex_.count(key))
             return false;
         symbolIndex_.emplace(key, symbols_.size());
-        symbols_.push_back({std::string(name), value, {}, 0, false, false});
+        symbols_.push_back({std::string(name), value, {}, 0, false, false, false});
         return true;
     }
 
+    // Resolves the EQUs left unknown by the first pass, each after the ones it
+    // names, with an explicit stack: long chains cost no recursion, and every
+    // symbol is settled once, so cycles and repeated names cost no more.
     void resolvePendingEquates() {
         resolvingEquates_ = true;
-        // Backwards first: a chain of EQUs that refer forward then resolves link by link.
-        for (auto it = symbols_.rbegin(); it != symbols_.rend(); ++it)
-            if (it->pending && !it->value)
-                resolve(*it);
-        resolvingEquates_ = false;
-    }
-
-    // Evaluates a pending EQU, following the ones it needs; a cycle leaves them undefined.
-    void resolve(SymbolEntry& symbol) {
-        // The attempt limit keeps expressions that name the same unresolvable
-        // symbol many times from costing exponential time.
-        if (symbol.resolving || equDepth_ >= maxEquDepth || symbol.attempts >= maxEquAttempts)
-            return;
-        ++symbol.attempts;
-        symbol.resolving = true;
-        ++equDepth_;
-        try {
-            const ExprValue v = evaluate(symbol.pendingExpression, symbol.pendingCounter, false);
-            if (v.known)
-                symbol.value = v.value;
-        } catch (const AsmError&) {
-            // Reported by the second pass on the EQU line itself.
+        std::vector<std::size_t> stack;
+        for (std::size_t first = symbols_.size(); first-- > 0;) {
+            if (!symbols_[first].pending || symbols_[first].value || symbols_[first].failed)
+                continue;
+            stack.push_back(first);
+            symbols_[first].resolving = true;
+            while (!stack.empty()) {
+                SymbolEntry& symbol = symbols_[stack.back()];
+                needed_.reset();
+                bool error = false;
+                try {
+                    const ExprValue v =
+                        evaluate(symbol.pendingExpression, symbol.pendingCounter, false);
+                    if (v.known)
+                        symbol.value = v.value;
+                } catch (const AsmError&) {
+                    // Reported by the second pass on the EQU line itself.
+                    error = true;
+                }
+                if (!symbol.value && !error && needed_) {
+                    symbols_[*needed_].resolving = true;
+                    stack.push_back(*needed_);
+                    continue;
+                }
+                symbol.failed = !symbol.value;
+                symbol.resolving = false;
+                stack.pop_back();
+            }
         }
-        --equDepth_;
-        symbol.resolving = false;
+        resolvingEquates_ = false;
     }
 
     ExprValue evaluate(std::string_view text, std::int64_t counter, bool undefinedIsError) {
@@ -841,7 +846,7 @@ private:
     std::vector<SymbolEntry> symbols_;
     std::unordered_map<std::string, std::size_t> symbolIndex_;
     bool resolvingEquates_ = false;
-    int equDepth_ = 0;
+    std::optional<std::size_t> needed_; // a pending EQU the expression being resolved names
 
     int pass_ = 1;
     std::int64_t pc_ = 0;

@@ -28,8 +28,15 @@ std::string argumentText() {
 } // namespace
 
 int main() {
+    // UTF-8 for our French messages, then the console's own page back for
+    // whatever the batch file runs next.
+    const UINT previous = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
-    return asmhc11::runCommandLine(argumentText(), std::cout);
+    const int status = asmhc11::runCommandLine(argumentText(), std::cout);
+    std::cout.flush();
+    if (previous != 0)
+        SetConsoleOutputCP(previous);
+    return status;
 }
 
 #else
