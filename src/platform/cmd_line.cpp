@@ -3,11 +3,11 @@
 namespace kavrel::platform {
 
 std::string escapeForCmd(std::string_view text) {
-    constexpr std::string_view special = "&|<>()^%!\"";
+    constexpr std::string_view metacharacters = "&|<>()^%!\"";
     std::string out;
     out.reserve(text.size() + text.size() / 4);
     for (char c : text) {
-        if (special.find(c) != std::string_view::npos)
+        if (metacharacters.find(c) != std::string_view::npos)
             out += '^';
         out += c;
     }

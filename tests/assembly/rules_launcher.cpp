@@ -19,6 +19,7 @@
 namespace kavrel::assembly {
 namespace {
 
+#ifndef _WIN32
 using test::ProgramDir;
 using test::steadyNowMs;
 
@@ -38,7 +39,6 @@ const char* const kAwkwardArguments[] = {
     "",
 };
 
-#ifndef _WIN32
 // No child of ours is left, finished or not.
 void expectNoChild() {
     int status = 0;
