@@ -9,11 +9,13 @@ namespace kavrel::test {
 void UiTest::SetUp() {
     ASSERT_TRUE(programDir.isValid());
     ASSERT_TRUE(docs.isValid());
+    // New programs of each test land in a home folder of its own.
+    qputenv("HOME", QFile::encodeName(docs.path()));
     auto messageBoxes = std::make_unique<ScriptedMessageBoxes>();
     auto commonDialog = std::make_unique<ScriptedCommonDialog>();
     boxes = messageBoxes.get();
     dialogs = commonDialog.get();
-    principal = Main(programDir.path(), std::move(messageBoxes), std::move(commonDialog));
+    principal = Main(programDirPath(), std::move(messageBoxes), std::move(commonDialog));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(principal.get()));
 }
 

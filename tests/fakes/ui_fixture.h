@@ -25,6 +25,8 @@ class UiTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The program directory the main window is given.
+    virtual QString programDirPath() const { return programDir.path(); }
 
     // Triggers a menu item as a user would.
     void trigger(const char* name);
