@@ -180,7 +180,10 @@ std::string readWhole(const char* operation, const std::string& path) {
     return bytes;
 }
 
-void replaceWith(const char* operation, const std::string& path, std::string_view bytes) {
+// `durable`: the data and the new name reach the disk before it returns, as
+// a user's document must; a copy that can be made again need not wait for that.
+void replaceWith(const char* operation, const std::string& path, std::string_view bytes,
+                 bool durable) {
     // Replace what a symbolic link points to, not the link itself.
     std::string target = path;
     struct stat linkSt {};
@@ -244,13 +247,15 @@ void replaceWith(const char* operation, const std::string& path, std::string_vie
         written += static_cast<std::size_t>(put);
     }
     // EINVAL: a file system that cannot sync; the data is written all the same.
-    if (::fsync(fd) != 0 && errno != EINVAL)
+    if (durable && ::fsync(fd) != 0 && errno != EINVAL)
         fail(errno);
     if (file.close() != 0)
         fail(errno);
     if (::rename(temporary.c_str(), target.c_str()) != 0)
         fail(errno);
 
+    if (!durable)
+        return;
     // Make the new directory entry itself durable; nothing to report if not.
     const int dirFd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -266,7 +271,7 @@ std::string readFile(const std::string& path) {
 }
 
 void writeFileReplacing(const std::string& path, std::string_view bytes) {
-    replaceWith(kOpWriteFile, path, bytes);
+    replaceWith(kOpWriteFile, path, bytes, true);
 }
 
 void copyFile(const std::string& from, const std::string& to) {
@@ -276,8 +281,9 @@ void copyFile(const std::string& from, const std::string& to) {
         return;
     // Not std::filesystem::copy_file: it reports a full disk as an I/O error
     // and leaves a truncated target behind. Through a temporary file the
-    // target is either the whole copy or what it was before.
-    replaceWith(kOpCopyFile, to, bytes);
+    // target is either the whole copy or what it was before. The copies of an
+    // assembly job can be made again, so they do not wait for the disk.
+    replaceWith(kOpCopyFile, to, bytes, false);
 }
 
 void removeFileIfPresent(const std::string& path) {
