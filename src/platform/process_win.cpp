@@ -56,7 +56,11 @@ void startProgram(const std::string& exePath, const std::string& argument,
     if (!CreateProcessA(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                         NORMAL_PRIORITY_CLASS, nullptr, directory.c_str(), &startup, &info)) {
         const DWORD error = GetLastError();
-        throw Failure(kOpStartProgram, exePath, lastErrorReason(error));
+        // A file that is no program gets a reason, not the system's number.
+        const bool notProgram =
+            error == ERROR_BAD_EXE_FORMAT || error == ERROR_EXE_MACHINE_TYPE_MISMATCH;
+        throw Failure(kOpStartProgram, exePath,
+                      notProgram ? std::string(kReasonNotExecutable) : lastErrorReason(error));
     }
     if (wait)
         WaitForSingleObject(info.hProcess, INFINITE);
