@@ -1,0 +1,328 @@
+// Windows only: the assembler and the batch launcher started as real
+// processes, through CreateProcessA and the command interpreter.
+#ifdef _WIN32
+
+#include <gtest/gtest.h>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "assembly/launcher.h"
+#include "platform/code_page.h"
+#include "platform/failure.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+using namespace kavrel::assembly;
+using kavrel::platform::encodeAnsi;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string readAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeAll(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// Waits for a file that a detached process writes, until it can be read whole:
+// for a moment after it appears, its writer may still hold it.
+bool waitFor(const fs::path& file, std::chrono::seconds limit = 30s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!fs::exists(file) || readAll(file).empty() || readAll(file).back() != '\n') {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// A test launcher: waits for the file "go" in its folder (some seconds at
+// most), so that a start that waited for it shows, then writes its parameters
+// with `set`, which prints them without the interpreter parsing them again.
+// Quoted `set`s keep & | < > ^ of a parameter from acting.
+constexpr const char* kLauncherScript =
+    "@echo off\r\n"
+    "set KAVREL_WAITED=no\r\n"
+    "set n=0\r\n"
+    ":wait\r\n"
+    "if exist \"%~1\\go\" goto log\r\n"
+    "set /a n+=1\r\n"
+    "if %n% lss 20000 goto wait\r\n"
+    "set KAVREL_WAITED=yes\r\n"
+    ":log\r\n"
+    "set \"KAVREL_P1=%1\"\r\n"
+    "set \"KAVREL_ALL=%*\"\r\n"
+    "set KAVREL_>\"%~1\\launcher.tmp\"\r\n"
+    "move /y \"%~1\\launcher.tmp\" \"%~1\\launcher.log\" >nul\r\n";
+
+// The variables the test launcher logged, by name.
+std::map<std::string, std::string> launcherLog(const fs::path& file) {
+    std::map<std::string, std::string> values;
+    std::istringstream lines(readAll(file));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const auto equals = line.find('=');
+        if (equals != std::string::npos)
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return values;
+}
+
+// Every file under `dir` whose name holds "pwned", removed once named so that
+// each case answers for its own.
+std::string injected(const fs::path& dir) {
+    std::string found;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.path().filename().string().find("pwned") != std::string::npos)
+            files.push_back(entry.path());
+    for (const auto& file : files) {
+        found += file.string() + " ";
+        fs::remove(file);
+    }
+    return found;
+}
+
+// The fake assembler. Its build folder is given as a path of the build
+// machine, which Wine does not see as such; it also lies at a fixed place
+// beside this program's own folder.
+fs::path fakeAssembler() {
+    const fs::path given = fs::path(KAVREL_TEST_FAKES_DIR) / "fake_asmhc11.exe";
+    if (fs::exists(given))
+        return given;
+    wchar_t self[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return fs::path(std::wstring(self, n)).parent_path().parent_path() / "tests" / "fakes" /
+           "fake_asmhc11.exe";
+}
+
+// One run of the fake, as it logged it: "cwd", "cmdline", "arg0", "arg1"...
+std::map<std::string, std::string> fakeRun(const fs::path& log) {
+    std::map<std::string, std::string> run;
+    std::istringstream in(readAll(log));
+    int args = 0;
+    for (std::string key; in >> key;) {
+        std::size_t length = 0;
+        if (key == "cwd" || key == "arg" || key == "cmdline") {
+            in >> length;
+            in.get();
+            std::string text(length, '\0');
+            in.read(text.data(), static_cast<std::streamsize>(length));
+            run[key == "arg" ? "arg" + std::to_string(args++) : key] = text;
+        } else {
+            std::string rest;
+            std::getline(in, rest);
+            run[key] = rest;
+        }
+    }
+    run["args"] = std::to_string(args);
+    return run;
+}
+
+// Wine's command interpreter expands %NAME% even where a caret keeps the real
+// one from it, and drops a lone % from a batch parameter.
+bool underWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+class WindowsLaunch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("kavrel-wlaunch-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+        // The interpreter inherits this folder: an injected command would
+        // write its file here.
+        saved_ = fs::current_path();
+        fs::current_path(dir_);
+    }
+    void TearDown() override {
+        fs::current_path(saved_);
+        std::error_code ec;
+        for (int attempt = 0; attempt < 50 && fs::exists(dir_); ++attempt) {
+            fs::remove_all(dir_, ec);
+            if (ec)
+                std::this_thread::sleep_for(100ms);
+        }
+    }
+    // `folder` of the test folder as a program directory holding the fake as
+    // asmhc11.exe; its log lands beside it.
+    fs::path programDir(const std::string& folder) const {
+        const fs::path program = dir_ / folder;
+        fs::create_directories(program);
+        fs::copy_file(fakeAssembler(), program / "asmhc11.exe",
+                      fs::copy_options::overwrite_existing);
+        return program;
+    }
+    fs::path dir_;
+    fs::path saved_;
+};
+
+} // namespace
+
+TEST_F(WindowsLaunch, DirectStartHandsTheArgumentTextOnAsItStands) {
+    const fs::path program = programDir("ASM");
+    const fs::path work = dir_ / "work";
+    fs::create_directories(work);
+    const std::string exe = (program / "asmhc11.exe").string();
+    const char* const arguments[] = {
+        "C:\\Projets\\clignote.asc",
+        "C:\\Projets\\Test;b",
+        "C:\\Mes sources\\mon  prog.asc",                  // blanks kept, two in a row too
+        "\"C:\\x\\a.asc\"",                                // quotes of its own stay
+        "C:\\Projets\\\xC3\xA9t\xC3\xA9 \xE2\x82\xAC.asc", // UTF-8, sent in the ANSI code page
+        "",
+    };
+    for (const std::string argument : arguments) {
+        SCOPED_TRACE(argument);
+        fs::remove(program / "fake_asmhc11.log");
+        LaunchAssembler(exe, argument, work.string(), true, false);
+        ASSERT_TRUE(fs::exists(program / "fake_asmhc11.log"));
+        auto run = fakeRun(program / "fake_asmhc11.log");
+        EXPECT_EQ(run["cmdline"], encodeAnsi(exe + " " + argument));
+        EXPECT_EQ(run["cwd"], work.string());
+        EXPECT_EQ(run["arg0"], exe);
+    }
+}
+
+TEST_F(WindowsLaunch, DirectStartWaitsForTheEndAndLeavesNoHandle) {
+    const fs::path program = programDir("ASM");
+    const std::string exe = (program / "asmhc11.exe").string();
+    writeAll(program / "fake_asmhc11.ctl", "sleep 1500\n");
+    DWORD before = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    const auto start = std::chrono::steady_clock::now();
+    LaunchAssembler(exe, "prog.asc", program.string(), true, false);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1400ms);
+    // The fake writes its log as it ends.
+    EXPECT_TRUE(fs::exists(program / "fake_asmhc11.log"));
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_EQ(after, before) << "process or thread handle left open";
+
+    fs::remove(program / "fake_asmhc11.log");
+    LaunchAssembler(exe, "prog.asc", program.string(), false, false);
+    EXPECT_FALSE(fs::exists(program / "fake_asmhc11.log")) << "waited although told not to";
+    EXPECT_TRUE(waitFor(program / "fake_asmhc11.log"));
+}
+
+TEST_F(WindowsLaunch, DirectStartUnderAFolderWithABlankRunsTheAssemblerNotADecoy) {
+    // The unquoted first token would name <dir>\Mes.exe: a decoy that logs
+    // beside itself, in <dir>, if it ever runs.
+    const fs::path program = programDir("Mes programmes");
+    fs::copy_file(fakeAssembler(), dir_ / "Mes.exe");
+    const std::string exe = (program / "asmhc11.exe").string();
+    const std::string argument = "C:\\Projets\\mon prog.asc";
+    LaunchAssembler(exe, argument, program.string(), true, false);
+
+    EXPECT_FALSE(fs::exists(dir_ / "fake_asmhc11.log")) << "the decoy ran";
+    ASSERT_TRUE(fs::exists(program / "fake_asmhc11.log")) << "the assembler did not run";
+    auto run = fakeRun(program / "fake_asmhc11.log");
+    // Quoted here only, so that the assembler's own argv starts with its path.
+    EXPECT_EQ(run["cmdline"], "\"" + exe + "\" " + argument);
+    EXPECT_EQ(run["arg0"], exe);
+    EXPECT_EQ(run["arg1"], "C:\\Projets\\mon");
+    EXPECT_EQ(run["cwd"], program.string());
+}
+
+TEST_F(WindowsLaunch, FailedDirectStartsAreReported) {
+    using namespace kavrel::platform;
+    const fs::path program = dir_ / "ASM";
+    fs::create_directories(program);
+    struct Case {
+        std::string exe, reason;
+    };
+    writeAll(program / "texte.exe", "ceci n'est pas un programme\r\n");
+    const Case cases[] = {
+        {(program / "asmhc11.exe").string(), kReasonNoFile},
+        {(dir_ / "absent" / "asmhc11.exe").string(), kReasonNoFolder},
+        {(program / "texte.exe").string(), kReasonNotExecutable},
+    };
+    for (const Case& c : cases) {
+        try {
+            LaunchAssembler(c.exe, "prog.asc", program.string(), true, false);
+            ADD_FAILURE() << c.exe << " started";
+        } catch (const kavrel::Failure& failure) {
+            EXPECT_EQ(failure.operation(), kOpStartProgram);
+            EXPECT_EQ(failure.path(), c.exe);
+            EXPECT_EQ(failure.reason(), c.reason) << c.exe;
+        }
+    }
+}
+
+TEST_F(WindowsLaunch, BatchStartPassesTheQuotedFolderAndTheTextAsItStands) {
+    struct Case {
+        std::string programFolder, argument;
+        bool percent = false;
+    };
+    const std::string src = dir_.string() + "\\src\\";
+    const Case cases[] = {
+        {"ASM", src + "prog.asc"},
+        {"ASM", src + "mon prog.asc"},
+        // The launcher's own path is quoted: a folder with a blank still names it.
+        {"Mes programmes", src + "prog.asc"},
+        {"ASM", src + "a&echo x>pwned1.txt.asc"},
+        {"ASM", src + "a|echo x>pwned2.txt.asc"},
+        {"ASM", src + "a^&echo x>pwned3.txt.asc"},
+        {"ASM", src + "a&&echo x>pwned4.txt&rem .asc"},
+        {"ASM", src + "(a)&echo x>pwned5.txt.asc"},
+        // Under Wine only what these must not start is checked (see underWine).
+        {"ASM", src + "%OS%_%PATH%.asc", true},
+        {"ASM", src + "100%.asc", true},
+        {"ASM", src + "%OS%&echo x>pwned7.txt&rem %.asc", true},
+        {"ASM", src + "a<b>pwned6.asc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.programFolder + " | " + c.argument);
+        const fs::path program = dir_ / c.programFolder;
+        fs::create_directories(program);
+        writeAll(program / "LANCEUR.BAT", kLauncherScript);
+        fs::remove(program / "go");
+        fs::remove(program / "launcher.log");
+
+        const auto start = std::chrono::steady_clock::now();
+        LaunchAssembler("unused.exe", c.argument, program.string(), true, true);
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took, 10s) << "the batch start waited for the launcher";
+        writeAll(program / "go", "");
+
+        ASSERT_TRUE(waitFor(program / "launcher.log")) << "the launcher did not run";
+        auto log = launcherLog(program / "launcher.log");
+        EXPECT_EQ(log["KAVREL_WAITED"], "no") << readAll(program / "launcher.log");
+        EXPECT_EQ(log["KAVREL_P1"], "\"" + program.string() + "\"");
+        if (!c.percent || !underWine()) {
+            EXPECT_EQ(log["KAVREL_ALL"], "\"" + program.string() + "\" " + c.argument);
+        }
+        EXPECT_EQ(injected(dir_), "");
+    }
+}
+
+TEST_F(WindowsLaunch, BatchStartWithoutLauncherFails) {
+    EXPECT_THROW(LaunchAssembler("unused.exe", "prog.asc", (dir_ / "ASM").string(), true, true),
+                 kavrel::Failure);
+}
+
+#endif // _WIN32
