@@ -65,8 +65,10 @@ std::string_view Texte::buffer() const {
 void Texte::setWholeText(std::string_view utf8) {
     SendScintilla(SCI_SETUNDOCOLLECTION, 0);
     SendScintilla(SCI_CLEARALL);
+    // uintptr_t picks the text overload; unsigned long, 32 bits on Windows,
+    // would make it ambiguous with the colour one there.
     if (!utf8.empty())
-        SendScintilla(SCI_ADDTEXT, static_cast<unsigned long>(utf8.size()), utf8.data());
+        SendScintilla(SCI_ADDTEXT, static_cast<uintptr_t>(utf8.size()), utf8.data());
     SendScintilla(SCI_SETUNDOCOLLECTION, 1);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_GOTOPOS, 0);
@@ -94,7 +96,7 @@ void Texte::replaceSelection(std::string_view utf8) {
     if (buffer().substr(start, end - start) != utf8) {
         SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), static_cast<long>(end));
         // The text box refuses a null pointer, even for no text at all.
-        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(utf8.size()),
+        SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(utf8.size()),
                       utf8.empty() ? "" : utf8.data());
     }
     SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(after));
