@@ -40,6 +40,54 @@ std::size_t asciiPrefix(const char* data, std::size_t size) {
     return i;
 }
 
+// One UTF-8 sequence at `i` (its lead byte not ASCII). A malformed one (bad
+// lead, overlong, surrogate, beyond U+10FFFF, cut short) is reported invalid
+// with the length of its longest valid-looking prefix, where decoding resumes.
+struct Utf8Sequence {
+    std::uint32_t codePoint;
+    std::size_t length;
+    bool valid;
+};
+
+Utf8Sequence nextUtf8(const unsigned char* s, std::size_t n, std::size_t i) {
+    const unsigned char b = s[i];
+    std::size_t length = 0;
+    std::uint32_t cp = 0;
+    unsigned char low = 0x80, high = 0xBF; // allowed range of the 2nd byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        cp = b & 0x0F;
+        if (b == 0xE0)
+            low = 0xA0;
+        else if (b == 0xED)
+            high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        cp = b & 0x07;
+        if (b == 0xF0)
+            low = 0x90;
+        else if (b == 0xF4)
+            high = 0x8F;
+    }
+    if (length == 0)
+        return {0, 1, false};
+    std::size_t k = 1;
+    for (; k < length && i + k < n; ++k) {
+        const unsigned char c = s[i + k];
+        const unsigned char lo = k == 1 ? low : 0x80;
+        const unsigned char hi = k == 1 ? high : 0xBF;
+        if (c < lo || c > hi)
+            break;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (k < length)
+        return {0, k, false};
+    return {cp, length, true};
+}
+
 } // namespace
 
 #ifndef _WIN32
@@ -167,51 +215,10 @@ std::string encodeAnsi(std::string_view utf8) {
             ++i;
             continue;
         }
-        // Decode one sequence; a malformed one (bad lead, overlong, surrogate,
-        // beyond U+10FFFF, cut short) becomes a single '?' for its longest
-        // valid-looking prefix, and decoding resumes behind it.
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        unsigned char low = 0x80, high = 0xBF; // allowed range of the 2nd byte
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            cp = b & 0x0F;
-            if (b == 0xE0)
-                low = 0xA0;
-            else if (b == 0xED)
-                high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            cp = b & 0x07;
-            if (b == 0xF0)
-                low = 0x90;
-            else if (b == 0xF4)
-                high = 0x8F;
-        }
-        if (length == 0) {
-            *dst++ = '?';
-            ++i;
-            continue;
-        }
-        std::size_t k = 1;
-        for (; k < length && i + k < n; ++k) {
-            const unsigned char c = s[i + k];
-            const unsigned char lo = k == 1 ? low : 0x80;
-            const unsigned char hi = k == 1 ? high : 0xBF;
-            if (c < lo || c > hi)
-                break;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (k < length) {
-            *dst++ = '?';
-            i += k;
-            continue;
-        }
-        *dst++ = highByteFor(cp);
-        i += length;
+        // A malformed sequence becomes a single '?', and decoding resumes behind it.
+        const Utf8Sequence sequence = nextUtf8(s, n, i);
+        *dst++ = sequence.valid ? highByteFor(sequence.codePoint) : '?';
+        i += sequence.length;
     }
     out.resize(static_cast<std::size_t>(dst - begin));
     return out;
@@ -269,42 +276,13 @@ std::wstring wideOfUtf8(std::string_view utf8, bool keepAstral) {
             ++i;
             continue;
         }
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        unsigned char low = 0x80, high = 0xBF; // allowed range of the 2nd byte
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            cp = b & 0x0F;
-            if (b == 0xE0)
-                low = 0xA0;
-            else if (b == 0xED)
-                high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            cp = b & 0x07;
-            if (b == 0xF0)
-                low = 0x90;
-            else if (b == 0xF4)
-                high = 0x8F;
-        }
-        std::size_t k = length == 0 ? 0 : 1;
-        for (; k < length && i + k < n; ++k) {
-            const unsigned char c = s[i + k];
-            const unsigned char lo = k == 1 ? low : 0x80;
-            const unsigned char hi = k == 1 ? high : 0xBF;
-            if (c < lo || c > hi)
-                break;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (length == 0 || k < length) {
+        const Utf8Sequence sequence = nextUtf8(s, n, i);
+        i += sequence.length;
+        const std::uint32_t cp = sequence.codePoint;
+        if (!sequence.valid) {
             wide.push_back(L'\xFFFD');
-            i += length == 0 ? 1 : k;
             continue;
         }
-        i += length;
         if (cp < 0x10000) {
             wide.push_back(static_cast<wchar_t>(cp));
         } else if (keepAstral) {
