@@ -17,7 +17,7 @@ using kavrel::test::TempDir;
 
 const std::string kSource = "; clignote\r\n\tORG $1000\r\nBOUCLE\tLDAA #$55\r\n\tBRA BOUCLE\r\n";
 
-void BM_BareStartAndWait(benchmark::State& state) {
+void BM_BooJob_Baseline(benchmark::State& state) {
     const ProgramDir program;
     const TempDir docs;
     kavrel::test::writeFileBytes(docs.file("Test.asc"), kSource);
@@ -30,7 +30,7 @@ void BM_BareStartAndWait(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_BareStartAndWait)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BooJob_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_BooJob(benchmark::State& state) {
     const ProgramDir program;

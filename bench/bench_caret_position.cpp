@@ -44,14 +44,14 @@ CaretPosition baseline(const std::string_view text, std::size_t offset) {
     return position;
 }
 
-void caretAtEnd(benchmark::State& state) {
+void BM_CaretAtEnd(benchmark::State& state) {
     const std::string text = assemblerText(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(caretPosition(text, text.size()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 
-void baselineAtEnd(benchmark::State& state) {
+void BM_CaretAtEnd_Baseline(benchmark::State& state) {
     const std::string text = assemblerText(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state)
         benchmark::DoNotOptimize(baseline(text, text.size()));
@@ -60,5 +60,5 @@ void baselineAtEnd(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(caretAtEnd)->Arg(60000)->Arg(10 << 20)->Unit(benchmark::kMicrosecond);
-BENCHMARK(baselineAtEnd)->Arg(60000)->Arg(10 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CaretAtEnd)->Arg(60000)->Arg(10 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CaretAtEnd_Baseline)->Arg(60000)->Arg(10 << 20)->Unit(benchmark::kMicrosecond);

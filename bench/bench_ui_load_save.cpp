@@ -79,7 +79,7 @@ void BM_EncodeOnly(benchmark::State& state) {
 BENCHMARK(BM_EncodeOnly)->Unit(benchmark::kMicrosecond);
 
 // Baseline: the fill alone of a plain Qt text box, the text already decoded.
-void BM_BaselinePlainTextEditFill(benchmark::State& state) {
+void BM_LoadIntoTexte_Baseline(benchmark::State& state) {
     QPlainTextEdit edit;
     edit.show();
     const QString text = QString::fromStdString(
@@ -91,7 +91,7 @@ void BM_BaselinePlainTextEditFill(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(kavrel::editor::kMaxLoadBytes));
 }
-BENCHMARK(BM_BaselinePlainTextEditFill)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_LoadIntoTexte_Baseline)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
 
