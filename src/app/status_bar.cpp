@@ -39,6 +39,12 @@ StatusPanels::StatusPanels(QStatusBar* bar)
     bar->setFont(font);
     // Widths of the panels in pixels: 3000, 1000, 500, 500 and 2000 twips.
     info_ = addPanel(bar, QStringLiteral("Info"), 200);
+    // The five widths and the bar's own spacing are wider than the window's
+    // 468 pixels: the empty Info panel gives way rather than overlap the date.
+    info_->setMinimumWidth(60);
+    bar->removeWidget(info_);
+    bar->insertWidget(0, info_, 1);
+    info_->show();
     date_ = addPanel(bar, QStringLiteral("Date"), 67);
     num_ = addPanel(bar, QStringLiteral("Num"), 33, texts::kNum);
     maj_ = addPanel(bar, QStringLiteral("Maj"), 33, texts::kMaj);

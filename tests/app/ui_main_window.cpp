@@ -104,11 +104,17 @@ TEST_F(MainWindow, StatusBarHasItsFivePanels) {
     const int widths[] = {200, 67, 33, 33, 133};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(panels[i]->objectName(), QLatin1String(keys[i]));
-        EXPECT_EQ(panels[i]->width(), widths[i]) << keys[i];
+        // Info gives way when the window is too narrow for all five.
+        if (i == 0)
+            EXPECT_LE(panels[i]->width(), widths[i]);
+        else
+            EXPECT_EQ(panels[i]->width(), widths[i]) << keys[i];
     }
-    // Left to right as listed.
+    // Left to right as listed, side by side.
     for (int i = 1; i < 5; ++i)
-        EXPECT_LT(panels[i - 1]->x(), panels[i]->x());
+        EXPECT_LE(panels[i - 1]->geometry().right(), panels[i]->x()) << keys[i];
+    principal->resize(900, principal->height());
+    QTRY_COMPARE(panels[0]->width(), 200);
     EXPECT_TRUE(panels[0]->text().isEmpty());
     EXPECT_EQ(panels[1]->text(),
               QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
