@@ -31,27 +31,37 @@ std::uint64_t zeroBytes(std::uint64_t word) {
     return ~(((word & kLowSeven) + kLowSeven) | word | kLowSeven);
 }
 
+#ifdef __SSE2__
+// Counts, over the whole 16-byte blocks from `i` on, the bytes for which
+// `match` sets its lane to all ones, and moves `i` past those blocks.
+// Per-byte counters (each match adds 0 or -1) serve at most 255 blocks, then
+// are summed with one psadbw.
+template <class Match>
+std::size_t countInBlocks(const char* p, std::size_t n, std::size_t& i, Match match) {
+    std::size_t count = 0;
+    const __m128i zero = _mm_setzero_si128();
+    while (n - i >= 16) {
+        std::size_t blocks = (n - i) / 16;
+        if (blocks > 255)
+            blocks = 255;
+        __m128i acc = _mm_setzero_si128();
+        for (std::size_t b = 0; b < blocks; ++b, i += 16)
+            acc =
+                _mm_sub_epi8(acc, match(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
+        const __m128i sums = _mm_sad_epu8(acc, zero);
+        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                 static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    }
+    return count;
+}
+#endif
+
 std::size_t countLineFeeds(const char* p, std::size_t n) {
     std::size_t count = 0;
     std::size_t i = 0;
 #ifdef __SSE2__
     const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i zero = _mm_setzero_si128();
-    while (n - i >= 16) {
-        // Per-byte counters (each compare adds 0 or -1) for at most 255 blocks,
-        // then summed with one psadbw.
-        std::size_t blocks = (n - i) / 16;
-        if (blocks > 255)
-            blocks = 255;
-        __m128i acc = _mm_setzero_si128();
-        for (std::size_t b = 0; b < blocks; ++b, i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            acc = _mm_sub_epi8(acc, _mm_cmpeq_epi8(v, lf));
-        }
-        const __m128i sums = _mm_sad_epu8(acc, zero);
-        count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-                 static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-    }
+    count += countInBlocks(p, n, i, [lf](__m128i v) { return _mm_cmpeq_epi8(v, lf); });
 #endif
     for (; i + 8 <= n; i += 8)
         count += static_cast<std::size_t>(std::popcount(zeroBytes(load64(p + i) ^ (kOnes * '\n'))));
@@ -100,20 +110,7 @@ std::size_t countCharacters(const char* p, std::size_t n) {
 #ifdef __SSE2__
     // Continuation bytes 0x80..0xBF are exactly the signed bytes below -64.
     const __m128i limit = _mm_set1_epi8(-64);
-    const __m128i zero = _mm_setzero_si128();
-    while (n - i >= 16) {
-        std::size_t blocks = (n - i) / 16;
-        if (blocks > 255)
-            blocks = 255;
-        __m128i acc = _mm_setzero_si128();
-        for (std::size_t b = 0; b < blocks; ++b, i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            acc = _mm_sub_epi8(acc, _mm_cmplt_epi8(v, limit));
-        }
-        const __m128i sums = _mm_sad_epu8(acc, zero);
-        continuation += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-                        static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-    }
+    continuation += countInBlocks(p, n, i, [limit](__m128i v) { return _mm_cmplt_epi8(v, limit); });
 #endif
     for (; i + 8 <= n; i += 8) {
         const std::uint64_t w = load64(p + i);
