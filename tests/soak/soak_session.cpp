@@ -112,6 +112,19 @@ Source makeSource(std::mt19937& random) {
     return source;
 }
 
+// Equal bytes, or where they first differ: a 60,000-byte dump helps nobody.
+::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return ::testing::AssertionFailure()
+           << actual.size() << " bytes instead of " << expected.size() << ", first difference at "
+           << at << ": \"" << actual.substr(at, 20) << "\" instead of \"" << expected.substr(at, 20)
+           << "\"";
+}
+
 enum class Place { Writable, Locked, Home };
 
 // What one editor must hold, kept beside it as the keys go in.
@@ -385,21 +398,23 @@ protected:
         const std::string base = source.substr(0, source.size() - 4);
         if (boo) {
             // Staged as Test.asc, assembled there, copied back under the base name.
-            ASSERT_EQ(readFileBytes(base + ".BOO"), "BOO\n" + active.onDisk);
-            ASSERT_EQ(readFileBytes(base + ".S19"), "S19\n" + active.onDisk);
+            ASSERT_TRUE(sameBytes(readFileBytes(base + ".BOO"), "BOO\n" + active.onDisk));
+            ASSERT_TRUE(sameBytes(readFileBytes(base + ".S19"), "S19\n" + active.onDisk));
         } else if (!batch) {
-            ASSERT_EQ(readFileBytes(base + ".S19"), "S19\n" + active.onDisk);
-            ASSERT_EQ(readFileBytes(base + ".LST"), "LST\n" + active.onDisk);
+            ASSERT_TRUE(sameBytes(readFileBytes(base + ".S19"), "S19\n" + active.onDisk));
+            ASSERT_TRUE(sameBytes(readFileBytes(base + ".LST"), "LST\n" + active.onDisk));
         } else {
             launched.push_back(source);
         }
         ++assemblies;
     }
 
-    void expectFilesAsSaved(const std::vector<Doc>& all) {
+    // Files of the locked folder are checked once it is unlocked: replaced by
+    // a plain file, the folder hides them.
+    void expectWritableFilesAsSaved(const std::vector<Doc>& all) {
         for (const Doc& doc : all) {
-            if (!doc.onDisk.empty()) {
-                ASSERT_EQ(readFileBytes(doc.caption.toStdString()), doc.onDisk)
+            if (!doc.onDisk.empty() && doc.place != Place::Locked) {
+                ASSERT_TRUE(sameBytes(readFileBytes(doc.caption.toStdString()), doc.onDisk))
                     << doc.caption.toStdString();
             }
         }
@@ -493,7 +508,7 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
     }
     ASSERT_GE(pastes, 40);
     ASSERT_GE(assemblies, 4);
-    expectFilesAsSaved(all);
+    expectWritableFilesAsSaved(all);
 
     // An assembly whose save offers all get Yes stops at the first locked
     // editor: its failure is shown, and it stays modified with its text.
@@ -519,7 +534,7 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
             if (doc.place != Place::Locked && !doc.editor->Text_Changed)
                 doc.onDisk = expectedFileBytes(doc.text);
         }
-        expectFilesAsSaved(all);
+        expectWritableFilesAsSaved(all);
     }
 
     // First quit, Yes to every prompt: the editors are saved and closed in
@@ -549,7 +564,7 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
         ASSERT_EQ(bufferOf(all[i]), all[i].text) << all[i].caption.toStdString();
     }
     ASSERT_TRUE(all[firstFailing].editor->Text_Changed);
-    expectFilesAsSaved(all);
+    expectWritableFilesAsSaved(all);
 
     // The folder can be written again: the second quit saves the rest and ends.
     locked.unlock();
@@ -569,7 +584,8 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
     // Every file holds exactly what was typed into it, every one was saved.
     for (const Doc& doc : all) {
         ASSERT_FALSE(doc.onDisk.empty()) << doc.caption.toStdString();
-        ASSERT_EQ(readFileBytes(doc.caption.toStdString()), expectedFileBytes(doc.text))
+        ASSERT_TRUE(
+            sameBytes(readFileBytes(doc.caption.toStdString()), expectedFileBytes(doc.text)))
             << doc.caption.toStdString();
     }
 
