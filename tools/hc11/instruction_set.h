@@ -4,6 +4,7 @@
 // and the editor's colouring all read this table.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -57,6 +58,18 @@ struct Alias {
     std::string_view mnemonic;
 };
 std::span<const Alias> aliases();
+
+// Every addressing mode of one mnemonic: the instruction of each mode it has,
+// nullptr for the others. An alias leads to the modes of its mnemonic.
+inline constexpr int modeCount = static_cast<int>(Mode::BitBranchIndexedY) + 1;
+struct MnemonicModes {
+    std::string_view mnemonic; // the table's name
+    std::array<const Instruction*, modeCount> byMode{};
+    const Instruction* in(Mode mode) const { return byMode[static_cast<int>(mode)]; }
+};
+
+// The modes of a mnemonic or alias in any case, or nullptr.
+const MnemonicModes* findMnemonic(std::string_view word);
 
 // True when the word, in any case, is a mnemonic or an alias.
 bool isMnemonic(std::string_view word);
