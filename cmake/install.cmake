@@ -5,6 +5,8 @@
 # installed tree (<prefix>/${KAVREL_INSTALL_PROGRAM_DIR}).
 
 set(KAVREL_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
+# The software centres' name for Kavrel (data/<id>.metainfo.xml).
+set(KAVREL_APPSTREAM_ID org.kavrel.kavrel)
 set(KAVREL_PROGRAM_FILES ${KAVREL_DATA_DIR}/Kavrel.hlp)
 if(NOT WIN32)
   # The launcher of the batch mode; Windows has its own batch file.
@@ -47,24 +49,83 @@ if(NOT KAVREL_RULES_ONLY)
       message(STATUS \"Installing: \${bindir}/kavrel -> ${KAVREL_LINK_TARGET}\")
     ")
 
-    # The desktop's menus.
+    # The desktop's menus and the software centres.
     install(FILES ${KAVREL_DATA_DIR}/kavrel.desktop
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
     install(FILES ${KAVREL_DATA_DIR}/kavrel.svg
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/scalable/apps)
+    install(FILES ${KAVREL_DATA_DIR}/${KAVREL_APPSTREAM_ID}.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
+
+    # Manual pages (one per data/<name>.1.in, the version filled in) and the
+    # changelog, compressed as Debian ships them: gzip -9n leaves no name nor
+    # date in the file, so the same sources give the same bytes.
+    find_program(KAVREL_GZIP gzip REQUIRED)
+    set(docBuildDir ${CMAKE_BINARY_DIR}/doc)
+    set(compressed)
+    file(GLOB manPages CONFIGURE_DEPENDS ${KAVREL_DATA_DIR}/*.1.in)
+    set(toCompress)
+    foreach(page ${manPages})
+      get_filename_component(name ${page} NAME_WLE)
+      configure_file(${page} ${docBuildDir}/source/${name} @ONLY)
+      list(APPEND toCompress ${docBuildDir}/source/${name})
+    endforeach()
+    list(APPEND toCompress ${KAVREL_DATA_DIR}/changelog)
+    foreach(file ${toCompress})
+      get_filename_component(name ${file} NAME)
+      add_custom_command(
+        OUTPUT ${docBuildDir}/${name}.gz
+        COMMAND ${CMAKE_COMMAND} -E copy ${file} ${docBuildDir}/${name}
+        COMMAND ${KAVREL_GZIP} -9nf ${docBuildDir}/${name}
+        DEPENDS ${file}
+        COMMENT "Compression de ${name}"
+        VERBATIM)
+      list(APPEND compressed ${docBuildDir}/${name}.gz)
+      if(name MATCHES "\\.1$")
+        install(FILES ${docBuildDir}/${name}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+      endif()
+    endforeach()
+    add_custom_target(kavrel_documentation ALL DEPENDS ${compressed})
+
+    # CMAKE_INSTALL_DOCDIR would follow the project's name, Kavrel; Debian
+    # wants the package's.
+    install(FILES ${KAVREL_DATA_DIR}/copyright ${docBuildDir}/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kavrel)
   endif()
 
-  # A .deb of the same tree.
+  # A .deb of the same tree. Build it from a tree configured with
+  # cmake/debian-package.cmake (release build, Debian's hardening flags).
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGE_NAME kavrel)
-  set(CPACK_PACKAGE_VENDOR Kavrel)
+  set(CPACK_PACKAGE_VENDOR "Équipe Kavrel")
+  set(CPACK_PACKAGE_CONTACT "Équipe Kavrel <equipe@kavrel.org>")
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
       "Panneau de commande pour assembleur MOTOROLA ASMHC11")
+  # The extended description, below the summary; CPack indents its lines and
+  # turns the empty one into the paragraph break of a control file.
+  string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Kavrel est un petit éditeur multi-documents qui sert de panneau de\n"
+    "commande à l'assembleur asmhc11 du microcontrôleur 68HC11. Dans une\n"
+    "seule fenêtre, on crée, ouvre, modifie et enregistre des programmes\n"
+    "source (.asc), des listings (.lst) et des fichiers texte (.txt), puis\n"
+    "on assemble le programme de la fenêtre active vers S19, directement ou\n"
+    "par un lanceur dans un terminal, ou vers une image BOO pour le mode\n"
+    "bootstrap.\n"
+    "\n"
+    "Le paquet fournit aussi l'assembleur asmhc11 et l'aide en français de\n"
+    "l'un et de l'autre, installés à côté du programme dans /usr/lib/kavrel.")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER Kavrel)
+  # No debugging symbols in the package, as Debian ships its binaries.
+  set(CPACK_KAVREL_STRIP ${CMAKE_STRIP})
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-strip.cmake)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
   set(CPACK_DEBIAN_PACKAGE_SECTION devel)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libqscintilla2-qt6-15")
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The libraries the binaries link (Qt, QScintilla, the C++ runtime), as
+  # dpkg-shlibdeps finds them, with their minimal versions.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # French texts in Qt's own dialogs; a terminal for the launcher of the batch mode.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, libqscintilla2-qt6-l10n")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xterm | x-terminal-emulator")
