@@ -6,72 +6,12 @@
 
 #include <cctype>
 #include <map>
-#include <sstream>
 
 namespace hc11::test {
 namespace {
 
 constexpr Page pages[] = {Page::P1, Page::P2, Page::P3, Page::P4};
-constexpr std::size_t stride = 8; // longer than any instruction
-
-struct GnuDecoded {
-    std::string mnemonic; // upper case
-    int length = 0;
-};
-
-// Every opcode of a page, each followed by NOPs that fill its operand bytes
-// and pad it to the stride, decoded by objdump: what it reads at each start.
-std::map<int, GnuDecoded> decodeWithGnu(Page page, const TempFolder& folder) {
-    std::string image;
-    for (int b = 0; b < 256; ++b) {
-        std::string slot(stride, '\x01');
-        std::size_t at = 0;
-        if (page != Page::P1)
-            slot[at++] = static_cast<char>(prebyteOf(page));
-        slot[at] = static_cast<char>(b);
-        image += slot;
-    }
-    const auto file = folder / "page.bin";
-    writeFile(file, image);
-    const auto out =
-        runCommand("m68hc11-objdump -D -b binary -m m68hc11 \"" + file.string() + "\"");
-    std::map<int, GnuDecoded> decoded;
-    if (!out)
-        return decoded;
-    std::istringstream lines(*out);
-    std::string line;
-    GnuDecoded* current = nullptr;
-    while (std::getline(lines, line)) {
-        // "  f0:\t18 1e 01 01 \tbrset\t..." then "  f4:\t01 \t" for the rest of the bytes.
-        const std::size_t tab1 = line.find('\t');
-        if (tab1 == std::string::npos || line.find(':') > tab1)
-            continue;
-        const int address = std::stoi(line.substr(0, line.find(':')), nullptr, 16);
-        const std::size_t tab2 = line.find('\t', tab1 + 1);
-        std::istringstream hex(line.substr(tab1 + 1, tab2 - tab1 - 1));
-        int count = 0;
-        for (std::string byte; hex >> byte;)
-            ++count;
-        std::string mnemonic;
-        if (tab2 != std::string::npos) {
-            mnemonic = line.substr(tab2 + 1);
-            mnemonic = mnemonic.substr(0, mnemonic.find('\t'));
-            while (!mnemonic.empty() && std::isspace(static_cast<unsigned char>(mnemonic.back())))
-                mnemonic.pop_back();
-        }
-        if (mnemonic.empty()) {
-            if (current)
-                current->length += count;
-            continue;
-        }
-        for (char& c : mnemonic)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        current = address % stride == 0 ? &decoded[address / static_cast<int>(stride)] : nullptr;
-        if (current)
-            *current = {mnemonic, count};
-    }
-    return decoded;
-}
+constexpr int stride = 8; // the slot of each opcode in pageImage()
 
 bool sameName(std::string_view gnu, const Instruction& instruction) {
     if (gnu == instruction.mnemonic || (gnu == "BGND" && instruction.mnemonic == "TEST"))
@@ -88,10 +28,17 @@ TEST(InstructionSet, EveryOpcodeOfEveryPageAsGnuDecodesIt) {
     TempFolder folder;
     int legal = 0;
     for (const Page page : pages) {
-        const auto decoded = decodeWithGnu(page, folder);
+        const auto file = folder / "page.bin";
+        writeFile(file, pageImage(prebyteOf(page)));
+        const auto dumped = objdump(file);
+        ASSERT_TRUE(dumped.has_value());
+        std::map<int, DumpedInstruction> decoded;
+        for (const DumpedInstruction& d : *dumped)
+            if (d.address % stride == 0)
+                decoded[d.address / stride] = d;
         ASSERT_EQ(decoded.size(), 256u) << "objdump n'a pas tout décodé";
         for (int b = 0; b < 256; ++b) {
-            const GnuDecoded& gnu = decoded.at(b);
+            const DumpedInstruction& gnu = decoded.at(b);
             const Instruction* ours = decode(page, static_cast<std::uint8_t>(b));
             const bool gnuLegal = gnu.mnemonic != ".BYTE";
             SCOPED_TRACE("page " + std::to_string(static_cast<int>(page) + 1) + " opcode " +

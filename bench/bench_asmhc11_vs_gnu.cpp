@@ -1,0 +1,74 @@
+// asmhc11 against GNU's assembler on one generated 20,000-line program, both
+// started as whole processes: asmhc11 writes its S19 and its listing, the GNU
+// pair (m68hc11-as then m68hc11-objcopy -O srec) writes an object and S-records.
+#include <benchmark/benchmark.h>
+
+#include "generated_program.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+public:
+    Folder() {
+        std::random_device random;
+        path_ = fs::temp_directory_path() / ("bench_asmhc11_" + std::to_string(random()));
+        fs::create_directories(path_);
+        const auto program = asmhc11::test::generateProgram(20000, 20261207);
+        write("programme.asm", program.motorola);
+        write("programme.s", program.gnu);
+    }
+    ~Folder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    std::string file(const char* name) const { return (path_ / name).string(); }
+
+private:
+    void write(const char* name, const std::string& text) {
+        std::ofstream(path_ / name, std::ios::binary) << text;
+    }
+    fs::path path_;
+};
+
+bool run(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void BM_Asmhc11_Baseline(benchmark::State& state) {
+    const Folder folder;
+    const std::string as = "m68hc11-as -o \"" + folder.file("programme.o") + "\" \"" +
+                           folder.file("programme.s") + "\"";
+    const std::string objcopy = "m68hc11-objcopy -O srec \"" + folder.file("programme.o") +
+                                "\" \"" + folder.file("programme.srec") + "\"";
+    if (!run(as) || !run(objcopy)) {
+        state.SkipWithError("binutils-m68hc1x absent ou en échec");
+        return;
+    }
+    for (auto _ : state) {
+        run(as);
+        run(objcopy);
+    }
+}
+BENCHMARK(BM_Asmhc11_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_Asmhc11(benchmark::State& state) {
+    const Folder folder;
+    const std::string command = "\"" ASMHC11_EXECUTABLE "\" \"" + folder.file("programme.asm") + "\"";
+    if (!run(command)) {
+        state.SkipWithError("asmhc11 a trouvé des erreurs dans le programme produit");
+        return;
+    }
+    for (auto _ : state)
+        run(command);
+}
+BENCHMARK(BM_Asmhc11)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
