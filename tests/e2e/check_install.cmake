@@ -1,6 +1,6 @@
 # Installs the build into a fresh prefix, then under DESTDIR, and checks the
 # tree: one program directory holding everything, a link in bin, the desktop
-# entry and the icon.
+# entry, the icon and the documentation.
 #   cmake -DBUILD_DIR=... -DWORK_DIR=... -DWITH_ASSEMBLER=ON|OFF -P check_install.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -62,6 +62,17 @@ function(check_tree root)
   endif()
   if(NOT EXISTS ${root}/share/icons/hicolor/scalable/apps/kavrel.svg)
     fail("l'icône manque sous ${root}/share/icons")
+  endif()
+  # What a distribution expects beside them: manual pages, copyright,
+  # changelog, the software centres' description.
+  foreach(file share/man/man1/kavrel.1.gz share/doc/kavrel/copyright
+               share/doc/kavrel/changelog.gz share/metainfo/org.kavrel.kavrel.metainfo.xml)
+    if(NOT EXISTS ${root}/${file})
+      fail("${root}/${file} manque")
+    endif()
+  endforeach()
+  if(WITH_ASSEMBLER AND NOT EXISTS ${root}/share/man/man1/asmhc11.1.gz)
+    fail("${root}/share/man/man1/asmhc11.1.gz manque")
   endif()
   set(failures ${failures} PARENT_SCOPE)
 endfunction()
