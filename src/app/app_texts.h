@@ -17,6 +17,10 @@ inline const QString kPosStart = QStringLiteral("Ligne :    Colonne : ");
 
 inline const QString kNum = QStringLiteral("Num");
 inline const QString kMaj = QStringLiteral("Maj");
+// What a screen reader hears after "Num" or "Maj".
+inline const QString kLockOn = QStringLiteral(" : verrouillage activé");
+inline const QString kLockOff = QStringLiteral(" : verrouillage désactivé");
+inline const QString kLockUnknown = QStringLiteral(" : état du verrouillage inconnu");
 
 inline const QString kErrorTitle = QStringLiteral("Erreur :");
 

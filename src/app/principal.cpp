@@ -108,15 +108,41 @@ Editeur* Principal::activeEditor() const {
     return qobject_cast<Editeur*>(mdiArea_->currentSubWindow());
 }
 
-int Principal::openWindowCount() const { return 1 + static_cast<int>(editors().size()); }
+int Principal::openWindowCount() const {
+    return 1 + static_cast<int>(editors().size());
+}
 
 Editeur* Principal::createEditor(const QString& caption) {
     auto* editor = new Editeur(*this, caption);
     mdiArea_->addSubWindow(editor);
     editor->show();
-    editor->placeAsDefined();
+    editor->placeAsDefined(cascadeStep(editor));
     activateEditor(editor);
     return editor;
+}
+
+// The first free step of the cascade; it starts again at the defined place
+// when every step is taken or the next one would put the title bar outside
+// the workspace (the defined window is already larger than the workspace of
+// the defined main window, so the rest of it may be cut off).
+int Principal::cascadeStep(const Editeur* added) const {
+    const int titleHeight = added->size().height() - added->texte()->size().height();
+    const QSize area = mdiArea_->viewport()->size();
+    int steps = 1;
+    while (titleHeight > 0 && steps < 64) {
+        const QPoint place = Editeur::cascadePlace(steps, titleHeight);
+        if (place.y() + titleHeight > area.height() || place.x() + 4 * titleHeight > area.width())
+            break;
+        ++steps;
+    }
+    QList<QPoint> taken;
+    for (const Editeur* other : editors())
+        if (other != added)
+            taken.append(other->pos());
+    for (int step = 0; step < steps; ++step)
+        if (!taken.contains(Editeur::cascadePlace(step, titleHeight)))
+            return step;
+    return static_cast<int>(taken.size()) % steps;
 }
 
 void Principal::activateEditor(Editeur* editor) {
@@ -146,6 +172,8 @@ void Principal::showFailure(const Failure& failure) {
 void Principal::runCommand(Command command) {
     try {
         (this->*command)();
+    } catch (const Declined&) {
+        // The user said no to a question on the way: nothing more to say.
     } catch (const Failure& failure) {
         showFailure(failure);
     } catch (const std::exception& error) {
@@ -153,9 +181,13 @@ void Principal::runCommand(Command command) {
     }
 }
 
-void Principal::setPosXY(const QString& text) { status_->panel(QStringLiteral("Pos_XY"))->setText(text); }
+void Principal::setPosXY(const QString& text) {
+    status_->panel(QStringLiteral("Pos_XY"))->setText(text);
+}
 
-QString Principal::posXY() const { return status_->panel(QStringLiteral("Pos_XY"))->text(); }
+QString Principal::posXY() const {
+    return status_->panel(QStringLiteral("Pos_XY"))->text();
+}
 
 bool Principal::batchMode() const {
     return findChild<QAction*>(QStringLiteral("Batch_mode"))->isChecked();
@@ -173,11 +205,19 @@ void Principal::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Principal::SaveAllForms() { assembly::SaveAllForms(*this); }
+void Principal::SaveAllForms() {
+    assembly::SaveAllForms(*this);
+}
 
-void Principal::New() { editor::New(*this); }
-void Principal::Open() { editor::Open(*this); }
-void Principal::Open_General() { editor::Open_General(*this); }
+void Principal::New() {
+    editor::New(*this);
+}
+void Principal::Open() {
+    editor::Open(*this);
+}
+void Principal::Open_General() {
+    editor::Open_General(*this);
+}
 
 void Principal::Record() {
     if (noProgramOpen())
@@ -191,11 +231,19 @@ void Principal::Record_as() {
     editor::SaveForm(*this, *activeEditor(), true);
 }
 
-void Principal::Quit() { close(); }
+void Principal::Quit() {
+    close();
+}
 
-void Principal::Copy() { clipboard::Copy(*this); }
-void Principal::Cut() { clipboard::Cut(*this); }
-void Principal::Paste() { clipboard::Paste(*this); }
+void Principal::Copy() {
+    clipboard::Copy(*this);
+}
+void Principal::Cut() {
+    clipboard::Cut(*this);
+}
+void Principal::Paste() {
+    clipboard::Paste(*this);
+}
 
 void Principal::Batch_mode() {
     findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(true);
@@ -207,8 +255,12 @@ void Principal::Normal_mode() {
     findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(true);
 }
 
-void Principal::AssembleToS19() { assembly::assembleActive(*this, QStringLiteral("S19")); }
-void Principal::AssembleToBOO() { assembly::assembleActive(*this, QStringLiteral("BOO")); }
+void Principal::AssembleToS19() {
+    assembly::assembleActive(*this, QStringLiteral("S19"));
+}
+void Principal::AssembleToBOO() {
+    assembly::assembleActive(*this, QStringLiteral("BOO"));
+}
 
 void Principal::Help_Kavrel() {
     editor::LoadFile(*this, programDir_ + QDir::separator() + app::texts::kHelpKavrel);

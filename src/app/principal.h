@@ -88,6 +88,7 @@ protected:
 
 private:
     void buildMenus();
+    int cascadeStep(const Editeur* added) const;
     void fillWindowMenu();
 
     QString programDir_;

@@ -1,13 +1,13 @@
 #include "app/status_bar.h"
 
 #include <QDateTime>
-#include <algorithm>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/app_texts.h"
 #include "platform/desktop.h"
@@ -17,8 +17,9 @@ namespace kavrel::app {
 namespace {
 QLabel* addPanel(QStatusBar* bar, const QString& key, int width, const QString& text = {}) {
     auto* label = new QLabel(text, bar);
+    // No accessible name of its own: a screen reader then reads the text the
+    // panel shows, kept current by the label itself.
     label->setObjectName(key);
-    label->setAccessibleName(key);
     label->setFixedWidth(width);
     label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     label->setTextFormat(Qt::PlainText);
@@ -94,6 +95,18 @@ void StatusPanels::refreshLocks() {
     // Highlighted while the lock is on, dimmed while it is off or unknown.
     num_->setEnabled(locks && locks->numLock);
     maj_->setEnabled(locks && locks->capsLock);
+    // The dimming says nothing to a screen reader: the name does.
+    const auto describe = [&locks](const QString& shown, bool on) {
+        if (!locks)
+            return shown + texts::kLockUnknown;
+        return shown + (on ? texts::kLockOn : texts::kLockOff);
+    };
+    const QString numName = describe(texts::kNum, locks && locks->numLock);
+    const QString majName = describe(texts::kMaj, locks && locks->capsLock);
+    if (num_->accessibleName() != numName)
+        num_->setAccessibleName(numName);
+    if (maj_->accessibleName() != majName)
+        maj_->setAccessibleName(majName);
 }
 
 bool StatusPanels::eventFilter(QObject* watched, QEvent* event) {

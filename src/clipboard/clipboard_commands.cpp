@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMimeData>
 #include <string>
 
 #include "app/principal.h"
@@ -21,15 +20,6 @@ Texte& copySelection(Principal& principal) {
     const std::string selected = texte.selectedBytes();
     clipboard->setText(QString::fromUtf8(selected.data(), static_cast<qsizetype>(selected.size())));
     return texte;
-}
-
-// The clipboard's plain text, or the empty text when it holds none (a
-// picture only, say). Reading leaves the clipboard as it was.
-std::string clipboardText() {
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (!data || !data->hasText())
-        return {};
-    return data->text().toUtf8().toStdString();
 }
 
 } // namespace
@@ -51,7 +41,7 @@ void Paste(Principal& principal) {
     if (principal.noProgramOpen())
         return;
     // The text goes in as it is: CR LF, lone LF and lone CR stay what they are.
-    principal.activeEditor()->texte()->replaceSelection(clipboardText());
+    principal.activeEditor()->texte()->paste();
 }
 
 } // namespace kavrel::clipboard

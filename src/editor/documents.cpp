@@ -6,11 +6,13 @@
 
 #include "app/principal.h"
 #include "app/wait_cursor.h"
+#include "editor/caret_position.h"
 #include "editor/common_dialog.h"
 #include "editor/document_format.h"
 #include "editor/editeur.h"
 #include "editor/editor_texts.h"
 #include "editor/save_filter.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/native.h"
@@ -27,6 +29,22 @@ void openWith(Principal& principal, const QString& title, const char* filterList
     const QString path = FileDialog(principal, title, QString::fromUtf8(filterList), kModeOpen);
     if (!path.isEmpty())
         LoadFile(principal, path);
+}
+
+// Asks before a save that would turn characters into '?'; a No ends the save.
+void confirmLossySave(Principal& principal, const Editeur& editor, const QString& target) {
+    const std::string_view text = editor.texte()->buffer();
+    const platform::Unencodable lost = platform::findUnencodable(text);
+    if (lost.count == 0)
+        return;
+    const std::size_t line = caretPosition(text, lost.firstOffset).line;
+    const QString sentence =
+        lost.count == 1 ? texts::kLossyOne.arg(line) : texts::kLossyMany.arg(lost.count).arg(line);
+    const app::BoxAnswer answer = principal.messages().show(
+        &principal, texts::kSaveTitle, target + QStringLiteral("\r\n") + sentence,
+        app::BoxIcon::Warning, app::BoxButtons::YesNo);
+    if (answer != app::BoxAnswer::Yes)
+        throw Declined();
 }
 
 } // namespace
@@ -83,6 +101,7 @@ bool SaveForm(Principal& principal, Editeur& Editor, bool AskName) {
     }
     Editor.setCaption(target);
     try {
+        confirmLossySave(principal, Editor, target);
         platform::writeFileReplacing(utf8(target), encodeDocument(Editor.texte()->buffer()));
     } catch (...) {
         // Nothing was written: the window keeps naming the file it came from
@@ -104,6 +123,8 @@ bool Form_QueryUnload(Principal& principal, Editeur& editor) {
             // A failed save keeps the window open, so its text is not lost.
             try {
                 SaveForm(principal, editor, false);
+            } catch (const Declined&) {
+                return false;
             } catch (const Failure& failure) {
                 principal.showFailure(failure);
                 return false;

@@ -5,7 +5,7 @@
 namespace kavrel {
 class Principal;
 class Editeur;
-}
+} // namespace kavrel
 
 // Opening, creating and saving documents, and the close-time prompt.
 namespace kavrel::editor {
@@ -19,8 +19,9 @@ void Open_General(Principal& principal);
 
 // Writes the editor's text to its caption's file, asking for another name
 // first when `AskName`. Returns false when the user cancelled the dialog.
-// Throws Failure when the file cannot be written; the editor then stays
-// modified and keeps its old caption.
+// Throws Failure when the file cannot be written, Declined when the user would
+// rather not write characters the code page lacks as '?'; the editor then
+// stays modified and keeps its old caption.
 bool SaveForm(Principal& principal, Editeur& Editor, bool AskName);
 
 // The close query of an editor: offers to save a modified text. Returns

@@ -1,8 +1,15 @@
 #include "editor/editeur.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMdiArea>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QWheelEvent>
 
 #include "app/principal.h"
 #include "editor/caret_position.h"
@@ -49,8 +56,157 @@ Texte::Texte(QWidget* parent) : QsciScintilla(parent) {
     SendScintilla(SCI_SETADDITIONALSELECTIONTYPING, 0);
     SendScintilla(SCI_SETMOUSESELECTIONRECTANGULARSWITCH, 0);
     SendScintilla(SCI_SETRECTANGULARSELECTIONMODIFIER, SCMOD_SUPER);
-    for (int key : {SCK_UP, SCK_DOWN, SCK_LEFT, SCK_RIGHT, SCK_HOME, SCK_END, SCK_PRIOR, SCK_NEXT})
-        SendScintilla(SCI_CLEARCMDKEY, key + ((SCMOD_SHIFT | SCMOD_ALT) << 16));
+    keepOnlyPlainKeys();
+
+    // The font keeps its size: whatever asks for a zoom, it goes back to none.
+    connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] {
+        if (SendScintilla(SCI_GETZOOM) != 0)
+            SendScintilla(SCI_SETZOOM, 0);
+    });
+    viewport()->setAcceptDrops(false);
+}
+
+// The key map of an ordinary text box, built from nothing so that no other
+// binding of the text box (line cut, swap, duplicate, case change, zoom,
+// overtype...) can change the text behind the user's back.
+void Texte::keepOnlyPlainKeys() {
+    SendScintilla(SCI_CLEARALLCMDKEYS);
+    constexpr int shift = SCMOD_SHIFT << 16;
+    constexpr int ctrl = SCMOD_CTRL << 16;
+    struct Binding {
+        int key;
+        int command;
+    };
+    static constexpr Binding bindings[] = {
+        {SCK_LEFT, SCI_CHARLEFT},
+        {SCK_LEFT + shift, SCI_CHARLEFTEXTEND},
+        {SCK_LEFT + ctrl, SCI_WORDLEFT},
+        {SCK_LEFT + ctrl + shift, SCI_WORDLEFTEXTEND},
+        {SCK_RIGHT, SCI_CHARRIGHT},
+        {SCK_RIGHT + shift, SCI_CHARRIGHTEXTEND},
+        {SCK_RIGHT + ctrl, SCI_WORDRIGHT},
+        {SCK_RIGHT + ctrl + shift, SCI_WORDRIGHTEXTEND},
+        {SCK_UP, SCI_LINEUP},
+        {SCK_UP + shift, SCI_LINEUPEXTEND},
+        {SCK_DOWN, SCI_LINEDOWN},
+        {SCK_DOWN + shift, SCI_LINEDOWNEXTEND},
+        {SCK_HOME, SCI_HOME},
+        {SCK_HOME + shift, SCI_HOMEEXTEND},
+        {SCK_HOME + ctrl, SCI_DOCUMENTSTART},
+        {SCK_HOME + ctrl + shift, SCI_DOCUMENTSTARTEXTEND},
+        {SCK_END, SCI_LINEEND},
+        {SCK_END + shift, SCI_LINEENDEXTEND},
+        {SCK_END + ctrl, SCI_DOCUMENTEND},
+        {SCK_END + ctrl + shift, SCI_DOCUMENTENDEXTEND},
+        {SCK_PRIOR, SCI_PAGEUP},
+        {SCK_PRIOR + shift, SCI_PAGEUPEXTEND},
+        {SCK_NEXT, SCI_PAGEDOWN},
+        {SCK_NEXT + shift, SCI_PAGEDOWNEXTEND},
+        {SCK_BACK, SCI_DELETEBACK},
+        // Shift is often still held after a capital letter.
+        {SCK_BACK + shift, SCI_DELETEBACK},
+        {SCK_DELETE, SCI_CLEAR},
+        {SCK_RETURN, SCI_NEWLINE},
+        {SCK_RETURN + shift, SCI_NEWLINE},
+        {'A' + ctrl, SCI_SELECTALL},
+        {'Z' + ctrl, SCI_UNDO},
+        {'Y' + ctrl, SCI_REDO},
+        {'C' + ctrl, SCI_COPY},
+        {'X' + ctrl, SCI_CUT},
+    };
+    for (const Binding& binding : bindings)
+        SendScintilla(SCI_ASSIGNCMDKEY, static_cast<unsigned long>(binding.key),
+                      static_cast<long>(binding.command));
+}
+
+void Texte::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() &
+        (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (event->key() == Qt::Key_Tab && modifiers == Qt::NoModifier) {
+        // One tab character in place of the selection, whatever its lines.
+        replaceSelection("\t");
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_V && modifiers == Qt::ControlModifier) {
+        paste();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Backtab || event->key() == Qt::Key_Tab) {
+        event->accept(); // no un-indenting, no leaving the box
+        return;
+    }
+    // With Ctrl or Alt alone held, a key is a command or nothing: the text
+    // box would type the letter of a combination it has no command for.
+    // Ctrl and Alt together are AltGr on Windows, which types characters.
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool alt = modifiers & Qt::AltModifier;
+    if (ctrl != alt && !event->text().isEmpty()) {
+        QKeyEvent command(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                          event->nativeVirtualKey(), event->nativeModifiers(), QString(),
+                          event->isAutoRepeat(), static_cast<quint16>(event->count()));
+        QsciScintilla::keyPressEvent(&command);
+        event->setAccepted(command.isAccepted());
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
+}
+
+void Texte::paste() {
+    // The clipboard holds no text (a picture only, say): nothing is pasted,
+    // and the selection goes, as with an empty text. Reading leaves the
+    // clipboard as it was.
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    const QByteArray text = data && data->hasText() ? data->text().toUtf8() : QByteArray();
+    replaceSelection(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+}
+
+bool Texte::focusNextPrevChild(bool) {
+    // Tab belongs to the text box.
+    return false;
+}
+
+void Texte::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QsciScintilla::wheelEvent(event);
+        return;
+    }
+    // Ctrl with the wheel scrolls as the wheel alone does: no zoom.
+    QWheelEvent plain(event->position(), event->globalPosition(), event->pixelDelta(),
+                      event->angleDelta(), event->buttons(),
+                      event->modifiers() & ~Qt::ControlModifier, event->phase(), event->inverted(),
+                      event->source());
+    QsciScintilla::wheelEvent(&plain);
+    event->setAccepted(plain.isAccepted());
+}
+
+void Texte::mousePressEvent(QMouseEvent* event) {
+    // A press inside the selection would start dragging the selected text
+    // away: as in a plain text box, it starts a new selection there instead.
+    if (event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ShiftModifier) &&
+        selectionStart() != selectionEnd()) {
+        const QPoint at = event->position().toPoint();
+        const long position =
+            SendScintilla(SCI_POSITIONFROMPOINTCLOSE, static_cast<unsigned long>(at.x()),
+                          static_cast<long>(at.y()));
+        if (position >= 0 && static_cast<std::size_t>(position) >= selectionStart() &&
+            static_cast<std::size_t>(position) <= selectionEnd())
+            SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
+    }
+    QsciScintilla::mousePressEvent(event);
+}
+
+// Text is never dropped into the box, from another editor or elsewhere.
+void Texte::dragEnterEvent(QDragEnterEvent* event) {
+    event->ignore();
+}
+void Texte::dragMoveEvent(QDragMoveEvent* event) {
+    event->ignore();
+}
+void Texte::dropEvent(QDropEvent* event) {
+    event->ignore();
 }
 
 std::string_view Texte::buffer() const {
@@ -94,7 +250,8 @@ void Texte::replaceSelection(std::string_view utf8) {
     const std::size_t end = selectionEnd();
     const std::size_t after = start + utf8.size();
     if (buffer().substr(start, end - start) != utf8) {
-        SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), static_cast<long>(end));
+        SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start),
+                      static_cast<long>(end));
         // The text box refuses a null pointer, even for no text at all.
         SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(utf8.size()),
                       utf8.empty() ? "" : utf8.data());
@@ -115,9 +272,13 @@ Editeur::Editeur(Principal& principal, const QString& caption)
     texte_->viewport()->installEventFilter(this);
 }
 
-void Editeur::placeAsDefined() {
-    move(kEditorPos);
+QPoint Editeur::cascadePlace(int step, int titleHeight) {
+    return kEditorPos + QPoint(step * titleHeight, step * titleHeight);
+}
+
+void Editeur::placeAsDefined(int step) {
     resize(kEditorClient + (size() - texte_->size()));
+    move(cascadePlace(step, size().height() - texte_->size().height()));
 }
 
 void Editeur::resizeEvent(QResizeEvent* event) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <Qsci/qsciscintilla.h>
 #include <QMdiSubWindow>
+#include <Qsci/qsciscintilla.h>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -31,6 +31,23 @@ public:
     // Replaces the selection with `utf8` and leaves the caret after it. Nothing
     // is changed, and no change is signalled, when the text would stay the same.
     void replaceSelection(std::string_view utf8);
+
+    // The clipboard's plain text in place of the selection, its line ends as
+    // they are (CR LF, lone LF and lone CR stay what they are). Ctrl+V and
+    // the text box's own menu paste this way too.
+    void paste() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void keepOnlyPlainKeys();
 };
 
 // One editor window per open document. Its caption (window title) is the full
@@ -45,9 +62,12 @@ public:
 
     Texte* texte() const { return texte_; }
 
-    // Takes the place and client size of the window's definition; called once
-    // the window is shown and its frame is known.
-    void placeAsDefined();
+    // Takes the client size of the window's definition and its place, moved
+    // down and right by `step` title bars so that earlier windows still show;
+    // called once the window is shown and its frame is known.
+    void placeAsDefined(int step = 0);
+    // The place of the window's definition moved by `step` title bars.
+    static QPoint cascadePlace(int step, int titleHeight);
 
     // True when the text has changed since the window was created, loaded or
     // last saved.

@@ -28,6 +28,17 @@ inline const QString kTooLargeText =
 inline const QString kSaveTitle = QStringLiteral("Enregistrement des données...");
 inline const QString kClosePrompt = QStringLiteral("Enregistrer le contenu de la feuille : ");
 
+// Before a save that would write '?' for characters the code page lacks:
+// the caption, then one of these sentences with the line (and the count).
+inline const QString kLossyOne =
+    QStringLiteral("1 caractère du texte n'existe pas dans la page de code du fichier :\r\n"
+                   "il sera enregistré comme '?' (ligne %1).\r\n"
+                   "Enregistrer quand même ?");
+inline const QString kLossyMany =
+    QStringLiteral("%1 caractères du texte n'existent pas dans la page de code du fichier :\r\n"
+                   "ils seront enregistrés comme '?' (le premier à la ligne %2).\r\n"
+                   "Enregistrer quand même ?");
+
 // A failure that is not one of the file operations' own.
 inline const QString kSaveOperation = QStringLiteral("Enregistrement du fichier");
 

@@ -146,6 +146,10 @@ char highByteFor(std::uint32_t cp) {
     }
 }
 
+bool encodable(std::uint32_t cp) {
+    return highByteFor(cp) != '?';
+}
+
 } // namespace
 
 std::string decodeAnsi(std::string_view bytes) {
@@ -289,6 +293,20 @@ std::wstring wideOfUtf8(std::string_view utf8, bool keepAstral) {
     return wide;
 }
 
+bool encodable(std::uint32_t cp) {
+    const UINT codePage = GetACP();
+    if (codePage == CP_UTF8)
+        return true;
+    if (cp >= 0x10000)
+        return false;
+    const wchar_t wide = static_cast<wchar_t>(cp);
+    BOOL usedDefault = FALSE;
+    char bytes[8];
+    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes,
+                                         sizeof bytes, "?", &usedDefault);
+    return size > 0 && !usedDefault;
+}
+
 } // namespace
 
 std::string decodeAnsi(std::string_view bytes) {
@@ -306,5 +324,25 @@ std::string encodeAnsi(std::string_view utf8) {
 }
 
 #endif
+
+Unencodable findUnencodable(std::string_view utf8) {
+    Unencodable found;
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = asciiPrefix(utf8.data(), n);
+    while (i < n) {
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const Utf8Sequence sequence = nextUtf8(s, n, i);
+        if (!sequence.valid || !encodable(sequence.codePoint)) {
+            if (found.count++ == 0)
+                found.firstOffset = i;
+        }
+        i += sequence.length;
+    }
+    return found;
+}
 
 } // namespace kavrel::platform

@@ -14,4 +14,13 @@ std::string decodeAnsi(std::string_view bytes);
 // Characters the code page lacks (and malformed UTF-8) become '?'.
 std::string encodeAnsi(std::string_view utf8);
 
+// The characters of a text that encodeAnsi would turn into '?' although they
+// are no '?': how many, and the byte offset of the first (meaningful only when
+// count > 0).
+struct Unencodable {
+    std::size_t count = 0;
+    std::size_t firstOffset = 0;
+};
+Unencodable findUnencodable(std::string_view utf8);
+
 } // namespace kavrel::platform

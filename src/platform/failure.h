@@ -24,4 +24,11 @@ private:
     std::string reason_;
 };
 
+// The user answered no to a question that guards a step: the operation ends
+// there as if that step had failed, but there is nothing to report.
+class Declined : public std::exception {
+public:
+    const char* what() const noexcept override { return "opération refusée"; }
+};
+
 } // namespace kavrel

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -98,7 +99,8 @@ TEST_F(MainWindow, StartsAsDefined) {
 TEST_F(MainWindow, StatusBarHasItsFivePanels) {
     QStatusBar* status = principal->statusBar();
     EXPECT_EQ(status->objectName(), QLatin1String("Status"));
-    const QList<QLabel*> panels = status->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QLabel*> panels =
+        status->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     ASSERT_EQ(panels.size(), 5);
     const char* keys[] = {"Info", "Date", "Num", "Maj", "Pos_XY"};
     const int widths[] = {200, 67, 33, 33, 133};
@@ -125,12 +127,33 @@ TEST_F(MainWindow, StatusBarHasItsFivePanels) {
     EXPECT_FALSE(panels[3]->isEnabled());
 }
 
+// A screen reader reads what each panel shows, kept current, and hears the
+// state of the two locks that the panels show only by their shade.
+TEST_F(MainWindow, PanelsReadAsTheyShow) {
+    const auto spoken = [this](const char* key) {
+        QLabel* panel = principal->statusBar()->findChild<QLabel*>(QLatin1String(key));
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(panel);
+        return reader ? reader->text(QAccessible::Name) : QStringLiteral("<none>");
+    };
+    EXPECT_EQ(spoken("Pos_XY"), app::texts::kPosStart);
+    EXPECT_EQ(spoken("Date"),
+              QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+    EXPECT_EQ(spoken("Info"), QString());
+    trigger("New");
+    type(QStringLiteral("ab"));
+    EXPECT_EQ(spoken("Pos_XY"), QStringLiteral("Ligne : 1 Colonne : 2"));
+    // Offscreen there is no keyboard state to read.
+    EXPECT_EQ(spoken("Num"), QStringLiteral("Num : état du verrouillage inconnu"));
+    EXPECT_EQ(spoken("Maj"), QStringLiteral("Maj : état du verrouillage inconnu"));
+}
+
 TEST_F(MainWindow, InfoPanelStaysEmptyThroughUse) {
     trigger("New");
     type(QStringLiteral("abc"));
     trigger("Copy");
     active()->close();
-    EXPECT_TRUE(principal->statusBar()->findChild<QLabel*>(QStringLiteral("Info"))->text().isEmpty());
+    EXPECT_TRUE(
+        principal->statusBar()->findChild<QLabel*>(QStringLiteral("Info"))->text().isEmpty());
 }
 
 TEST_F(MainWindow, GuardedCommandsShowTheNoProgramBoxAndNothingElse) {
@@ -143,7 +166,8 @@ TEST_F(MainWindow, GuardedCommandsShowTheNoProgramBoxAndNothingElse) {
         ASSERT_EQ(boxes->shown.size(), 1u);
         const ShownBox& box = boxes->shown.front();
         EXPECT_EQ(box.title, QLatin1String("Message :"));
-        EXPECT_EQ(box.text, QString::fromUtf8("Aucun programme n'est ouvert.\r\nOpération annulée..."));
+        EXPECT_EQ(box.text,
+                  QString::fromUtf8("Aucun programme n'est ouvert.\r\nOpération annulée..."));
         EXPECT_EQ(box.icon, app::BoxIcon::Warning);
         EXPECT_EQ(box.buttons, app::BoxButtons::Ok);
         EXPECT_TRUE(dialogs->calls.empty());

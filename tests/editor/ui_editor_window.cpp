@@ -1,3 +1,4 @@
+#include <QMdiArea>
 #include <QTest>
 
 #include "editor/editor_texts.h"
@@ -172,6 +173,53 @@ TEST_F(EditorWindow, ClosingAnUnmodifiedEditorAsksNothingAndClearsTheNumbers) {
     EXPECT_EQ(principal->openWindowCount(), 1);
     EXPECT_EQ(principal->posXY(), QString::fromUtf8("Ligne :  Colonne : "));
     EXPECT_NE(principal->posXY(), QString::fromUtf8("Ligne :    Colonne : "));
+}
+
+} // namespace
+
+namespace {
+
+class EditorCascade : public UiTest {};
+
+// The first editor takes the defined place; each further one steps down and
+// right by a title bar, so no window hides another, and the cascade starts
+// again at the defined place before a title bar would leave the workspace.
+TEST_F(EditorCascade, NewEditorsStepAwayFromEachOther) {
+    trigger("New");
+    Editeur* first = active();
+    EXPECT_EQ(first->pos(), QPoint(40, 62));
+    const int title = first->height() - first->texte()->height();
+    ASSERT_GT(title, 0);
+    const QSize area = principal->mdiArea()->viewport()->size();
+
+    std::vector<QPoint> places{first->pos()};
+    for (int n = 1; n < 40; ++n) {
+        trigger("New");
+        const QPoint place = active()->pos();
+        if (place == QPoint(40, 62))
+            break;
+        EXPECT_EQ(place, places.back() + QPoint(title, title)) << n;
+        EXPECT_LE(place.y() + title, area.height()) << n;
+        places.push_back(place);
+    }
+    // Several fit in the window's own workspace, then it starts again.
+    EXPECT_GE(places.size(), 3u);
+    EXPECT_LT(places.size(), 40u);
+    EXPECT_EQ(active()->pos(), QPoint(40, 62));
+
+    // A place freed by a closed editor is taken again before the others.
+    QList<Editeur*> editors = principal->editors();
+    for (Editeur* editor : editors)
+        editor->close();
+    trigger("New");
+    trigger("New");
+    trigger("New");
+    editors = principal->editors();
+    ASSERT_EQ(editors.size(), 3);
+    const QPoint middle = editors[1]->pos();
+    editors[1]->close();
+    trigger("New");
+    EXPECT_EQ(active()->pos(), middle);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <iostream>
 #include <vector>
 
@@ -87,12 +88,15 @@ TEST_F(Saving, SaveAsWritesTheNewFileAndLeavesTheOldOne) {
     // No extension is added; the text goes in the code page, then CR LF.
     EXPECT_EQ(readBytes(target), "\xE9one\r\n");
     EXPECT_EQ(readBytes(old), "one\r\n");
-    // A character the code page lacks becomes "?".
+    EXPECT_TRUE(boxes->shown.empty());
+    // A character the code page lacks becomes "?", once the user agrees.
     editor->texte()->insert(QStringLiteral("\u20AC\u4E2D"));
+    boxes->answers.push_back(app::BoxAnswer::Yes);
     trigger("Record");
     EXPECT_EQ(readBytes(target), "\x80?\xE9one\r\n"); // inserted before the caret
     EXPECT_TRUE(dialogs->calls.size() == 1u);
-    EXPECT_TRUE(boxes->shown.empty());
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->unscripted, 0);
 }
 
 TEST_F(Saving, RecordWritesANewProgramStraightToItsCaption) {
@@ -150,6 +154,114 @@ TEST_F(Saving, QuittingAsksForEachModifiedEditorInTurn) {
     EXPECT_EQ(readBytes(thirdCaption), "3\r\n");
     EXPECT_TRUE(principal->editors().isEmpty());
     EXPECT_FALSE(principal->isVisible());
+}
+
+// Characters the code page lacks: every way a document is saved asks first,
+// and a No leaves everything as a failed save does, without an error box.
+TEST_F(Saving, CharactersTheCodePageLacksAreWrittenOnlyOnYes) {
+    const QString lossyText =
+        QStringLiteral("2 caractères du texte n'existent pas dans la page de code du fichier :\r\n"
+                       "ils seront enregistrés comme '?' (le premier à la ligne 2).\r\n"
+                       "Enregistrer quand même ?");
+    // "é" and "€" exist in the code page; "✓" and "→" do not.
+    const QString typed = QStringLiteral("é€\r\n✓x→");
+    const std::string written = "\xE9\x80\r\n?x?a\r\n";
+
+    struct Case {
+        const char* name;
+        std::function<void(Editeur*)> save; // the step that asks
+        bool saveAs;
+    };
+    const std::vector<Case> cases = {
+        {"Record", [this](Editeur*) { trigger("Record"); }, false},
+        {"Record_as", [this](Editeur*) { trigger("Record_as"); }, true},
+        {"close prompt",
+         [this](Editeur* e) {
+             boxes->answers.push_front(app::BoxAnswer::Yes); // save the changes? yes
+             e->close();
+         },
+         false},
+        {"assembly",
+         [this](Editeur*) {
+             boxes->answers.push_front(app::BoxAnswer::Yes); // save before assembling? yes
+             trigger("AssembleToS19");
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        for (const app::BoxAnswer answer : {app::BoxAnswer::No, app::BoxAnswer::Yes}) {
+            const bool yes = answer == app::BoxAnswer::Yes;
+            SCOPED_TRACE(std::string(c.name) + (yes ? " / Oui" : " / Non"));
+            const QString path = docPath(QStringLiteral("lossy.asc"));
+            const QString other = docPath(QStringLiteral("lossy-as.asc"));
+            QFile::remove(other);
+            Editeur* editor = openChanged(path, "a\r\n", {});
+            editor->texte()->insert(typed);
+            boxes->shown.clear();
+            boxes->unscripted = 0;
+            boxes->answers = {answer};
+            if (c.saveAs)
+                dialogs->answers.push_back(other);
+            c.save(editor);
+
+            const ShownBox* lossy = nullptr;
+            for (const ShownBox& box : boxes->shown)
+                if (box.text.contains(QStringLiteral("page de code")))
+                    lossy = &box;
+            ASSERT_NE(lossy, nullptr);
+            const QString target = c.saveAs ? other : path;
+            EXPECT_EQ(lossy->title, QStringLiteral("Enregistrement des données..."));
+            EXPECT_EQ(lossy->text, target + QStringLiteral("\r\n") + lossyText);
+            EXPECT_EQ(lossy->icon, app::BoxIcon::Warning);
+            EXPECT_EQ(lossy->buttons, app::BoxButtons::YesNo);
+            // (The assembly itself may fail afterwards: no assembler here.)
+            if (!yes)
+                EXPECT_EQ(errorBox(), nullptr);
+            EXPECT_EQ(boxes->unscripted, 0);
+            EXPECT_EQ(readBytes(target), yes ? written : (c.saveAs ? "<missing>" : "a\r\n"));
+            if (yes) {
+                if (principal->editors().contains(editor))
+                    editor->close();
+                continue;
+            }
+            // No: the editor stays open, modified, under its old caption.
+            ASSERT_TRUE(principal->editors().contains(editor));
+            EXPECT_TRUE(editor->Text_Changed);
+            EXPECT_EQ(editor->caption(), path);
+            editor->Text_Changed = false;
+            editor->close();
+        }
+    }
+}
+
+TEST_F(Saving, OneLostCharacterIsNamedWithItsLine) {
+    Editeur* editor = openChanged(docPath(QStringLiteral("one.asc")), "", {});
+    editor->texte()->insert(QStringLiteral("a\r\nb\r\n\U0001F600"));
+    boxes->answers = {app::BoxAnswer::Yes};
+    trigger("Record");
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].text,
+              editor->caption() +
+                  QStringLiteral(
+                      "\r\n1 caractère du texte n'existe pas dans la page de code du fichier :\r\n"
+                      "il sera enregistré comme '?' (ligne 3).\r\n"
+                      "Enregistrer quand même ?"));
+    EXPECT_EQ(readBytes(editor->caption()), "a\r\nb\r\n?\r\n");
+}
+
+TEST_F(Saving, QuitStopsAtALossySaveTheUserDeclines) {
+    Editeur* first = openChanged(docPath(QStringLiteral("q1.asc")), "", QStringLiteral("1"));
+    first->texte()->insert(QStringLiteral("✓"));
+    Editeur* second = openChanged(docPath(QStringLiteral("q2.asc")), "", QStringLiteral("2"));
+    // Save the first? yes; with a '?'? no. The quit stops there.
+    boxes->answers = {app::BoxAnswer::Yes, app::BoxAnswer::No};
+    trigger("Quit");
+    EXPECT_EQ(boxes->shown.size(), 2u);
+    EXPECT_EQ(principal->editors(), (QList<Editeur*>{first, second}));
+    EXPECT_TRUE(principal->isVisible());
+    EXPECT_EQ(readBytes(first->caption()), "");
+    EXPECT_EQ(errorBox(), nullptr);
+    first->Text_Changed = second->Text_Changed = false;
 }
 
 // Where a save can fail; `old` is the target's previous contents, if any.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -85,4 +86,33 @@ TEST(CodePage, EncodesMissingAndMalformedAsQuestionMarks) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(encodeAnsi(c.utf8), c.bytes) << c.utf8;
+}
+
+// What a save would turn into '?': the count and where the first one is, in
+// agreement with what the encoding writes.
+TEST(CodePage, FindsTheCharactersTheCodePageLacks) {
+    struct Case {
+        std::string utf8;
+        std::size_t count, firstOffset;
+    };
+    const Case cases[] = {
+        {"", 0, 0},
+        {"plain ? text", 0, 0}, // a '?' of the text is no loss
+        {"été € \u0081", 0, 0}, // all in the code page
+        {"ab✓c→", 2, 2},        // offsets in bytes
+        {"é中", 1, 2},
+        {"😀", 1, 0},
+        {"a\x80z\xE2\x82", 2, 1}, // malformed sequences count once each
+        {std::string(100, 'x') + "Ā", 1, 100},
+    };
+    for (const Case& c : cases) {
+        const kavrel::platform::Unencodable found = kavrel::platform::findUnencodable(c.utf8);
+        EXPECT_EQ(found.count, c.count) << c.utf8;
+        if (c.count > 0)
+            EXPECT_EQ(found.firstOffset, c.firstOffset) << c.utf8;
+        // Exactly as many '?' come out of the encoding as were in the text, plus the lost.
+        const std::string bytes = encodeAnsi(c.utf8);
+        const auto marks = [](const std::string& s) { return std::count(s.begin(), s.end(), '?'); };
+        EXPECT_EQ(static_cast<std::size_t>(marks(bytes) - marks(c.utf8)), c.count) << c.utf8;
+    }
 }
