@@ -1,0 +1,229 @@
+#include "cli.h"
+
+#include "hc11/disassembler.h"
+#include "s19.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+namespace sim11 {
+
+namespace {
+
+bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& value) {
+    std::string digits = text;
+    int base = 10;
+    if (!digits.empty() && digits[0] == '$') {
+        digits = digits.substr(1);
+        base = 16;
+    } else if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits = digits.substr(2);
+        base = 16;
+    }
+    if (digits.empty() || digits.size() > 20)
+        return false;
+    std::uint64_t v = 0;
+    for (const char c : digits) {
+        int d = -1;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (d < 0)
+            return false;
+        if (v > (max - static_cast<std::uint64_t>(d)) / static_cast<std::uint64_t>(base))
+            return false;
+        v = v * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+    }
+    value = v;
+    return true;
+}
+
+std::string hex(unsigned value, int width) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%0*X", width, value);
+    return text;
+}
+
+} // namespace
+
+const char* usageText() {
+    return "usage : sim11 [--chip A1|E1|E9] [--mode single|expanded|boot] [--start ADR]\n"
+           "              [--cycles N] [--sci stdio|pty] [--realtime] [--trace] [--regs]\n"
+           "              [FICHIER.S19 ...]\n";
+}
+
+bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        const std::string& arg = args[k];
+        auto value = [&](std::string& out) {
+            if (k + 1 >= args.size()) {
+                error = "l'option " + arg + " attend une valeur";
+                return false;
+            }
+            out = args[++k];
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--chip") {
+            if (!value(v)) return false;
+            if (v == "A1" || v == "a1") options.chip = Chip::A1;
+            else if (v == "E1" || v == "e1") options.chip = Chip::E1;
+            else if (v == "E9" || v == "e9") options.chip = Chip::E9;
+            else {
+                error = "circuit inconnu « " + v + " » (A1, E1 ou E9)";
+                return false;
+            }
+        } else if (arg == "--mode") {
+            if (!value(v)) return false;
+            if (v == "single") options.mode = Mode::SingleChip;
+            else if (v == "expanded") options.mode = Mode::Expanded;
+            else if (v == "boot") options.mode = Mode::Bootstrap;
+            else {
+                error = "mode inconnu « " + v + " » (single, expanded ou boot)";
+                return false;
+            }
+        } else if (arg == "--start") {
+            if (!value(v)) return false;
+            std::uint64_t n = 0;
+            if (!parseNumber(v, 0xFFFF, n)) {
+                error = "adresse de départ invalide « " + v + " » ($0000 à $FFFF)";
+                return false;
+            }
+            options.start = static_cast<std::uint16_t>(n);
+        } else if (arg == "--cycles") {
+            if (!value(v)) return false;
+            std::uint64_t n = 0;
+            if (!parseNumber(v, ~0ull >> 1, n)) {
+                error = "nombre de cycles invalide « " + v + " »";
+                return false;
+            }
+            options.cycles = n;
+        } else if (arg == "--sci") {
+            if (!value(v)) return false;
+            if (v == "stdio") options.sci = Options::Sci::Stdio;
+            else if (v == "pty") options.sci = Options::Sci::Pty;
+            else {
+                error = "liaison série inconnue « " + v + " » (stdio ou pty)";
+                return false;
+            }
+        } else if (arg == "--realtime") {
+            options.realtime = true;
+        } else if (arg == "--trace") {
+            options.trace = true;
+        } else if (arg == "--regs") {
+            options.regs = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "option inconnue « " + arg + " »";
+            return false;
+        } else {
+            options.files.push_back(arg);
+        }
+    }
+    return true;
+}
+
+bool loadPrograms(const Options& options, Machine& machine, std::string& error) {
+    for (const std::string& file : options.files) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) {
+            error = file + " : fichier illisible";
+            return false;
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        S19Image image;
+        std::string why;
+        if (!parseS19(text.str(), image, why)) {
+            error = file + " : " + why;
+            return false;
+        }
+        for (const S19Block& block : image.blocks) {
+            for (std::size_t k = 0; k < block.bytes.size(); ++k) {
+                const auto address = static_cast<std::uint16_t>(block.address + k);
+                if (!machine.load(address, block.bytes[k])) {
+                    error = file + " : l'adresse $" + hex(address, 4) +
+                            " n'est pas dans la mémoire du " + chipName(machine.chip()) +
+                            " dans ce mode";
+                    return false;
+                }
+            }
+        }
+    }
+    // The reset vector may come from what was just loaded.
+    machine.reset();
+    if (options.start)
+        machine.regs().pc = *options.start;
+    return true;
+}
+
+std::string formatRegisters(const Machine& machine) {
+    const Registers& r = machine.regs();
+    return "A=" + hex(r.a, 2) + " B=" + hex(r.b, 2) + " X=" + hex(r.x, 4) + " Y=" + hex(r.y, 4) +
+           " SP=" + hex(r.sp, 4) + " PC=" + hex(r.pc, 4) + " CCR=" + hex(r.ccr, 2) +
+           " cycles=" + std::to_string(machine.cycles());
+}
+
+std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
+    const hc11::Disassembly dis =
+        hc11::disassemble(entry.pc, [&](std::uint16_t a) { return machine.peek(a); });
+    std::string bytes;
+    for (unsigned k = 0; k < dis.length; ++k) {
+        if (k) bytes += ' ';
+        bytes += hex(machine.peek(static_cast<std::uint16_t>(entry.pc + k)), 2);
+    }
+    std::string line = hex(entry.pc, 4) + "  " + bytes;
+    line.append(line.size() < 20 ? 20 - line.size() : 1, ' ');
+    line += dis.text;
+    line.append(line.size() < 42 ? 42 - line.size() : 1, ' ');
+    const Registers& r = entry.before;
+    line += "A=" + hex(r.a, 2) + " B=" + hex(r.b, 2) + " X=" + hex(r.x, 4) + " Y=" + hex(r.y, 4) +
+            " SP=" + hex(r.sp, 4) + " CCR=" + hex(r.ccr, 2) + " cycles=" +
+            std::to_string(entry.cycles);
+    return line;
+}
+
+int runSimulation(const Options& options, Machine& machine, SerialHost& host,
+                  std::ostream& err, const std::atomic<bool>& interrupted) {
+    machine.onTransmit = [&host](std::uint8_t byte) { host.transmit(byte); };
+    if (options.trace)
+        machine.onTrace = [&](const TraceEntry& e) { err << formatTrace(machine, e) << '\n'; };
+    // A pseudo-terminal is a wire: bytes sent while the program is busy overrun
+    // as on a board; so is the loader's download, which must come in one stream.
+    // Elsewhere standard input is typed: each byte waits for the program.
+    const bool wire = options.sci == Options::Sci::Pty || options.mode == Mode::Bootstrap;
+    machine.setFeed(wire ? Feed::Line : Feed::Paced);
+    const bool paced = options.realtime || options.sci == Options::Sci::Pty;
+    const std::uint64_t limit = options.cycles.value_or(~0ull);
+    constexpr std::uint64_t slice = 20000; // 10 ms of a 2 MHz E clock
+    const std::uint64_t first = machine.cycles();
+    const auto wallStart = std::chrono::steady_clock::now();
+    std::vector<std::uint8_t> received;
+    for (;;) {
+        received.clear();
+        host.poll(received);
+        for (const std::uint8_t byte : received)
+            machine.sciFeed(byte);
+        const std::uint64_t until = std::min(limit, machine.cycles() + slice);
+        const Halt halt = machine.run(until);
+        host.flush();
+        if (halt == Halt::Stop || machine.cycles() >= limit || interrupted.load())
+            break;
+        if (paced) {
+            const auto due = wallStart + std::chrono::nanoseconds((machine.cycles() - first) * 500);
+            std::this_thread::sleep_until(due);
+        }
+    }
+    host.flush();
+    if (options.regs)
+        err << formatRegisters(machine) << '\n';
+    err.flush();
+    return exitOk;
+}
+
+} // namespace sim11

@@ -1,0 +1,64 @@
+// The command line of sim11: options, loading, the run loop and its output.
+// The host's side of the SCI (standard streams, a pseudo-terminal) is given
+// to the run loop, so the loop is the same whatever the SCI is tied to.
+#pragma once
+
+#include "machine.h"
+
+#include <atomic>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim11 {
+
+inline constexpr int exitOk = 0;
+inline constexpr int exitUsage = 2; // bad usage or an unreadable file
+
+struct Options {
+    Chip chip = Chip::E9;
+    Mode mode = Mode::SingleChip;
+    std::optional<std::uint16_t> start;
+    std::optional<std::uint64_t> cycles;
+    enum class Sci { Stdio, Pty } sci = Sci::Stdio;
+    bool realtime = false;
+    bool trace = false;
+    bool regs = false;
+    bool help = false;
+    std::vector<std::string> files;
+};
+
+// Reads argv[1..]; false with a French message on bad usage.
+bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+const char* usageText();
+
+// Loads every S19 file into the machine and sets the start address.
+bool loadPrograms(const Options& options, Machine& machine, std::string& error);
+
+// "A=.. B=.. X=.... Y=.... SP=.... PC=.... CCR=.. cycles=N"
+std::string formatRegisters(const Machine& machine);
+// One trace line: address, bytes, disassembly, registers, E cycles.
+std::string formatTrace(const Machine& machine, const TraceEntry& entry);
+
+// The far end of the SCI.
+class SerialHost {
+public:
+    virtual ~SerialHost() = default;
+    virtual void transmit(std::uint8_t byte) = 0;
+    // Appends the bytes that arrived since the last call.
+    virtual void poll(std::vector<std::uint8_t>& received) = 0;
+    virtual void flush() {}
+};
+
+// Runs until STOP, the cycle limit or `interrupted`; paces to a 2 MHz E
+// clock when asked. Returns the exit status.
+int runSimulation(const Options& options, Machine& machine, SerialHost& host,
+                  std::ostream& err, const std::atomic<bool>& interrupted);
+
+// The whole program: options, files, the SCI on the standard streams or a
+// pseudo-terminal (host.cpp, one part per system).
+int runCommandLine(int argc, char** argv);
+
+} // namespace sim11
