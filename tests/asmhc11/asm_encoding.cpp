@@ -1,11 +1,8 @@
 // Encodings of the 68HC11 instruction set, checked against the opcode map.
 #include "asm_support.h"
-#include "opcode_table.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <set>
 
 namespace asmhc11::test {
 namespace {
@@ -268,52 +265,6 @@ const Encoding bitEncodings[] = {
     {"BRCLR 0,Y $01 * boucle", "18 1F 00 01 FB"},
 };
 INSTANTIATE_TEST_SUITE_P(Bit, EncodingTable, ::testing::ValuesIn(bitEncodings));
-
-// A slip in the table shows as two different instructions on one opcode.
-TEST(OpcodeTable, OnlyAliasesShareAnOpcode) {
-    const std::set<std::set<std::string_view>> aliases = {
-        {"ASLA", "LSLA"}, {"ASLB", "LSLB"}, {"ASLD", "LSLD"}, {"ASL", "LSL"},
-        {"BCC", "BHS"},   {"BCS", "BLO"},   {"LDAA", "LDA"},  {"LDAB", "LDB"},
-        {"STAA", "STA"},  {"STAB", "STB"},  {"ORAA", "ORA"},  {"ORAB", "ORB"},
-    };
-    std::map<int, std::set<std::string_view>> users;
-    const OpcodeTable table = allOpcodes();
-    for (const OpcodeEntry* e = table.begin; e != table.end; ++e)
-        for (const int op :
-             {e->inherent, e->immediate, e->direct, e->extended, e->indexedX, e->indexedY})
-            if (op != noOpcode)
-                users[op].insert(e->mnemonic);
-    for (const auto& [opcode, names] : users) {
-        if (names.size() > 1) {
-            EXPECT_TRUE(aliases.count(names)) << "opcode " << std::hex << opcode;
-        }
-    }
-}
-
-TEST(OpcodeTable, PrebytesAreTheThreeOtherPages) {
-    const OpcodeTable table = allOpcodes();
-    for (const OpcodeEntry* e = table.begin; e != table.end; ++e) {
-        for (const int op :
-             {e->inherent, e->immediate, e->direct, e->extended, e->indexedX, e->indexedY}) {
-            if (op == noOpcode)
-                continue;
-            if (op > 0xFF) {
-                const int page = op >> 8;
-                EXPECT_TRUE(page == 0x18 || page == 0x1A || page == 0xCD) << e->mnemonic;
-            } else {
-                EXPECT_TRUE(op != 0x18 && op != 0x1A && op != 0xCD) << e->mnemonic;
-            }
-        }
-    }
-}
-
-TEST(OpcodeTable, FindsMnemonicsInAnyCaseOnly) {
-    ASSERT_NE(findOpcode("brclr"), nullptr);
-    EXPECT_EQ(findOpcode("brclr")->indexedY, 0x181F);
-    EXPECT_EQ(findOpcode("LDAAX"), nullptr);
-    EXPECT_EQ(findOpcode(""), nullptr);
-    EXPECT_EQ(findOpcode("ORG"), nullptr);
-}
 
 } // namespace
 } // namespace asmhc11::test

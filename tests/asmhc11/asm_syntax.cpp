@@ -50,7 +50,7 @@ const Program programs[] = {
     {"Comments", "* commentaire\n; autre\n\n   \n NOP ; fin\n NOP * aussi\n", "01 01"},
     {"TabsAsBlanks", "\tLDAA\t#1\t; tab\nX1\tEQU\t2\n\tFCB\tX1\n", "86 01 02"},
     {"SymbolsIgnoreCase", "Valeur EQU 7\n FCB VALEUR,valeur\n", "07 07"},
-    {"MnemonicInColumnOne", "NOP\nEND\n", "01"},
+    {"MnemonicInColumnOneIsALabel", "NOP\nEND\n NOP\n", "01"},
     {"EqualSign", "DIX = 10\n FCB DIX\n", "0A"},
     {"MnemonicLabel", "TEST EQU 3\n FCB TEST\n", "03"},
     // Forward references and EQU chains.
@@ -128,7 +128,7 @@ const Faulty faults[] = {
     {"BranchTooFarBack", "ICI BSZ 127\n BRA ICI\n", 2, "déplacement de -129"},
     {"BitBranchTooFar", " BRSET $10,$01,LOIN\n BSZ 128\nLOIN NOP\n", 1, "hors de portée"},
     {"ImmediateStore", " STAA #1\n", 1, "mode immédiat impossible pour STAA"},
-    {"ImmediateJump", " JMP #1\n", 1, "mode immédiat impossible"},
+    {"ImmediateStoreY", " STY #1\n", 1, "mode immédiat impossible pour STY"},
     {"ForcedDirectJump", " JMP <$10\n", 1, "mode direct impossible pour JMP"},
     {"ForcedDirectTooLarge", " LDAA <$1234\n", 1, "page directe"},
     {"ByteTooLarge", " LDAA #256\n", 1, "8 bits : 256"},

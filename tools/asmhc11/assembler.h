@@ -9,13 +9,15 @@
 //     auto result = asmhc11::assembleSource(bytes, asmhc11::Mode::S19);
 //     if (result.ok()) write(result.s19);
 //
-// Two passes: the first fixes the size of every line (direct addressing is
-// chosen when the operand is already known below $100), then EQU chains that
-// refer forward are resolved, and the second pass encodes.
+// Two passes: the first reads the included files and decides the conditions,
+// and fixes the size of every line (direct addressing is chosen when the
+// operand is already known below $100); then EQU chains that refer forward
+// are resolved, and the second pass encodes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,8 +31,10 @@ enum class Mode {
 };
 
 struct Diagnostic {
-    int line = 0;        // 1-based source line
+    int line = 0;        // 1-based, in its own file
     std::string message; // Windows-1252
+    std::string file;    // UTF-8: the file that holds the line (an included one names itself)
+    bool warning = false;
 };
 
 struct Symbol {
@@ -46,6 +50,8 @@ struct Segment {
 
 struct Result {
     std::vector<Diagnostic> errors;
+    std::vector<Diagnostic> warnings;
+    std::vector<Diagnostic> diagnostics; // errors and warnings in source order
     std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(0x10000, 0);
     std::vector<bool> used = std::vector<bool>(0x10000, false);
     std::size_t byteCount = 0;
@@ -60,6 +66,16 @@ struct Result {
     bool ok() const { return errors.empty(); }
     std::vector<Segment> segments() const;
 };
+
+struct Options {
+    Mode mode = Mode::S19;
+    std::string path;  // UTF-8: names the source in messages; included files lie beside it
+    std::string title; // Windows-1252: shown in the listing's title
+    // Reads an included file (UTF-8 path), nothing when it cannot; from disk by default.
+    std::function<std::optional<std::string>(const std::string& path)> readFile;
+};
+
+Result assembleSource(std::string_view source, const Options& options);
 
 // sourceName, if given, is shown in the listing's title.
 Result assembleSource(std::string_view source, Mode mode, std::string_view sourceName = {});

@@ -15,8 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t maxPrintedErrors = 20;
-
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -209,8 +207,11 @@ int runCommandLine(std::string_view argumentText, std::ostream& out) {
         return exitUsage;
     }
 
-    const std::string name = utf8ToCp1252(pathToUtf8(invocation.source.filename()));
-    const Result result = assembleSource(source, invocation.mode, name);
+    Options options;
+    options.mode = invocation.mode;
+    options.path = sourceText;
+    options.title = utf8ToCp1252(pathToUtf8(invocation.source.filename()));
+    const Result result = assembleSource(source, options);
 
     // The listing always, the images only from a program without error.
     std::vector<std::pair<fs::path, const std::string*>> outputs;
@@ -220,13 +221,10 @@ int runCommandLine(std::string_view argumentText, std::ostream& out) {
     if (result.ok())
         outputs.emplace_back(withSuffix(invocation.base, ".S19"), &result.s19);
 
-    for (std::size_t i = 0; i < result.errors.size() && i < maxPrintedErrors; ++i) {
-        const Diagnostic& d = result.errors[i];
-        out << prefix << messages::lineWord << d.line << " : " << cp1252ToUtf8(d.message) << '\n';
-    }
-    if (result.errors.size() > maxPrintedErrors)
-        out << prefix << "... " << result.errors.size() - maxPrintedErrors << messages::moreErrors
-            << '\n';
+    // "prog.asc:12: erreur : ...", the form editors read to go to the line.
+    for (const Diagnostic& d : result.diagnostics)
+        out << d.file << ':' << d.line << (d.warning ? messages::warningTag : messages::errorTag)
+            << cp1252ToUtf8(d.message) << '\n';
 
     std::string written;
     bool writeFailed = false;

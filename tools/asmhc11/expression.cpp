@@ -22,7 +22,7 @@ public:
         skipBlanks();
         if (atEnd())
             throw makeError(messages::missingValue);
-        ExprValue v = parseOr();
+        ExprValue v = parseLogicalOr();
         skipBlanks();
         if (!atEnd())
             throw makeError(messages::unexpectedCharacter, text_.substr(pos_));
@@ -43,11 +43,66 @@ private:
         return {v, known};
     }
 
+    char peekAt(std::size_t offset) const {
+        return pos_ + offset < text_.size() ? text_[pos_ + offset] : '\0';
+    }
+
+    ExprValue parseLogicalOr() {
+        ExprValue left = parseLogicalAnd();
+        for (;;) {
+            skipBlanks();
+            if (peek() != '|' || peekAt(1) != '|')
+                return left;
+            pos_ += 2;
+            const ExprValue right = parseLogicalAnd();
+            left = {(left.value != 0 || right.value != 0) ? 1 : 0, left.known && right.known};
+        }
+    }
+
+    ExprValue parseLogicalAnd() {
+        ExprValue left = parseComparison();
+        for (;;) {
+            skipBlanks();
+            if (peek() != '&' || peekAt(1) != '&')
+                return left;
+            pos_ += 2;
+            const ExprValue right = parseComparison();
+            left = {(left.value != 0 && right.value != 0) ? 1 : 0, left.known && right.known};
+        }
+    }
+
+    ExprValue parseComparison() {
+        ExprValue left = parseOr();
+        for (;;) {
+            skipBlanks();
+            const char c = peek(), d = peekAt(1);
+            int op; // 0 ==, 1 !=, 2 <, 3 >, 4 <=, 5 >=
+            if (c == '=' && d == '=')
+                op = 0;
+            else if (c == '!' && d == '=')
+                op = 1;
+            else if (c == '<')
+                op = d == '=' ? 4 : 2;
+            else if (c == '>')
+                op = d == '=' ? 5 : 3;
+            else
+                return left;
+            pos_ += (op == 2 || op == 3) ? 1 : 2;
+            const ExprValue right = parseOr();
+            const std::int64_t a = left.value, b = right.value;
+            const bool r = op == 0 ? a == b : op == 1 ? a != b : op == 2 ? a < b
+                         : op == 3 ? a > b : op == 4 ? a <= b : a >= b;
+            left = {r ? 1 : 0, left.known && right.known};
+        }
+    }
+
     ExprValue parseOr() {
         ExprValue left = parseAnd();
         for (;;) {
             skipBlanks();
-            if (peek() != '|' && peek() != '!')
+            const char c = peek();
+            // '!' alone is the old OR; "||" and "!=" belong to conditions.
+            if ((c != '|' && c != '!') || peekAt(1) == '|' || peekAt(1) == '=')
                 return left;
             ++pos_;
             const ExprValue right = parseAnd();
@@ -59,7 +114,7 @@ private:
         ExprValue left = parseSum();
         for (;;) {
             skipBlanks();
-            if (peek() != '&')
+            if (peek() != '&' || peekAt(1) == '&')
                 return left;
             ++pos_;
             const ExprValue right = parseSum();
@@ -107,7 +162,7 @@ private:
     ExprValue parseUnary() {
         skipBlanks();
         const char c = peek();
-        if (c == '-' || c == '+' || c == '~') {
+        if (c == '-' || c == '+' || c == '~' || (c == '!' && peekAt(1) != '=')) {
             if (++depth_ > maxDepth)
                 throw makeError(messages::tooDeep);
             ++pos_;
@@ -117,6 +172,8 @@ private:
                 v.value = -v.value;
             else if (c == '~')
                 v.value = ~v.value & 0xFFFF;
+            else if (c == '!')
+                v.value = v.value == 0 ? 1 : 0;
             return v;
         }
         return parsePrimary();
@@ -131,7 +188,7 @@ private:
             if (++depth_ > maxDepth)
                 throw makeError(messages::tooDeep);
             ++pos_;
-            const ExprValue v = parseOr();
+            const ExprValue v = parseLogicalOr();
             skipBlanks();
             if (peek() != ')')
                 throw makeError(messages::missingParenthesis);
@@ -159,6 +216,19 @@ private:
             return parseDigits(2, 1);
         if (c == '@')
             return parseDigits(8, 1);
+        if (c == '&')
+            return parseDigits(10, 1);
+        if (c == '#') {
+            // Written by habit where no immediate value exists: read what follows.
+            if (context_.strayHash)
+                *context_.strayHash = true;
+            if (++depth_ > maxDepth)
+                throw makeError(messages::tooDeep);
+            ++pos_;
+            const ExprValue v = parsePrimary();
+            --depth_;
+            return v;
+        }
         if (std::isdigit(static_cast<unsigned char>(c)))
             return parseDecimalOrSuffixed();
         if (isSymbolStart(c))

@@ -1,5 +1,7 @@
-// Expressions of the operand field: numbers in every base, characters,
-// symbols, the location counter '*', + - * / & | and parentheses.
+// Expressions of the operand field: numbers in every base ($ hex, % binary,
+// @ octal, & decimal), characters, symbols, the location counter '*',
+// + - * / & | ! and parentheses; and for conditions, the comparisons
+// == != < > <= >= with && || and a unary !.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +34,9 @@ struct ExprContext {
     std::function<std::optional<std::int64_t>(std::string_view)> lookup;
     // In the last pass an undefined symbol is an error; before, it makes the value unknown.
     bool undefinedIsError = false;
+    // Set when a '#' stands inside a value ("FDB #begin"): it is skipped, and
+    // the caller warns.
+    bool* strayHash = nullptr;
 };
 
 // Evaluates the whole text; throws AsmError on a syntax error, an overflow, a

@@ -42,12 +42,31 @@ inline constexpr const char* negativeCount = "quantité négative : ";
 inline constexpr const char* memoryOverflow = "dépassement de la mémoire au-delà de $FFFF";
 inline constexpr const char* addressInUse = "adresse déjà occupée par un autre code : ";
 inline constexpr const char* bootRange = "mode BOO : code hors de la zone $0000-$01FF, adresse ";
+inline constexpr const char* columnOneLabel =
+    "un mot en colonne 1 est lu comme une étiquette ; ce qui suit n'est pas une instruction : ";
+inline constexpr const char* ifWithoutEndif = "IF sans ENDIF";
+inline constexpr const char* elseWithoutIf = "ELSE sans IF";
+inline constexpr const char* endifWithoutIf = "ENDIF sans IF";
+inline constexpr const char* doubleElse = "second ELSE pour le même IF";
+inline constexpr const char* missingFileName = "nom de fichier manquant";
+inline constexpr const char* includeNotFound = "fichier inclus introuvable : ";
+inline constexpr const char* includeLoop = "inclusion en boucle : ";
+inline constexpr const char* includeTooDeep = "inclusions trop imbriquées : ";
 inline constexpr const char* phaseError =
     "erreur interne : taille différente entre les deux passes";
+
+// Warnings: the line is assembled all the same.
+inline constexpr const char* strayHash = "« # » ignoré, la valeur qui suit est lue telle quelle : ";
 
 // The listing.
 inline constexpr const char* listingTitle = "asmhc11 : assembleur 68HC11 - listing";
 inline constexpr const char* listingErrorPrefix = "***** Erreur : ";
+inline constexpr const char* listingWarningPrefix = "***** Avertissement : ";
+inline constexpr const char* listingCycleTotal = "Nombre total de cycles : ";
+inline constexpr const char* listingCrossReference = "Références croisées :";
+inline constexpr const char* listingDefinedAt = "définie ";
+inline constexpr const char* listingUsedAt = "utilisée ";
+inline constexpr const char* listingNeverUsed = "jamais utilisée";
 inline constexpr const char* listingErrorCount = "Nombre d'erreurs : ";
 inline constexpr const char* listingByteCount = "Nombre d'octets : ";
 inline constexpr const char* listingStart = "Adresse de départ : ";
@@ -77,8 +96,8 @@ inline constexpr const char* cannotRead = "impossible de lire le fichier source 
 inline constexpr const char* cannotWrite = "impossible d'écrire le fichier : ";
 inline constexpr const char* sourceIsOutput =
     "le source porte l'extension d'un fichier produit (.S19, .LST, .BOO) : ";
-inline constexpr const char* lineWord = "ligne ";
-inline constexpr const char* moreErrors = " autres erreurs, voir le listing";
+inline constexpr const char* errorTag = ": erreur : ";
+inline constexpr const char* warningTag = ": avertissement : ";
 inline constexpr const char* errorWord = "erreur";
 inline constexpr const char* byteWord = "octet";
 inline constexpr const char* filesWritten = "fichiers écrits : ";

@@ -1,0 +1,151 @@
+// The state of one assembly, shared by the pass driver and encoder
+// (assembler.cpp) and the directive handlers (directives.cpp).
+#pragma once
+
+#include "assembler.h"
+#include "expression.h"
+#include "listing.h"
+#include "source_line.h"
+#include "symbol_table.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hc11 {
+struct MnemonicModes;
+}
+
+namespace asmhc11 {
+
+inline constexpr std::int64_t memoryEnd = 0x10000;
+
+// What the first pass learns about a line and the second pass reuses.
+struct LineMemo {
+    std::size_t size = 0; // bytes the line takes: emitted plus reserved
+    bool direct = false;  // direct addressing chosen in the first pass
+    std::int64_t count = 0;
+    std::optional<std::int64_t> origin;
+    std::optional<std::string> firstPassError;
+    std::optional<std::string> labelError;
+};
+
+// One line of the assembled stream: the main source with its included files
+// spliced in, in the order the first pass read them.
+struct StreamLine {
+    std::uint32_t file = 0;
+    int number = 0; // 1-based, in its own file
+    std::string_view text;
+    bool skipped = false; // false condition or after END: listed without code
+    LineMemo memo;
+};
+
+struct SourceFile {
+    std::string path; // UTF-8, as messages name it
+    std::string key;  // normalised path, to find include loops
+    std::vector<std::string_view> lines;
+};
+
+class Assembly {
+public:
+    Assembly(std::string_view source, const Options& options);
+    Result run();
+
+    // ---- for the directive handlers ----
+    int pass() const { return pass_; }
+    LineMemo& memo() { return stream_[line_].memo; }
+    std::size_t line() const { return line_; }
+
+    ExprValue evaluate(std::string_view text) { return evaluate(text, pcStart, pass_ == 2); }
+    ExprValue evaluate(std::string_view text, std::int64_t counter, bool undefinedIsError);
+
+    void report(const std::string& message, bool warning = false);
+    void report(const AsmError& error) { report(std::string(error.what())); }
+    void warn(const AsmError& warning) { report(std::string(warning.what()), true); }
+    // Reported in the second pass for something only the first pass sees.
+    void firstPassError(const AsmError& error);
+
+    void emitByte(std::int64_t v) { bytes_.push_back(static_cast<std::uint8_t>(v & 0xFF)); }
+    void emitWord(std::int64_t v) {
+        emitByte(v >> 8);
+        emitByte(v);
+    }
+    void emitData(std::string_view operand, bool words);
+    void checkByte(const ExprValue& v);
+    void checkWord(const ExprValue& v);
+    void checkExtended(const ExprValue& v);
+    std::int64_t firstPassCount(std::string_view operand);
+    void defineLabel(std::string_view label, std::int64_t value);
+
+    // Conditional assembly (first pass only).
+    bool active() const { return conditions_.empty() || conditions_.back().active; }
+    void beginIf(bool condition);
+    void elseIf();
+    void endIf();
+    // Reads a file into the stream after the current line (first pass only).
+    void include(std::string_view name);
+
+    SymbolTable symbols;
+    std::int64_t pc = 0;
+    std::int64_t pcStart = 0; // address of the current line
+    std::vector<std::uint8_t>& bytes() { return bytes_; }
+    std::size_t reserved = 0;
+    bool showAddress = false;
+    std::optional<std::int64_t> equValue;
+    bool ended = false;
+    bool cycleCounting = false;
+    bool listingOn = true;
+    bool cycleOptionUsed = false;
+    bool crossReference = false;
+    std::uint16_t startAddress = 0;
+    Result& result() { return result_; }
+
+private:
+    struct Condition {
+        bool active;       // lines are assembled
+        bool parentActive; // the enclosing region is assembled
+        bool elseSeen;
+        std::size_t line; // of the IF
+    };
+    struct OpenFile {
+        std::uint32_t file;
+        std::size_t next; // next line to read
+    };
+
+    void runPass(int pass);
+    void readStream();
+    void processLine(std::size_t index);
+    void handleFields(const SourceLine& f);
+    void encodeInstruction(const hc11::MnemonicModes& modes, std::string_view name,
+                           const SourceLine& f);
+    void encodeGeneral(const hc11::MnemonicModes& modes, std::string_view name,
+                       std::string_view operand);
+    void encodeBit(const hc11::MnemonicModes& modes, std::string_view rest);
+    void emitDisplacement(std::string_view target, std::size_t length);
+    void checkOffset(const ExprValue& v);
+    void checkDirect(const ExprValue& v);
+    void commitBytes();
+    std::string where(std::size_t line) const;
+    void finish();
+
+    Options options_;
+    std::vector<std::unique_ptr<std::string>> texts_; // included sources, kept alive
+    std::vector<SourceFile> files_;
+    std::vector<OpenFile> open_;
+    std::vector<StreamLine> stream_;
+    std::vector<Condition> conditions_;
+
+    int pass_ = 1;
+    std::size_t line_ = 0;
+    std::vector<std::uint8_t> bytes_;
+    int cycles_ = 0;
+    bool strayHash_ = false;
+    ListedLine* listed_ = nullptr;
+    Listing listing_;
+    Result result_;
+};
+
+} // namespace asmhc11
