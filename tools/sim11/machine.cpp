@@ -358,8 +358,15 @@ void Machine::writeRegister(unsigned offset, std::uint8_t value) {
         reg_[offset] = value;
         return;
     case PORTD: reg_[PORTD] = value & 0x3F; return;
+    case CONFIG:
+        // An EEPROM cell: programmed through PPROG, in force from the next reset.
+        if ((reg_[PPROG] & EELAT) && !(reg_[PPROG] & EEPGM)) {
+            eeAddress_ = static_cast<std::uint16_t>(regBase_ + CONFIG);
+            eeData_ = value;
+        }
+        return;
     case PORTE: case TCNT: case TCNT + 1: case TIC1: case TIC1 + 1: case TIC1 + 2:
-    case TIC1 + 3: case TIC1 + 4: case TIC1 + 5: case SCSR: case CONFIG:
+    case TIC1 + 3: case TIC1 + 4: case TIC1 + 5: case SCSR:
         return; // read-only here
     case CFORC:
         for (int oc = 0; oc < 5; ++oc)
