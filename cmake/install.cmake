@@ -57,9 +57,10 @@ if(NOT KAVREL_RULES_ONLY)
     install(FILES ${KAVREL_DATA_DIR}/${KAVREL_APPSTREAM_ID}.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 
-    # Manual pages (one per data/<name>.1.in, the version filled in) and the
-    # changelog, compressed as Debian ships them: gzip -9n leaves no name nor
-    # date in the file, so the same sources give the same bytes.
+    # Manual pages (data/<program>.1.in for each program built, the version
+    # filled in) and the changelog, compressed as Debian ships them: gzip -9n
+    # leaves no name nor date in the file, so the same sources give the same
+    # bytes.
     find_program(KAVREL_GZIP gzip REQUIRED)
     set(docBuildDir ${CMAKE_BINARY_DIR}/doc)
     set(compressed)
@@ -67,8 +68,11 @@ if(NOT KAVREL_RULES_ONLY)
     set(toCompress)
     foreach(page ${manPages})
       get_filename_component(name ${page} NAME_WLE)
-      configure_file(${page} ${docBuildDir}/source/${name} @ONLY)
-      list(APPEND toCompress ${docBuildDir}/source/${name})
+      get_filename_component(program ${name} NAME_WLE)
+      if(TARGET ${program})
+        configure_file(${page} ${docBuildDir}/source/${name} @ONLY)
+        list(APPEND toCompress ${docBuildDir}/source/${name})
+      endif()
     endforeach()
     list(APPEND toCompress ${KAVREL_DATA_DIR}/changelog)
     foreach(file ${toCompress})
@@ -91,6 +95,8 @@ if(NOT KAVREL_RULES_ONLY)
     # wants the package's.
     install(FILES ${KAVREL_DATA_DIR}/copyright ${docBuildDir}/changelog.gz
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kavrel)
+    install(FILES ${KAVREL_DATA_DIR}/kavrel.lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME kavrel)
   endif()
 
   # A .deb of the same tree. Build it from a tree configured with
