@@ -119,8 +119,9 @@ if(NOT KAVREL_RULES_ONLY)
     "par un lanceur dans un terminal, ou vers une image BOO pour le mode\n"
     "bootstrap.\n"
     "\n"
-    "Le paquet fournit aussi l'assembleur asmhc11 et l'aide en français de\n"
-    "l'un et de l'autre, installés à côté du programme dans /usr/lib/kavrel.")
+    "Le paquet fournit aussi l'assembleur asmhc11, le simulateur sim11 et\n"
+    "leur aide en français, installés à côté du programme dans\n"
+    "/usr/lib/kavrel.")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   # No debugging symbols in the package, as Debian ships its binaries.
   set(CPACK_KAVREL_STRIP ${CMAKE_STRIP})
