@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::int64_t bootEnd = 0x200;
 constexpr std::size_t maxIncludeDepth = 16;
+constexpr std::size_t maxIncludedFiles = 0xFFFF;
+constexpr std::size_t maxStreamLines = 0x7FFFFFFF;
 
 namespace fs = std::filesystem;
 
@@ -66,8 +68,11 @@ bool isJump(std::string_view mnemonic) {
 Assembly::Assembly(std::string_view source, const Options& options) : options_(options) {
     if (!options_.readFile)
         options_.readFile = readFromDisk;
-    files_.push_back({options_.path, keyOf(options_.path), splitLines(source)});
-    stream_.reserve(files_[0].lines.size());
+    files_.push_back({options_.path, keyOf(options_.path), source});
+    stream_.reserve(static_cast<std::size_t>(
+                        std::count(source.begin(), source.end(), '\n') +
+                        std::count(source.begin(), source.end(), '\r')) +
+                    1);
 }
 
 Result Assembly::run() {
@@ -90,9 +95,9 @@ void Assembly::runPass(int pass) {
         readStream();
         return;
     }
-    listing_.lines.reserve(stream_.size());
+    listing_.begin(options_.title, stream_.size());
     if (cycleOptionUsed)
-        listing_.cycleTotal = 0;
+        cycleTotal_ = 0;
     for (std::size_t i = 0; i < stream_.size(); ++i)
         processLine(i);
 }
@@ -100,20 +105,27 @@ void Assembly::runPass(int pass) {
 // The first pass reads the main source and, at each INCLUDE, the included
 // file before the rest: the lines it reads make the stream of the second pass.
 void Assembly::readStream() {
-    open_.push_back({0, 0});
+    open_.push_back({0});
     while (!open_.empty()) {
         OpenFile& top = open_.back();
-        const SourceFile& file = files_[top.file];
-        if (top.next >= file.lines.size()) {
+        const std::string_view text = files_[top.file].text;
+        if (top.offset >= text.size()) {
             open_.pop_back();
             continue;
         }
+        // Lines end with CR LF, LF or a lone CR; a final line end adds no empty line.
+        std::size_t end = top.offset;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
+        if (stream_.size() >= maxStreamLines)
+            return; // beyond 4 Gio of text: nothing more is read
         StreamLine line;
-        line.file = top.file;
-        line.number = static_cast<int>(top.next) + 1;
-        line.text = file.lines[top.next];
-        ++top.next;
-        stream_.push_back(std::move(line));
+        line.file = static_cast<std::uint16_t>(top.file);
+        line.number = ++top.number;
+        line.offset = static_cast<std::uint32_t>(top.offset);
+        line.length = static_cast<std::uint32_t>(end - top.offset);
+        top.offset = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+        stream_.push_back(line);
         processLine(stream_.size() - 1);
     }
     for (const Condition& condition : conditions_) {
@@ -136,14 +148,14 @@ void Assembly::include(std::string_view name) {
     for (const OpenFile& open : open_)
         if (files_[open.file].key == key)
             throw makeError(messages::includeLoop, name);
-    if (open_.size() >= maxIncludeDepth)
+    if (open_.size() >= maxIncludeDepth || files_.size() >= maxIncludedFiles)
         throw makeError(messages::includeTooDeep, name);
     std::optional<std::string> text = options_.readFile(pathText);
     if (!text)
         throw makeError(messages::includeNotFound, name);
     texts_.push_back(std::make_unique<std::string>(std::move(*text)));
-    files_.push_back({pathText, key, splitLines(*texts_.back())});
-    open_.push_back({static_cast<std::uint32_t>(files_.size() - 1), 0});
+    files_.push_back({pathText, key, *texts_.back()});
+    open_.push_back({static_cast<std::uint32_t>(files_.size() - 1)});
 }
 
 void Assembly::beginIf(bool condition) {
@@ -187,8 +199,19 @@ void Assembly::report(const std::string& message, bool warning) {
 }
 
 void Assembly::firstPassError(const AsmError& error) {
-    if (pass_ == 1 && !stream_[line_].memo.firstPassError)
-        stream_[line_].memo.firstPassError = error.what();
+    if (pass_ != 1)
+        return;
+    Pending& p = pending_[line_];
+    if (!p.value)
+        p.value = error.what();
+    stream_[line_].memo.hasError = true;
+}
+
+void Assembly::labelError(const AsmError& error) {
+    if (pass_ != 1)
+        return;
+    pending_[line_].label = error.what();
+    stream_[line_].memo.hasError = true;
 }
 
 void Assembly::checkByte(const ExprValue& v) {
@@ -253,7 +276,7 @@ void Assembly::processLine(std::size_t index) {
     ListedLine listed;
     if (pass_ == 2) {
         listed.number = line.number;
-        listed.text = line.text;
+        listed.text = textOf(line);
         listed_ = &listed;
         if (crossReference)
             symbols.recordUses(index);
@@ -270,7 +293,7 @@ void Assembly::processLine(std::size_t index) {
     SourceLine fields;
     bool completed = false;
     if (pass_ == 1 && !line.skipped) {
-        fields = splitFields(line.text);
+        fields = splitFields(textOf(line));
         if (ended) {
             line.skipped = true;
         } else if (!active()) {
@@ -279,13 +302,16 @@ void Assembly::processLine(std::size_t index) {
             line.skipped = !d || !d->conditional;
         }
     } else if (!line.skipped) {
-        fields = splitFields(line.text);
+        fields = splitFields(textOf(line));
     }
     if (!line.skipped) {
-        if (pass_ == 2 && memo.labelError)
-            report(*memo.labelError);
-        if (pass_ == 2 && memo.firstPassError)
-            report(*memo.firstPassError);
+        if (pass_ == 2 && memo.hasError) {
+            const Pending& p = pending_[index];
+            if (p.label)
+                report(*p.label);
+            if (p.value)
+                report(*p.value);
+        }
         try {
             handleFields(fields);
             completed = true;
@@ -301,7 +327,7 @@ void Assembly::processLine(std::size_t index) {
     }
 
     if (pass_ == 1) {
-        memo.size = bytes_.size() + reserved;
+        memo.size = static_cast<std::uint32_t>(bytes_.size() + reserved);
     } else {
         if (completed && bytes_.size() + reserved != memo.size)
             report(makeError(messages::phaseError));
@@ -310,17 +336,16 @@ void Assembly::processLine(std::size_t index) {
         if (showAddress)
             listed.address = static_cast<std::uint16_t>(pcStart & 0xFFFF);
         listed.value = equValue;
-        if (completed && !bytes_.empty()) {
-            listed.firstByte = static_cast<std::uint32_t>(listing_.bytes.size());
-            listed.byteCount = static_cast<std::uint32_t>(bytes_.size());
-            listing_.bytes.insert(listing_.bytes.end(), bytes_.begin(), bytes_.end());
+        if (completed) {
+            listed.bytes = bytes_.data();
+            listed.byteCount = bytes_.size();
         }
         listed.cycleColumn = cycleCounting;
         listed.cycles = completed ? cycles_ : 0;
-        if (cycleCounting && listing_.cycleTotal)
-            *listing_.cycleTotal += listed.cycles;
+        if (cycleCounting && cycleTotal_)
+            *cycleTotal_ += listed.cycles;
     }
-    if (!memo.origin)
+    if (memo.origin < 0)
         pc = pcStart + static_cast<std::int64_t>(memo.size);
     if (pc > memoryEnd) {
         if (bytes_.empty())
@@ -329,7 +354,7 @@ void Assembly::processLine(std::size_t index) {
     }
     if (pass_ == 2) {
         if (listingOn || !listed.messages.empty())
-            listing_.lines.push_back(std::move(listed));
+            listing_.add(listed);
         listed_ = nullptr;
     }
 }
@@ -363,7 +388,7 @@ void Assembly::defineLabel(std::string_view label, std::int64_t value) {
         !std::all_of(label.begin(), label.end(), isSymbolChar))
         throw makeError(messages::badLabel, label);
     if (pass_ == 1 && !symbols.define(label, value, line_))
-        memo().labelError = makeError(messages::duplicateSymbol, label).what();
+        labelError(makeError(messages::duplicateSymbol, label));
 }
 
 namespace {
@@ -560,9 +585,9 @@ std::int64_t Assembly::firstPassCount(std::string_view operand) {
     }
     if (pcStart + v.value > memoryEnd) {
         firstPassError(makeError(messages::memoryOverflow));
-        return m.count = memoryEnd - pcStart;
+        return m.count = static_cast<std::int32_t>(memoryEnd - pcStart);
     }
-    return m.count = v.value;
+    return m.count = static_cast<std::int32_t>(v.value);
 }
 
 void Assembly::emitData(std::string_view operand, bool words) {
@@ -607,17 +632,17 @@ void Assembly::finish() {
     result_.symbols.reserve(sorted.size());
     for (const SymbolEntry* symbol : sorted)
         result_.symbols.push_back({symbol->name, symbol->value});
+    std::vector<CrossReference> references;
     if (crossReference) {
-        std::vector<CrossReference> references;
         for (const SymbolEntry* symbol : sorted) {
             CrossReference r{symbol->name, symbol->value, where(symbol->definedAt), {}};
             for (const std::size_t use : symbol->usedAt)
                 r.usedAt.push_back(where(use));
             references.push_back(std::move(r));
         }
-        listing_.crossReference = std::move(references);
     }
-    result_.listing = makeListing(listing_, result_, options_.title);
+    result_.listing =
+        listing_.finish(result_, cycleTotal_, crossReference ? &references : nullptr);
     if (result_.ok()) {
         result_.s19 = makeS19(result_);
         if (options_.mode == Mode::Boo)

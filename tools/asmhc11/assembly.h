@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace hc11 {
@@ -23,22 +24,23 @@ namespace asmhc11 {
 
 inline constexpr std::int64_t memoryEnd = 0x10000;
 
-// What the first pass learns about a line and the second pass reuses.
+// What the first pass learns about a line and the second pass reuses; kept
+// small, since there is one for every line. Its errors are kept aside.
 struct LineMemo {
-    std::size_t size = 0; // bytes the line takes: emitted plus reserved
-    bool direct = false;  // direct addressing chosen in the first pass
-    std::int64_t count = 0;
-    std::optional<std::int64_t> origin;
-    std::optional<std::string> firstPassError;
-    std::optional<std::string> labelError;
+    std::uint32_t size = 0;   // bytes the line takes: emitted plus reserved
+    std::int32_t origin = -1; // the address an ORG sets, -1 for none
+    std::int32_t count = 0;   // of RMB, BSZ, FILL: at most the 64 KiB of memory
+    bool direct = false;      // direct addressing chosen in the first pass
+    bool hasError = false;    // an error of the first pass waits in Assembly::pending_
 };
 
 // One line of the assembled stream: the main source with its included files
 // spliced in, in the order the first pass read them.
 struct StreamLine {
-    std::uint32_t file = 0;
-    int number = 0; // 1-based, in its own file
-    std::string_view text;
+    std::uint32_t offset = 0; // of the text in its file
+    std::uint32_t length = 0;
+    std::int32_t number = 0; // 1-based, in its own file
+    std::uint16_t file = 0;
     bool skipped = false; // false condition or after END: listed without code
     LineMemo memo;
 };
@@ -46,7 +48,7 @@ struct StreamLine {
 struct SourceFile {
     std::string path; // UTF-8, as messages name it
     std::string key;  // normalised path, to find include loops
-    std::vector<std::string_view> lines;
+    std::string_view text;
 };
 
 class Assembly {
@@ -58,6 +60,9 @@ public:
     int pass() const { return pass_; }
     LineMemo& memo() { return stream_[line_].memo; }
     std::size_t line() const { return line_; }
+    std::string_view textOf(const StreamLine& line) const {
+        return files_[line.file].text.substr(line.offset, line.length);
+    }
 
     ExprValue evaluate(std::string_view text) { return evaluate(text, pcStart, pass_ == 2); }
     ExprValue evaluate(std::string_view text, std::int64_t counter, bool undefinedIsError);
@@ -67,6 +72,7 @@ public:
     void warn(const AsmError& warning) { report(std::string(warning.what()), true); }
     // Reported in the second pass for something only the first pass sees.
     void firstPassError(const AsmError& error);
+    void labelError(const AsmError& error);
 
     void emitByte(std::int64_t v) { bytes_.push_back(static_cast<std::uint8_t>(v & 0xFF)); }
     void emitWord(std::int64_t v) {
@@ -112,7 +118,8 @@ private:
     };
     struct OpenFile {
         std::uint32_t file;
-        std::size_t next; // next line to read
+        std::size_t offset = 0; // of the next line in the file's text
+        int number = 0;         // of the last line read
     };
 
     void runPass(int pass);
@@ -143,8 +150,15 @@ private:
     std::vector<std::uint8_t> bytes_;
     int cycles_ = 0;
     bool strayHash_ = false;
+    // Errors the first pass found, by stream line, reported by the second.
+    struct Pending {
+        std::optional<std::string> label;
+        std::optional<std::string> value;
+    };
+    std::unordered_map<std::size_t, Pending> pending_;
     ListedLine* listed_ = nullptr;
-    Listing listing_;
+    ListingWriter listing_;
+    std::optional<long long> cycleTotal_;
     Result result_;
 };
 

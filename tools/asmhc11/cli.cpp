@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <ostream>
 #include <sstream>
 #include <system_error>
@@ -59,13 +60,27 @@ std::string plural(std::size_t n, const char* word) {
     return std::to_string(n) + " " + word + (n > 1 ? "s" : "");
 }
 
-bool readFile(const fs::path& path, std::string& data) {
+// The bytes of a file, read at once into a buffer that is not cleared first:
+// the source is only ever looked at through a view.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::string_view view() const { return {data.get(), size}; }
+};
+
+bool readFile(const fs::path& path, FileBytes& bytes) {
     if (!isFile(path))
         return false;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    bytes.data = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size) + 1);
+    in.seekg(0);
+    in.read(bytes.data.get(), size);
+    bytes.size = static_cast<std::size_t>(in.gcount());
     return !in.bad();
 }
 
@@ -201,7 +216,7 @@ int runCommandLine(std::string_view argumentText, std::ostream& out) {
             return exitUsage;
         }
     }
-    std::string source;
+    FileBytes source;
     if (!readFile(invocation.source, source)) {
         out << prefix << messages::cannotRead << sourceText << '\n';
         return exitUsage;
@@ -211,7 +226,7 @@ int runCommandLine(std::string_view argumentText, std::ostream& out) {
     options.mode = invocation.mode;
     options.path = sourceText;
     options.title = utf8ToCp1252(pathToUtf8(invocation.source.filename()));
-    const Result result = assembleSource(source, options);
+    const Result result = assembleSource(source.view(), options);
 
     // The listing always, the images only from a program without error.
     std::vector<std::pair<fs::path, const std::string*>> outputs;

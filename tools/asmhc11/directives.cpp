@@ -23,10 +23,10 @@ void org(Assembly& a, const SourceLine& f) {
         else if (v.value < 0 || v.value > 0xFFFF)
             a.firstPassError(makeError(messages::addressOutOfRange, std::to_string(v.value)));
         else
-            memo.origin = v.value;
+            memo.origin = static_cast<std::int32_t>(v.value);
     }
-    if (memo.origin) {
-        a.pc = *memo.origin;
+    if (memo.origin >= 0) {
+        a.pc = memo.origin;
         a.pcStart = a.pc;
     }
     if (!f.label.empty())
@@ -57,7 +57,7 @@ void equ(Assembly& a, const SourceLine& f) {
         }
         if (!a.symbols.define(f.label, v.known ? std::optional(v.value) : std::nullopt,
                               a.line())) {
-            a.memo().labelError = makeError(messages::duplicateSymbol, f.label).what();
+            a.labelError(makeError(messages::duplicateSymbol, f.label));
         } else if (!v.known) {
             SymbolEntry& symbol = a.symbols.last();
             symbol.pending = true;

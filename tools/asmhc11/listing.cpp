@@ -4,6 +4,7 @@
 #include "messages.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace asmhc11 {
 
@@ -55,49 +56,74 @@ std::string hexValue(std::int64_t value) {
     return text;
 }
 
-// "    12  0100  86 12          " : line number, address and at most five bytes.
+// "    12  0100  86 12          " : line number, address and at most five bytes,
+// made in a buffer and appended at once.
 void appendRowPrefix(std::string& row, int number, std::optional<std::uint16_t> address,
                      const std::uint8_t* bytes, std::size_t n) {
-    if (number > 0)
-        appendNumber(row, number, 6);
-    else
-        row.append(6, ' ');
-    row += "  ";
-    if (address)
-        appendHex(row, *address, 4);
-    else
-        row += "    ";
-    row += "  ";
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i)
-            row += ' ';
-        appendHex(row, bytes[i], 2);
+    static constexpr char hex[] = "0123456789ABCDEF";
+    char buffer[6 + 2 + 4 + 2 + bytesFieldWidth];
+    std::memset(buffer, ' ', sizeof buffer);
+    std::size_t skip = 0;
+    if (number > 999999) {
+        row += std::to_string(number); // more than six digits: the columns shift
+        skip = 6;
+    } else if (number > 0) {
+        for (int i = 5, v = number; v; --i, v /= 10)
+            buffer[i] = static_cast<char>('0' + v % 10);
     }
-    const std::size_t used = n ? 3 * n - 1 : 0;
-    row.append(bytesFieldWidth - used, ' ');
+    if (address)
+        for (int i = 0; i < 4; ++i)
+            buffer[8 + i] = hex[(*address >> (12 - 4 * i)) & 0xF];
+    for (std::size_t i = 0; i < n; ++i) {
+        buffer[14 + 3 * i] = hex[bytes[i] >> 4];
+        buffer[15 + 3 * i] = hex[bytes[i] & 0xF];
+    }
+    row.append(buffer + skip, sizeof buffer - skip);
+}
+
+// The source text with control characters shown as '?'.
+void appendText(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if ((b < 0x20 && b != '\t') || b == 0x7F) {
+            out.append(text.data() + start, i - start);
+            out += '?';
+            start = i + 1;
+        }
+    }
+    out.append(text.data() + start, text.size() - start);
 }
 
 } // namespace
 
-std::string makeListing(const Listing& listing, const Result& result, std::string_view sourceName) {
-    std::string out = cp(messages::listingTitle);
-    out.reserve(listing.lines.size() * 64 + 4096);
-    if (!sourceName.empty()) {
+void ListingWriter::begin(std::string_view title, std::size_t lineCount) {
+    std::string& out = out_;
+    out.clear();
+    out.reserve(lineCount * 56 + 4096);
+    out += cp(messages::listingTitle);
+    if (!title.empty()) {
         out += " : ";
-        out += sourceName;
+        out += title;
     }
     out += crlf;
     out += crlf;
-    const std::string errorPrefix = cp(messages::listingErrorPrefix);
-    const std::string warningPrefix = cp(messages::listingWarningPrefix);
-    for (const ListedLine& line : listing.lines) {
-        const std::uint8_t* bytes = listing.bytes.data() + line.firstByte;
+    errorPrefix_ = cp(messages::listingErrorPrefix);
+    warningPrefix_ = cp(messages::listingWarningPrefix);
+}
+
+void ListingWriter::add(const ListedLine& line) {
+    std::string& out = out_;
+    {
+        const std::uint8_t* bytes = line.bytes;
         const std::size_t first = std::min<std::size_t>(line.byteCount, bytesPerListingRow);
         if (line.value) {
             // An EQU shows the value it gives instead of bytes.
             std::string row;
             appendRowPrefix(row, line.number, std::nullopt, nullptr, 0);
-            row.replace(8, 5, padded("=" + hexValue(*line.value).substr(1), 5));
+            std::string value = "=";
+            value += hexValue(*line.value).substr(1);
+            row.replace(8, 5, padded(std::move(value), 5));
             out += row;
         } else {
             appendRowPrefix(out, line.number, line.address, bytes, first);
@@ -112,10 +138,7 @@ std::string makeListing(const Listing& listing, const Result& result, std::strin
             }
         }
         out += "  ";
-        for (const char c : line.text) {
-            const auto b = static_cast<unsigned char>(c);
-            out += (b < 0x20 && b != '\t') || b == 0x7F ? '?' : c;
-        }
+        appendText(out, line.text);
         out += crlf;
         for (std::size_t i = first; i < line.byteCount; i += bytesPerListingRow) {
             const std::size_t n = std::min<std::size_t>(bytesPerListingRow, line.byteCount - i);
@@ -128,16 +151,21 @@ std::string makeListing(const Listing& listing, const Result& result, std::strin
             out += crlf;
         }
         for (const ListedMessage& message : line.messages) {
-            out += message.warning ? warningPrefix : errorPrefix;
+            out += message.warning ? warningPrefix_ : errorPrefix_;
             out += message.text;
             out += crlf;
         }
     }
+}
+
+std::string ListingWriter::finish(const Result& result, std::optional<long long> cycleTotal,
+                                  const std::vector<CrossReference>* crossReference) {
+    std::string& out = out_;
     out += crlf;
     out += cp(messages::listingErrorCount) + std::to_string(result.errors.size()) + crlf;
     out += cp(messages::listingByteCount) + std::to_string(result.byteCount) + crlf;
-    if (listing.cycleTotal)
-        out += cp(messages::listingCycleTotal) + std::to_string(*listing.cycleTotal) + crlf;
+    if (cycleTotal)
+        out += cp(messages::listingCycleTotal) + std::to_string(*cycleTotal) + crlf;
     out += cp(messages::listingStart) + hexValue(result.startAddress) + crlf;
     out += crlf;
     out += cp(messages::listingSymbols);
@@ -152,25 +180,31 @@ std::string makeListing(const Listing& listing, const Result& result, std::strin
         out += symbol.value ? hexValue(*symbol.value) : undefined;
         out += crlf;
     }
-    if (listing.crossReference) {
+    if (crossReference) {
         out += crlf;
         out += cp(messages::listingCrossReference);
         out += crlf;
-        for (const CrossReference& r : *listing.crossReference) {
+        for (const CrossReference& r : *crossReference) {
             out += padded(r.name, 24) + ' ';
             out += padded(r.value ? hexValue(*r.value) : undefined, 9);
-            out += ' ' + cp(messages::listingDefinedAt) + r.definedAt + ", ";
+            out += ' ';
+            out += cp(messages::listingDefinedAt);
+            out += r.definedAt;
+            out += ", ";
             if (r.usedAt.empty()) {
                 out += cp(messages::listingNeverUsed);
             } else {
                 out += cp(messages::listingUsedAt);
-                for (std::size_t i = 0; i < r.usedAt.size(); ++i)
-                    out += (i ? " " : "") + r.usedAt[i];
+                for (std::size_t i = 0; i < r.usedAt.size(); ++i) {
+                    if (i)
+                        out += ' ';
+                    out += r.usedAt[i];
+                }
             }
             out += crlf;
         }
     }
-    return out;
+    return std::move(out_);
 }
 
 } // namespace asmhc11

@@ -23,8 +23,8 @@ struct ListedLine {
     std::string_view text; // the source bytes, without the line end
     std::optional<std::uint16_t> address;
     std::optional<std::int64_t> value; // the value an EQU gives its symbol
-    std::uint32_t firstByte = 0;       // in Listing::bytes
-    std::uint32_t byteCount = 0;
+    const std::uint8_t* bytes = nullptr;
+    std::size_t byteCount = 0;
     bool cycleColumn = false; // OPT c was on for this line
     int cycles = 0;           // of the instruction, 0 for anything else
     std::vector<ListedMessage> messages;
@@ -33,17 +33,22 @@ struct ListedLine {
 struct CrossReference {
     std::string name;
     std::optional<std::int64_t> value;
-    std::string definedAt;             // "12" or "fichier.inc:12"
-    std::vector<std::string> usedAt;   // same form
+    std::string definedAt;           // "12" or "fichier.inc:12"
+    std::vector<std::string> usedAt; // same form
 };
 
-struct Listing {
-    std::vector<ListedLine> lines;
-    std::vector<std::uint8_t> bytes; // the bytes of every line, one after the other
-    std::optional<long long> cycleTotal;   // when OPT c was used
-    std::optional<std::vector<CrossReference>> crossReference; // when OPT cre was used
-};
+// Writes the listing as the second pass goes, line after line, then the end.
+class ListingWriter {
+public:
+    void begin(std::string_view title, std::size_t lineCount);
+    void add(const ListedLine& line);
+    std::string finish(const Result& result, std::optional<long long> cycleTotal,
+                       const std::vector<CrossReference>* crossReference);
 
-std::string makeListing(const Listing& listing, const Result& result, std::string_view sourceName);
+private:
+    std::string out_;
+    std::string errorPrefix_;
+    std::string warningPrefix_;
+};
 
 } // namespace asmhc11

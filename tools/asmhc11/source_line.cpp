@@ -21,25 +21,6 @@ bool equalNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::vector<std::string_view> splitLines(std::string_view source) {
-    std::vector<std::string_view> lines;
-    lines.reserve(source.size() / 24 + 1);
-    std::size_t start = 0;
-    const std::size_t n = source.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = source[i];
-        if (c == '\n' || c == '\r') {
-            lines.push_back(source.substr(start, i - start));
-            if (c == '\r' && i + 1 < n && source[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < n)
-        lines.push_back(source.substr(start));
-    return lines;
-}
-
 SourceLine splitFields(std::string_view line) {
     SourceLine f;
     if (line.empty() || line[0] == '*' || line[0] == ';')

@@ -22,9 +22,6 @@ inline char upperChar(char c) {
 }
 bool equalNoCase(std::string_view a, std::string_view b);
 
-// Lines end with CR LF, LF or a lone CR; a final line end adds no empty line.
-std::vector<std::string_view> splitLines(std::string_view source);
-
 struct SourceLine {
     std::string_view label;     // a word in column 1 (colon dropped), or "name:" further on
     std::string_view operation; // mnemonic or directive as written ("#IF" keeps its '#')

@@ -1,6 +1,5 @@
 #include "hc11/instruction_set.h"
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -407,35 +406,64 @@ struct Entry {
     MnemonicModes modes;
 };
 
-// One entry per mnemonic and per alias, sorted by key; built once.
-const std::vector<Entry>& mnemonicIndex() {
-    static const std::vector<Entry> index = [] {
-        std::vector<Entry> entries;
-        auto entryFor = [&entries](std::string_view name) -> Entry& {
+// One entry per mnemonic and per alias, found through an open-addressing hash
+// of the packed word: the editor asks for every word it colours.
+class MnemonicIndex {
+public:
+    MnemonicIndex() {
+        auto entryFor = [this](std::string_view name) -> Entry& {
             const std::uint64_t key = packWord(name);
-            for (Entry& e : entries)
+            for (Entry& e : entries_)
                 if (e.key == key)
                     return e;
-            entries.push_back({key, {name, {}}});
-            return entries.back();
+            entries_.push_back({key, {name, {}}});
+            return entries_.back();
         };
+        entries_.reserve(table.size());
         for (const Instruction& instruction : table)
             entryFor(instruction.mnemonic).modes.byMode[static_cast<int>(instruction.mode)] =
                 &instruction;
-        const std::size_t named = entries.size();
+        const std::size_t named = entries_.size();
         for (const Alias& alias : aliasList) {
             for (std::size_t i = 0; i < named; ++i) {
-                if (entries[i].modes.mnemonic == alias.mnemonic) {
-                    const MnemonicModes modes = entries[i].modes;
-                    entries.push_back({packWord(alias.alias), modes});
+                if (entries_[i].modes.mnemonic == alias.mnemonic) {
+                    const MnemonicModes modes = entries_[i].modes;
+                    entries_.push_back({packWord(alias.alias), modes});
                     break;
                 }
             }
         }
-        std::sort(entries.begin(), entries.end(),
-                  [](const Entry& a, const Entry& b) { return a.key < b.key; });
-        return entries;
-    }();
+        slots_.fill(-1);
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            std::size_t slot = hash(entries_[i].key);
+            while (slots_[slot] >= 0)
+                slot = (slot + 1) & (slotCount - 1);
+            slots_[slot] = static_cast<std::int16_t>(i);
+        }
+    }
+
+    const MnemonicModes* find(std::uint64_t key) const {
+        for (std::size_t slot = hash(key);; slot = (slot + 1) & (slotCount - 1)) {
+            const std::int16_t i = slots_[slot];
+            if (i < 0)
+                return nullptr;
+            if (entries_[static_cast<std::size_t>(i)].key == key)
+                return &entries_[static_cast<std::size_t>(i)].modes;
+        }
+    }
+
+private:
+    static constexpr std::size_t slotCount = 1024; // a sixth full: most words take one probe
+    static std::size_t hash(std::uint64_t key) {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 54);
+    }
+    std::vector<Entry> entries_;
+    std::array<std::int16_t, slotCount> slots_{};
+};
+
+// Built on first use, so that a static table elsewhere may already call it.
+const MnemonicIndex& mnemonicIndex() {
+    static const MnemonicIndex index;
     return index;
 }
 
@@ -458,10 +486,7 @@ const MnemonicModes* findMnemonic(std::string_view word) {
     const std::uint64_t key = packWord(word);
     if (key == 0)
         return nullptr;
-    const std::vector<Entry>& index = mnemonicIndex();
-    const auto it = std::lower_bound(index.begin(), index.end(), key,
-                                     [](const Entry& e, std::uint64_t k) { return e.key < k; });
-    return it != index.end() && it->key == key ? &it->modes : nullptr;
+    return mnemonicIndex().find(key);
 }
 
 bool isMnemonic(std::string_view word) {
