@@ -32,6 +32,10 @@ root=$work/racine
 rm -rf "$root" "$work/essai"
 mkdir -p "$work"
 
+# An initial cache only counts on the first configuration: start again when it changed.
+if [[ $source_dir/cmake/debian-package.cmake -nt $build/CMakeCache.txt ]]; then
+    rm -rf "$build"
+fi
 if [[ ! -f $build/CMakeCache.txt ]]; then
     configure=(cmake -C "$source_dir/cmake/debian-package.cmake" -S "$source_dir" -B "$build"
                -G "$generator")
