@@ -2,11 +2,20 @@
 
 #include <span>
 
-#include "app/principal.h"
+namespace kavrel {
+class Workspace;
+}
 
 namespace kavrel::app {
 
 enum class MenuKind { Submenu, Command, CheckCommand, WindowList };
+
+// A menu command: a free function of the subsystem that owns it.
+using Command = void (*)(Workspace&);
+
+// With no editor open, a guarded command shows the no-program-open box and
+// does nothing else.
+enum class Guard { None, ProgramOpen };
 
 // One row per menu item, in display order: an item at level n+1 belongs to
 // the nearest item above it at level n.
@@ -15,7 +24,8 @@ struct MenuEntry {
     const char* name;
     const char* caption; // UTF-8
     MenuKind kind;
-    Principal::Command command;
+    Command command = nullptr;
+    Guard guard = Guard::None;
 };
 
 std::span<const MenuEntry> menuTable();

@@ -11,9 +11,6 @@
 #include "app/app_texts.h"
 #include "app/menu_table.h"
 #include "app/status_bar.h"
-#include "assembly/assemble_commands.h"
-#include "clipboard/clipboard_commands.h"
-#include "editor/documents.h"
 #include "editor/editeur.h"
 #include "platform/desktop.h"
 #include "platform/failure.h"
@@ -44,8 +41,7 @@ Principal::Principal(QString programDir, std::unique_ptr<app::MessageBoxes> mess
     buildMenus();
 
     // The creation step sets the launch mode to normal, in this order.
-    findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(false);
-    findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(true);
+    setBatchMode(false);
 
     resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
 }
@@ -68,8 +64,7 @@ void Principal::buildMenus() {
         } else {
             action = parents.back()->addAction(caption);
             action->setCheckable(entry.kind == app::MenuKind::CheckCommand);
-            const Command command = entry.command;
-            connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+            connect(action, &QAction::triggered, this, [this, &entry] { runCommand(entry); });
         }
         action->setObjectName(name);
         action->setIconVisibleInMenu(false);
@@ -108,12 +103,9 @@ Editeur* Principal::activeEditor() const {
     return qobject_cast<Editeur*>(mdiArea_->currentSubWindow());
 }
 
-int Principal::openWindowCount() const {
-    return 1 + static_cast<int>(editors().size());
-}
-
 Editeur* Principal::createEditor(const QString& caption) {
     auto* editor = new Editeur(*this, caption);
+    connect(editor, &Editeur::caretShouldShow, this, [this] { ShowCursorPos(*this); });
     mdiArea_->addSubWindow(editor);
     editor->show();
     editor->placeAsDefined(cascadeStep(editor));
@@ -169,9 +161,11 @@ void Principal::showFailure(const Failure& failure) {
                     app::BoxButtons::Ok);
 }
 
-void Principal::runCommand(Command command) {
+void Principal::runCommand(const app::MenuEntry& entry) {
+    if (entry.guard == app::Guard::ProgramOpen && noProgramOpen())
+        return;
     try {
-        (this->*command)();
+        entry.command(*this);
     } catch (const Declined&) {
         // The user said no to a question on the way: nothing more to say.
     } catch (const Failure& failure) {
@@ -193,6 +187,11 @@ bool Principal::batchMode() const {
     return findChild<QAction*>(QStringLiteral("Batch_mode"))->isChecked();
 }
 
+void Principal::setBatchMode(bool batch) {
+    findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(batch);
+    findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(!batch);
+}
+
 void Principal::closeEvent(QCloseEvent* event) {
     // Every editor passes through its close prompt, in opening order. Only an
     // editor whose save failed stays open, and then the program stays too.
@@ -203,71 +202,6 @@ void Principal::closeEvent(QCloseEvent* event) {
         }
     }
     event->accept();
-}
-
-void Principal::SaveAllForms() {
-    assembly::SaveAllForms(*this);
-}
-
-void Principal::New() {
-    editor::New(*this);
-}
-void Principal::Open() {
-    editor::Open(*this);
-}
-void Principal::Open_General() {
-    editor::Open_General(*this);
-}
-
-void Principal::Record() {
-    if (noProgramOpen())
-        return;
-    editor::SaveForm(*this, *activeEditor(), false);
-}
-
-void Principal::Record_as() {
-    if (noProgramOpen())
-        return;
-    editor::SaveForm(*this, *activeEditor(), true);
-}
-
-void Principal::Quit() {
-    close();
-}
-
-void Principal::Copy() {
-    clipboard::Copy(*this);
-}
-void Principal::Cut() {
-    clipboard::Cut(*this);
-}
-void Principal::Paste() {
-    clipboard::Paste(*this);
-}
-
-void Principal::Batch_mode() {
-    findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(true);
-    findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(false);
-}
-
-void Principal::Normal_mode() {
-    findChild<QAction*>(QStringLiteral("Batch_mode"))->setChecked(false);
-    findChild<QAction*>(QStringLiteral("Normal_mode"))->setChecked(true);
-}
-
-void Principal::AssembleToS19() {
-    assembly::assembleActive(*this, QStringLiteral("S19"));
-}
-void Principal::AssembleToBOO() {
-    assembly::assembleActive(*this, QStringLiteral("BOO"));
-}
-
-void Principal::Help_Kavrel() {
-    editor::LoadFile(*this, programDir_ + QDir::separator() + app::texts::kHelpKavrel);
-}
-
-void Principal::Help_asmhc11() {
-    editor::LoadFile(*this, programDir_ + QDir::separator() + app::texts::kHelpAsmhc11);
 }
 
 std::unique_ptr<Principal> Main(const QString& programDir) {

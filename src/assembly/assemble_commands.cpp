@@ -1,7 +1,8 @@
 #include "assembly/assemble_commands.h"
 
-#include "app/principal.h"
+#include "app/message_boxes.h"
 #include "app/wait_cursor.h"
+#include "app/workspace.h"
 #include "assembly/assemble.h"
 #include "editor/documents.h"
 #include "editor/editeur.h"
@@ -15,32 +16,42 @@ const QString kSaveBeforeAssembly =
 
 } // namespace
 
-void SaveAllForms(Principal& principal) {
-    if (principal.openWindowCount() == 1)
+void SaveAllForms(Workspace& workspace) {
+    if (workspace.openWindowCount() == 1)
         return;
     // The list is taken once; every editor, in opening order, whichever is active.
-    const QList<Editeur*> editors = principal.editors();
+    const QList<Editeur*> editors = workspace.editors();
     for (Editeur* editor : editors) {
-        if (!editor->Text_Changed)
+        if (!editor->Text_Changed())
             continue;
-        const auto answer = principal.messages().show(
-            &principal, kSaveTitle, kSaveBeforeAssembly + QStringLiteral("\r\n") + editor->caption(),
-            app::BoxIcon::Warning, app::BoxButtons::YesNo);
+        const auto answer = workspace.messages().show(
+            workspace.window(), kSaveTitle,
+            kSaveBeforeAssembly + QStringLiteral("\r\n") + editor->caption(), app::BoxIcon::Warning,
+            app::BoxButtons::YesNo);
         if (answer == app::BoxAnswer::Yes)
-            editor::SaveForm(principal, *editor, false);
+            editor::SaveForm(workspace, *editor, false);
     }
 }
 
-void assembleActive(Principal& principal, const QString& target) {
-    if (principal.noProgramOpen())
-        return;
-    principal.SaveAllForms();
+namespace {
+
+void assembleActive(Workspace& workspace, const char* target) {
+    SaveAllForms(workspace);
     // Read after the saves: the caption is the only record of the path.
-    const std::string source = principal.activeEditor()->caption().toStdString();
+    const std::string source = workspace.activeEditor()->caption().toStdString();
     // The window is blocked while the assembler runs; the pointer says so.
     const app::WaitCursor wait;
-    Assemble(source, target.toStdString(), principal.programDir().toStdString(),
-             principal.batchMode());
+    Assemble(source, target, workspace.programDir().toStdString(), workspace.batchMode());
+}
+
+} // namespace
+
+void AssembleToS19(Workspace& workspace) {
+    assembleActive(workspace, "S19");
+}
+
+void AssembleToBOO(Workspace& workspace) {
+    assembleActive(workspace, "BOO");
 }
 
 } // namespace kavrel::assembly

@@ -3,16 +3,17 @@
 #include <QString>
 
 namespace kavrel {
-class Principal;
+class Workspace;
 }
 
 namespace kavrel::assembly {
 
 // Offers to save every modified editor, in opening order.
-void SaveAllForms(Principal& principal);
+void SaveAllForms(Workspace& workspace);
 
-// The assemble command: guard, save offer, then the job on the active editor's
-// file for `target` ("S19" or "BOO").
-void assembleActive(Principal& principal, const QString& target);
+// The assemble commands: the save offer, then the job on the active editor's
+// file (the menu guards them: an editor is open).
+void AssembleToS19(Workspace& workspace);
+void AssembleToBOO(Workspace& workspace);
 
 } // namespace kavrel::assembly

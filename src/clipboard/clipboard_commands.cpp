@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <string>
 
-#include "app/principal.h"
+#include "app/workspace.h"
 #include "editor/editeur.h"
 
 namespace kavrel::clipboard {
@@ -13,8 +13,8 @@ namespace {
 
 // Empties the clipboard, then puts the active editor's selection on it as
 // plain text. Returns the editor for Cut.
-Texte& copySelection(Principal& principal) {
-    Texte& texte = *principal.activeEditor()->texte();
+Texte& copySelection(Workspace& workspace) {
+    Texte& texte = *workspace.activeEditor()->texte();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     const std::string selected = texte.selectedBytes();
@@ -24,24 +24,18 @@ Texte& copySelection(Principal& principal) {
 
 } // namespace
 
-void Copy(Principal& principal) {
-    if (principal.noProgramOpen())
-        return;
-    copySelection(principal);
+void Copy(Workspace& workspace) {
+    copySelection(workspace);
 }
 
-void Cut(Principal& principal) {
-    if (principal.noProgramOpen())
-        return;
+void Cut(Workspace& workspace) {
     // An empty selection changes nothing, and so leaves the editor unmodified.
-    copySelection(principal).replaceSelection({});
+    copySelection(workspace).replaceSelection({});
 }
 
-void Paste(Principal& principal) {
-    if (principal.noProgramOpen())
-        return;
+void Paste(Workspace& workspace) {
     // The text goes in as it is: CR LF, lone LF and lone CR stay what they are.
-    principal.activeEditor()->texte()->paste();
+    workspace.activeEditor()->texte()->paste();
 }
 
 } // namespace kavrel::clipboard

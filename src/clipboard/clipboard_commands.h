@@ -1,14 +1,15 @@
 #pragma once
 
 namespace kavrel {
-class Principal;
+class Workspace;
 }
 
-// Plain text between the active editor and the system clipboard.
+// Plain text between the active editor and the system clipboard. Each needs
+// an open editor (the menu guards them).
 namespace kavrel::clipboard {
 
-void Copy(Principal& principal);
-void Cut(Principal& principal);
-void Paste(Principal& principal);
+void Copy(Workspace& workspace);
+void Cut(Workspace& workspace);
+void Paste(Workspace& workspace);
 
 } // namespace kavrel::clipboard

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
-#include "app/principal.h"
+#include "app/workspace.h"
 #include "editor/save_filter.h"
 
 namespace kavrel::editor {
@@ -39,15 +39,15 @@ QString QtCommonDialog::showSave(QWidget* parent, const QString& title, const QS
     return runDialog(parent, title, qtFilter, true);
 }
 
-QString FileDialog(Principal& principal, const QString& Title, const QString& FilterList,
+QString FileDialog(Workspace& workspace, const QString& Title, const QString& FilterList,
                    const QString& Mode) {
     const QString qtFilter = QString::fromStdString(toQtFilter(FilterList.toUtf8().toStdString()));
     QString chosen;
     // Two separate exact tests: any other word shows nothing.
     if (Mode == kModeOpen)
-        chosen = principal.CommonDialog().showOpen(&principal, Title, qtFilter);
+        chosen = workspace.CommonDialog().showOpen(workspace.window(), Title, qtFilter);
     if (Mode == kModeSave)
-        chosen = principal.CommonDialog().showSave(&principal, Title, qtFilter);
+        chosen = workspace.CommonDialog().showSave(workspace.window(), Title, qtFilter);
     return chosen;
 }
 

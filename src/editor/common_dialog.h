@@ -5,7 +5,7 @@
 class QWidget;
 
 namespace kavrel {
-class Principal;
+class Workspace;
 }
 
 namespace kavrel::editor {
@@ -33,7 +33,7 @@ inline const QString kModeSave = QStringLiteral("Enregistrer");
 // Asks for a file name: `FilterList` in the "desc|pattern|..." syntax, `Mode`
 // exactly "Ouvrir" or "Enregistrer" (any other word shows nothing). Returns
 // the full path chosen, or the empty text.
-QString FileDialog(Principal& principal, const QString& Title, const QString& FilterList,
+QString FileDialog(Workspace& workspace, const QString& Title, const QString& FilterList,
                    const QString& Mode);
 
 } // namespace kavrel::editor

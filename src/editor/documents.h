@@ -3,7 +3,7 @@
 #include <QString>
 
 namespace kavrel {
-class Principal;
+class Workspace;
 class Editeur;
 } // namespace kavrel
 
@@ -11,21 +11,25 @@ class Editeur;
 namespace kavrel::editor {
 
 // Opens a file into a new editor captioned `FilePath`.
-void LoadFile(Principal& principal, const QString& FilePath);
+void LoadFile(Workspace& workspace, const QString& FilePath);
 
-void New(Principal& principal);
-void Open(Principal& principal);
-void Open_General(Principal& principal);
+void New(Workspace& workspace);
+void Open(Workspace& workspace);
+void Open_General(Workspace& workspace);
+
+// Saves the active editor under its caption, or under a name asked first.
+void Record(Workspace& workspace);
+void Record_as(Workspace& workspace);
 
 // Writes the editor's text to its caption's file, asking for another name
 // first when `AskName`. Returns false when the user cancelled the dialog.
 // Throws Failure when the file cannot be written, Declined when the user would
 // rather not write characters the code page lacks as '?'; the editor then
 // stays modified and keeps its old caption.
-bool SaveForm(Principal& principal, Editeur& Editor, bool AskName);
+bool SaveForm(Workspace& workspace, Editeur& Editor, bool AskName);
 
 // The close query of an editor: offers to save a modified text. Returns
 // false when the window must stay open (its save failed).
-bool Form_QueryUnload(Principal& principal, Editeur& editor);
+bool Form_QueryUnload(Workspace& workspace, Editeur& editor);
 
 } // namespace kavrel::editor

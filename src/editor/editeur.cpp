@@ -11,7 +11,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include "app/principal.h"
+#include "app/workspace.h"
 #include "editor/caret_position.h"
 #include "editor/documents.h"
 
@@ -259,15 +259,15 @@ void Texte::replaceSelection(std::string_view utf8) {
     SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(after));
 }
 
-Editeur::Editeur(Principal& principal, const QString& caption)
-    : principal_(principal), texte_(new Texte(this)) {
+Editeur::Editeur(Workspace& workspace, const QString& caption)
+    : workspace_(workspace), texte_(new Texte(this)) {
     setObjectName(QStringLiteral("Editeur"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(texte_);
     setCaption(caption);
-    Text_Changed = false;
+    setText_Changed(false);
 
-    connect(texte_, &QsciScintilla::textChanged, this, [this] { Text_Changed = true; });
+    connect(texte_, &QsciScintilla::textChanged, this, [this] { setText_Changed(true); });
     texte_->installEventFilter(this);
     texte_->viewport()->installEventFilter(this);
 }
@@ -285,11 +285,11 @@ void Editeur::resizeEvent(QResizeEvent* event) {
     // The base class lays the text box over the whole client area, minimised
     // included; the position indicator follows.
     QMdiSubWindow::resizeEvent(event);
-    ShowCursorPos(principal_);
+    emit caretShouldShow();
 }
 
 void Editeur::closeEvent(QCloseEvent* event) {
-    if (!editor::Form_QueryUnload(principal_, *this)) {
+    if (!editor::Form_QueryUnload(workspace_, *this)) {
         event->ignore();
         return;
     }
@@ -302,17 +302,17 @@ bool Editeur::eventFilter(QObject* watched, QEvent* event) {
     const bool key = watched == texte_ && event->type() == QEvent::KeyRelease;
     const bool click = watched == texte_->viewport() && event->type() == QEvent::MouseButtonRelease;
     if (key || click)
-        ShowCursorPos(principal_);
+        emit caretShouldShow();
     return QMdiSubWindow::eventFilter(watched, event);
 }
 
-void ShowCursorPos(Principal& principal) {
-    Editeur* active = principal.activeEditor();
+void ShowCursorPos(Workspace& workspace) {
+    Editeur* active = workspace.activeEditor();
     if (!active)
         return;
     const Texte* texte = active->texte();
     const auto position = editor::caretPosition(texte->buffer(), texte->selectionStart());
-    principal.setPosXY(QString::fromStdString(editor::caretPanelText(position)));
+    workspace.setPosXY(QString::fromStdString(editor::caretPanelText(position)));
 }
 
 } // namespace kavrel

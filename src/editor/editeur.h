@@ -8,7 +8,7 @@
 
 namespace kavrel {
 
-class Principal;
+class Workspace;
 
 // The text box of an editor. Holds the document's whole text as UTF-8 and
 // keeps every character as it was typed or loaded: CR, LF and CR LF stay
@@ -55,7 +55,7 @@ private:
 class Editeur : public QMdiSubWindow {
     Q_OBJECT
 public:
-    Editeur(Principal& principal, const QString& caption);
+    Editeur(Workspace& workspace, const QString& caption);
 
     QString caption() const { return windowTitle(); }
     void setCaption(const QString& caption) { setWindowTitle(caption); }
@@ -71,7 +71,13 @@ public:
 
     // True when the text has changed since the window was created, loaded or
     // last saved.
-    bool Text_Changed = false;
+    bool Text_Changed() const { return textChanged_; }
+    void setText_Changed(bool changed) { textChanged_ = changed; }
+
+signals:
+    // A key was released or a click made in the text box, or the window was
+    // resized: the position indicator is due for a refresh.
+    void caretShouldShow();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -79,11 +85,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Principal& principal_;
+    Workspace& workspace_;
     Texte* texte_;
+    bool textChanged_ = false;
 };
 
 // Writes the caret line and column of the active editor into Pos_XY.
-void ShowCursorPos(Principal& principal);
+void ShowCursorPos(Workspace& workspace);
 
 } // namespace kavrel

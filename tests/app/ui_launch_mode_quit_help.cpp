@@ -19,7 +19,7 @@ protected:
     Editeur* editorWith(const QString& name, const std::string& bytes, bool modified) {
         Editeur* editor = principal->createEditor(docPath(name));
         editor->texte()->setWholeText(bytes);
-        editor->Text_Changed = modified;
+        editor->setText_Changed(modified);
         return editor;
     }
 
@@ -124,7 +124,7 @@ TEST_F(LaunchModeQuitHelp, HelpCommandsOpenTheirFileEachTime) {
             EXPECT_EQ(editor->caption(), helpPath(QLatin1String(c.file)));
             const std::string loaded = "Aide\r\nAéronef €\r\nFIN";
             EXPECT_EQ(text(editor).substr(0, loaded.size()), loaded);
-            EXPECT_FALSE(editor->Text_Changed);
+            EXPECT_FALSE(editor->Text_Changed());
         }
         EXPECT_EQ(active(), editors[1]);
         EXPECT_TRUE(boxes->shown.empty());

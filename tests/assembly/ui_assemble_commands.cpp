@@ -47,9 +47,9 @@ TEST_F(AssembleCommands, OffersToSaveEachModifiedEditorInOpeningOrderThenAssembl
     EXPECT_EQ(boxes->shown[0].text, kPromptStart + first->caption());
     EXPECT_EQ(boxes->shown[1].text, kPromptStart + third->caption());
     EXPECT_EQ(readBytes(first->caption()), "un modifi\xE9\r\n"); // in the code page
-    EXPECT_FALSE(first->Text_Changed);
+    EXPECT_FALSE(first->Text_Changed());
     EXPECT_EQ(readBytes(third->caption()), "trois\r\n");
-    EXPECT_TRUE(third->Text_Changed);
+    EXPECT_TRUE(third->Text_Changed());
 
     // The direct start has ended when the command returns.
     const auto runs = fake.runs();

@@ -34,7 +34,7 @@ protected:
         Editeur* editor = principal->createEditor(docPath(caption));
         editor->texte()->setWholeText(bytes);
         select(editor, start, end);
-        editor->Text_Changed = false;
+        editor->setText_Changed(false);
         return editor;
     }
 
@@ -66,15 +66,15 @@ TEST_F(Clipboard, CopyInOneEditorPastesIntoAnother) {
     Editeur* source = editorWith(QStringLiteral("a.asc"), "  LDAA #$41 ; é\r\nFIN", 2, 16);
     trigger("Copy");
     EXPECT_EQ(clipboardText(), QStringLiteral("LDAA #$41 ; é"));
-    EXPECT_FALSE(source->Text_Changed);
+    EXPECT_FALSE(source->Text_Changed());
     EXPECT_EQ(text(source), "  LDAA #$41 ; é\r\nFIN");
     EXPECT_EQ(source->texte()->selectedBytes(), "LDAA #$41 ; é");
 
     Editeur* target = editorWith(QStringLiteral("b.asc"), "<>", 1, 1);
     trigger("Paste");
     EXPECT_EQ(text(target), "<LDAA #$41 ; é>");
-    EXPECT_TRUE(target->Text_Changed);
-    EXPECT_FALSE(source->Text_Changed);
+    EXPECT_TRUE(target->Text_Changed());
+    EXPECT_FALSE(source->Text_Changed());
     // The caret ends just after the inserted text.
     EXPECT_EQ(target->texte()->selectionStart(), 1u + std::string("LDAA #$41 ; é").size());
     EXPECT_EQ(target->texte()->selectionEnd(), target->texte()->selectionStart());
@@ -90,7 +90,7 @@ TEST_F(Clipboard, CutMovesTheSelectionToTheClipboard) {
     trigger("Cut");
     EXPECT_EQ(clipboardText(), QStringLiteral("BCD"));
     EXPECT_EQ(text(editor), "AEF");
-    EXPECT_TRUE(editor->Text_Changed);
+    EXPECT_TRUE(editor->Text_Changed());
     EXPECT_EQ(editor->texte()->selectionStart(), 1u);
     EXPECT_EQ(editor->texte()->selectionEnd(), 1u);
 }
@@ -103,7 +103,7 @@ TEST_F(Clipboard, CopyAndCutOfAnEmptySelectionEmptyTheClipboard) {
         trigger(command);
         EXPECT_TRUE(clipboardText().isEmpty());
         EXPECT_EQ(text(editor), "ABC\r\n");
-        EXPECT_FALSE(editor->Text_Changed);
+        EXPECT_FALSE(editor->Text_Changed());
         editor->close();
     }
 }
@@ -128,7 +128,7 @@ TEST_F(Clipboard, PasteInsertsLineBreaksAsTheyAre) {
         trigger("Paste");
         EXPECT_EQ(text(editor), c.expected);
         EXPECT_EQ(clipboardText(), c.clipboard);
-        editor->Text_Changed = false;
+        editor->setText_Changed(false);
         editor->close();
     }
 }
@@ -144,14 +144,14 @@ TEST_F(Clipboard, PasteWithoutTextOnTheClipboardDeletesTheSelection) {
 
     trigger("Paste");
     EXPECT_EQ(text(editor), "garder|garder");
-    EXPECT_TRUE(editor->Text_Changed);
+    EXPECT_TRUE(editor->Text_Changed());
     EXPECT_TRUE(clipboard()->mimeData()->hasImage());
 
     // Nothing selected and nothing to insert: no change at all.
-    editor->Text_Changed = false;
+    editor->setText_Changed(false);
     trigger("Paste");
     EXPECT_EQ(text(editor), "garder|garder");
-    EXPECT_FALSE(editor->Text_Changed);
+    EXPECT_FALSE(editor->Text_Changed());
 }
 
 TEST_F(Clipboard, PasteOfTheSelectedTextItselfIsNoChange) {
@@ -159,7 +159,7 @@ TEST_F(Clipboard, PasteOfTheSelectedTextItselfIsNoChange) {
     putText(QStringLiteral("deux"));
     trigger("Paste");
     EXPECT_EQ(text(editor), "un deux trois");
-    EXPECT_FALSE(editor->Text_Changed);
+    EXPECT_FALSE(editor->Text_Changed());
     EXPECT_EQ(editor->texte()->selectionStart(), 7u);
 }
 
@@ -175,7 +175,7 @@ TEST_F(Clipboard, CommandsActOnTheActiveEditorAndLeavePosXY) {
     trigger("Paste");
     EXPECT_EQ(text(second), "premier");
     EXPECT_EQ(text(first), "premier");
-    EXPECT_FALSE(first->Text_Changed);
+    EXPECT_FALSE(first->Text_Changed());
     EXPECT_EQ(principal->posXY(), QStringLiteral("inchangé"));
     trigger("Cut");
     EXPECT_EQ(principal->posXY(), QStringLiteral("inchangé"));

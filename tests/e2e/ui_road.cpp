@@ -69,7 +69,7 @@ protected:
             QTest::keyClick(active()->texte(), Qt::Key_Return);
         }
         trigger("Record");
-        EXPECT_FALSE(active()->Text_Changed);
+        EXPECT_FALSE(active()->Text_Changed());
         return active()->caption();
     }
 
@@ -115,7 +115,7 @@ TEST_F(Road, AssembleToBooWritesTheThreeOutputsUnderTheSourceName) {
     EXPECT_EQ(boxes->shown[0].title, QStringLiteral("Enregistrement des données..."));
     boxes->shown.clear();
     expectNoBox();
-    EXPECT_FALSE(active()->Text_Changed);
+    EXPECT_FALSE(active()->Text_Changed());
 
     const std::string boo = readBytes(sibling(source, QStringLiteral(".BOO")));
     ASSERT_NE(boo, "<missing>");

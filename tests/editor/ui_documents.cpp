@@ -72,11 +72,11 @@ TEST_F(Documents, OpenThenRecordGivesBackTheFile) {
         open(path);
         ASSERT_NE(active(), nullptr);
         EXPECT_EQ(active()->caption(), path);
-        EXPECT_FALSE(active()->Text_Changed);
+        EXPECT_FALSE(active()->Text_Changed());
         EXPECT_EQ(text(active()), editor::decodeDocument(c.bytes));
         trigger("Record");
         EXPECT_EQ(readBytes(path), c.saved);
-        EXPECT_FALSE(active()->Text_Changed);
+        EXPECT_FALSE(active()->Text_Changed());
         active()->close();
     }
     EXPECT_TRUE(boxes->shown.empty());
@@ -91,7 +91,7 @@ TEST_F(Documents, BytesAboveAsciiBecomeTheirCodePageCharacters) {
     open(empty);
     EXPECT_EQ(active()->caption(), empty);
     EXPECT_EQ(text(active()), "");
-    EXPECT_FALSE(active()->Text_Changed);
+    EXPECT_FALSE(active()->Text_Changed());
 }
 
 TEST_F(Documents, SixtyThousandBytesLoadAndOneMoreIsRefused) {
@@ -226,7 +226,7 @@ TEST_F(Documents, EachCommandAsksItsOwnDialogAndCancelChangesNothing) {
         EXPECT_EQ(principal->editors().size(), 1);
         EXPECT_EQ(active()->caption(), caption);
         EXPECT_EQ(text(active()), "changed");
-        EXPECT_TRUE(active()->Text_Changed);
+        EXPECT_TRUE(active()->Text_Changed());
         EXPECT_EQ(readBytes(path), "x\r\n");
     }
     EXPECT_EQ(QDir(docs.path()).entryList(QDir::Files), QStringList{QStringLiteral("prog.asc")});

@@ -41,7 +41,7 @@ TEST_F(EditorWindow, TextBoxIsAPlainCourierBoxWithoutWrapping) {
     EXPECT_EQ(texte()->SendScintilla(QsciScintilla::SCI_GETMULTIPLESELECTION), 0);
     EXPECT_TRUE(texte()->isUtf8());
     EXPECT_TRUE(texte()->buffer().empty());
-    EXPECT_FALSE(active()->Text_Changed);
+    EXPECT_FALSE(active()->Text_Changed());
 }
 
 TEST_F(EditorWindow, KeepsEveryCharacterAsGiven) {
@@ -63,25 +63,25 @@ TEST_F(EditorWindow, EnterInsertsCrLf) {
 }
 
 TEST_F(EditorWindow, ModifiedFlagFollowsEveryChange) {
-    EXPECT_FALSE(active()->Text_Changed);
+    EXPECT_FALSE(active()->Text_Changed());
     type(QStringLiteral("x"));
-    EXPECT_TRUE(active()->Text_Changed);
+    EXPECT_TRUE(active()->Text_Changed());
 
     // Undoing back to the original text still counts as a change.
-    active()->Text_Changed = false;
+    active()->setText_Changed(false);
     texte()->undo();
     EXPECT_TRUE(text(active()).empty());
-    EXPECT_TRUE(active()->Text_Changed);
+    EXPECT_TRUE(active()->Text_Changed());
 
     // A change made by the program counts too.
-    active()->Text_Changed = false;
+    active()->setText_Changed(false);
     texte()->setWholeText("abc");
-    EXPECT_TRUE(active()->Text_Changed);
+    EXPECT_TRUE(active()->Text_Changed());
 
     // Moving the caret is no change.
-    active()->Text_Changed = false;
+    active()->setText_Changed(false);
     QTest::keyClick(texte(), Qt::Key_Right);
-    EXPECT_FALSE(active()->Text_Changed);
+    EXPECT_FALSE(active()->Text_Changed());
 }
 
 struct CaretCase {

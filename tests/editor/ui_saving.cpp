@@ -84,7 +84,7 @@ TEST_F(Saving, SaveAsWritesTheNewFileAndLeavesTheOldOne) {
     dialogs->answers.push_back(target);
     trigger("Record_as");
     EXPECT_EQ(editor->caption(), target);
-    EXPECT_FALSE(editor->Text_Changed);
+    EXPECT_FALSE(editor->Text_Changed());
     // No extension is added; the text goes in the code page, then CR LF.
     EXPECT_EQ(readBytes(target), "\xE9one\r\n");
     EXPECT_EQ(readBytes(old), "one\r\n");
@@ -109,7 +109,7 @@ TEST_F(Saving, RecordWritesANewProgramStraightToItsCaption) {
     EXPECT_TRUE(dialogs->calls.empty());
     EXPECT_EQ(readBytes(caption), "ldaa #1\r\n");
     EXPECT_EQ(active()->caption(), caption);
-    EXPECT_FALSE(active()->Text_Changed);
+    EXPECT_FALSE(active()->Text_Changed());
     // Saved and unchanged since: closing asks nothing.
     EXPECT_TRUE(active()->close());
     EXPECT_TRUE(boxes->shown.empty());
@@ -226,9 +226,9 @@ TEST_F(Saving, CharactersTheCodePageLacksAreWrittenOnlyOnYes) {
             }
             // No: the editor stays open, modified, under its old caption.
             ASSERT_TRUE(principal->editors().contains(editor));
-            EXPECT_TRUE(editor->Text_Changed);
+            EXPECT_TRUE(editor->Text_Changed());
             EXPECT_EQ(editor->caption(), path);
-            editor->Text_Changed = false;
+            editor->setText_Changed(false);
             editor->close();
         }
     }
@@ -261,7 +261,8 @@ TEST_F(Saving, QuitStopsAtALossySaveTheUserDeclines) {
     EXPECT_TRUE(principal->isVisible());
     EXPECT_EQ(readBytes(first->caption()), "");
     EXPECT_EQ(errorBox(), nullptr);
-    first->Text_Changed = second->Text_Changed = false;
+    first->setText_Changed(false);
+    second->setText_Changed(false);
 }
 
 // Where a save can fail; `old` is the target's previous contents, if any.
@@ -310,7 +311,7 @@ protected:
         EXPECT_EQ(readBytes(t.path), t.old);
         EXPECT_EQ(editor->caption(), caption);
         EXPECT_EQ(text(editor), "edited");
-        EXPECT_TRUE(editor->Text_Changed);
+        EXPECT_TRUE(editor->Text_Changed());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 };
@@ -325,7 +326,7 @@ TEST_F(SaveFailures, FailedSaveAsRestoresTheCaption) {
         trigger("Record_as");
         expectIntact(t, editor, docPath(QStringLiteral("start.asc")));
         EXPECT_EQ(readBytes(docPath(QStringLiteral("start.asc"))), "");
-        editor->Text_Changed = false;
+        editor->setText_Changed(false);
         editor->close();
     }
 }
@@ -338,7 +339,7 @@ TEST_F(SaveFailures, FailedRecordKeepsTheEditorModified) {
         type(QStringLiteral("edited"));
         trigger("Record");
         expectIntact(t, editor, t.path);
-        editor->Text_Changed = false;
+        editor->setText_Changed(false);
         editor->close();
     }
 }
@@ -364,7 +365,7 @@ TEST_F(SaveFailures, FailedSaveInTheClosePromptKeepsTheWindowAndStopsQuitting) {
         EXPECT_TRUE(principal->isVisible());
         expectIntact(t, editor, t.path);
         (void)saved;
-        editor->Text_Changed = false;
+        editor->setText_Changed(false);
         editor->close();
     }
 }
@@ -399,12 +400,12 @@ TEST_F(SaveFailures, FullDiskLeavesThePreviousFileWhole) {
     EXPECT_TRUE(box->text.contains(path));
     EXPECT_TRUE(box->text.contains(QString::fromUtf8(platform::kReasonDiskFull)));
     EXPECT_EQ(readBytes(path), "previous\r\n");
-    EXPECT_TRUE(editor->Text_Changed);
+    EXPECT_TRUE(editor->Text_Changed());
     EXPECT_EQ(text(editor).size(), 40000u);
     // No temporary file is left behind to fill the disk further.
     EXPECT_EQ(QDir(mountPoint.path()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("filler"), QStringLiteral("prog.asc")}));
-    editor->Text_Changed = false;
+    editor->setText_Changed(false);
     editor->close();
 }
 

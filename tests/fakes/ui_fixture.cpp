@@ -23,7 +23,7 @@ void UiTest::TearDown() {
     // Leave without prompts: whatever a test left modified is dropped.
     if (principal) {
         for (Editeur* editor : principal->editors())
-            editor->Text_Changed = false;
+            editor->setText_Changed(false);
         principal->close();
         principal.reset();
     }

@@ -230,7 +230,7 @@ protected:
     void TearDown() override {
         if (principal) {
             for (Editeur* editor : principal->editors())
-                editor->Text_Changed = false;
+                editor->setText_Changed(false);
             principal->close();
             principal.reset();
         }
@@ -311,7 +311,7 @@ protected:
         for (int k = 0; k < count; ++k)
             press(doc, random);
         ASSERT_EQ(bufferOf(doc), doc.text) << doc.caption.toStdString();
-        ASSERT_TRUE(doc.editor->Text_Changed);
+        ASSERT_TRUE(doc.editor->Text_Changed());
         // The indicator follows the caret of the editor typed into.
         ASSERT_EQ(principal->posXY().toStdString(),
                   editor::caretPanelText(editor::caretPosition(doc.text, doc.caret)));
@@ -369,7 +369,7 @@ protected:
         boxes->answers.clear();
         std::vector<Doc*> saved;
         for (Doc& doc : all) {
-            if (!doc.editor || !doc.editor->Text_Changed)
+            if (!doc.editor || !doc.editor->Text_Changed())
                 continue;
             const bool save = yes(doc);
             boxes->answers.push_back(save ? Box::Yes : Box::No);
@@ -392,7 +392,7 @@ protected:
         ASSERT_EQ(boxes->shown.size() - boxesBefore, offers);
         for (Doc* doc : saved) {
             doc->onDisk = expectedFileBytes(doc->text);
-            ASSERT_FALSE(doc->editor->Text_Changed);
+            ASSERT_FALSE(doc->editor->Text_Changed());
         }
         const std::string source = active.caption.toStdString();
         const std::string base = source.substr(0, source.size() - 4);
@@ -515,7 +515,7 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
     {
         Doc* firstLocked = nullptr;
         for (Doc& doc : all)
-            if (doc.place == Place::Locked && doc.editor->Text_Changed && !firstLocked)
+            if (doc.place == Place::Locked && doc.editor->Text_Changed() && !firstLocked)
                 firstLocked = &doc;
         ASSERT_NE(firstLocked, nullptr);
         activate(pickUnlocked());
@@ -524,14 +524,14 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
         trigger("AssembleToS19");
         ASSERT_EQ(boxes->shown.back().title, QStringLiteral("Erreur :"));
         ASSERT_TRUE(boxes->shown.back().text.contains(firstLocked->caption));
-        ASSERT_TRUE(firstLocked->editor->Text_Changed);
+        ASSERT_TRUE(firstLocked->editor->Text_Changed());
         ASSERT_EQ(bufferOf(*firstLocked), firstLocked->text);
         ASSERT_EQ(programDir.runs().size(), runsBefore);
         // Those before it were saved.
         for (Doc& doc : all) {
             if (&doc == firstLocked)
                 break;
-            if (doc.place != Place::Locked && !doc.editor->Text_Changed)
+            if (doc.place != Place::Locked && !doc.editor->Text_Changed())
                 doc.onDisk = expectedFileBytes(doc.text);
         }
         expectWritableFilesAsSaved(all);
@@ -542,14 +542,14 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
     // after it stay open with their text, and so does the program.
     std::size_t firstFailing = all.size();
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i].editor->Text_Changed && all[i].place == Place::Locked) {
+        if (all[i].editor->Text_Changed() && all[i].place == Place::Locked) {
             firstFailing = i;
             break;
         }
     }
     ASSERT_LT(firstFailing, all.size());
     for (std::size_t i = 0; i < firstFailing; ++i)
-        if (all[i].editor->Text_Changed)
+        if (all[i].editor->Text_Changed())
             all[i].onDisk = expectedFileBytes(all[i].text);
     boxes->answers.assign(200, Box::Yes);
     trigger("Quit");
@@ -563,7 +563,7 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
         ASSERT_EQ(open[static_cast<int>(i - firstFailing)], all[i].editor);
         ASSERT_EQ(bufferOf(all[i]), all[i].text) << all[i].caption.toStdString();
     }
-    ASSERT_TRUE(all[firstFailing].editor->Text_Changed);
+    ASSERT_TRUE(all[firstFailing].editor->Text_Changed());
     expectWritableFilesAsSaved(all);
 
     // The folder can be written again: the second quit saves the rest and ends.
@@ -571,7 +571,7 @@ TEST_F(SoakSession, FortyEditorsLoseNothingAndGiveTheirMemoryBack) {
     if (HasFatalFailure())
         return;
     for (std::size_t i = firstFailing; i < all.size(); ++i)
-        if (all[i].editor->Text_Changed)
+        if (all[i].editor->Text_Changed())
             all[i].onDisk = expectedFileBytes(all[i].text);
     boxes->answers.assign(200, Box::Yes);
     trigger("Quit");
