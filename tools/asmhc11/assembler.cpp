@@ -304,6 +304,12 @@ void Assembly::processLine(std::size_t index) {
     } else if (!line.skipped) {
         fields = splitFields(textOf(line));
     }
+    // Conditions are read by the first pass alone: their names are noted then.
+    const bool conditionUses = pass_ == 1 && crossReference && !line.skipped &&
+                               findDirective(fields.operation) &&
+                               findDirective(fields.operation)->firstPassOnly;
+    if (conditionUses)
+        symbols.recordUses(index);
     if (!line.skipped) {
         if (pass_ == 2 && memo.hasError) {
             const Pending& p = pending_[index];
@@ -325,6 +331,8 @@ void Assembly::processLine(std::size_t index) {
         if (strayHash_ && pass_ == 2)
             warn(makeError(messages::strayHash, extractOperand(fields.rest)));
     }
+    if (conditionUses)
+        symbols.stopRecording();
 
     if (pass_ == 1) {
         memo.size = static_cast<std::uint32_t>(bytes_.size() + reserved);
@@ -636,7 +644,10 @@ void Assembly::finish() {
     if (crossReference) {
         for (const SymbolEntry* symbol : sorted) {
             CrossReference r{symbol->name, symbol->value, where(symbol->definedAt), {}};
-            for (const std::size_t use : symbol->usedAt)
+            std::vector<std::size_t> uses = symbol->usedAt;
+            std::sort(uses.begin(), uses.end());
+            uses.erase(std::unique(uses.begin(), uses.end()), uses.end());
+            for (const std::size_t use : uses)
                 r.usedAt.push_back(where(use));
             references.push_back(std::move(r));
         }

@@ -44,6 +44,7 @@ public:
         recording_ = true;
         line_ = line;
     }
+    void stopRecording() { recording_ = false; }
 
     // Resolves the EQUs left unknown by the first pass, each after the ones it
     // names, with an explicit stack: long chains cost no recursion, and every
