@@ -1,0 +1,270 @@
+// sim11 as a program: options, exit status, the SCI on standard input and
+// output, the register line and the trace, started as a real process.
+#include "sim_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace sim11::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeAll(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// An argument kept from the shell ($ and blanks).
+std::string literal(const std::string& text) {
+#ifdef _WIN32
+    return "\"" + text + "\"";
+#else
+    return "'" + text + "'";
+#endif
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("sim11_cli_" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    // An S19 file of the program, assembled by asmhc11's library.
+    std::string s19(const std::string& name, const std::string& source) {
+        const asmhc11::Result result = asmhc11::assembleSource(source, asmhc11::Mode::S19);
+        EXPECT_TRUE(result.ok());
+        const fs::path path = dir_ / name;
+        writeAll(path, result.s19);
+        return "\"" + path.string() + "\"";
+    }
+
+    // Starts sim11; a run never lasts more than its cycle budget, whatever it loads.
+    Outcome sim(const std::string& arguments, const std::string& input = {}) {
+        writeAll(dir_ / "in", input);
+        const std::string budget =
+            arguments.find("--cycles") == std::string::npos ? "--cycles 100000000 " : "";
+        std::string command = std::string("\"") + SIM11_EXECUTABLE + "\" " + budget + arguments + " < \"" +
+                              (dir_ / "in").string() + "\" > \"" + (dir_ / "out").string() +
+                              "\" 2> \"" + (dir_ / "err").string() + "\"";
+#ifdef _WIN32
+        command = "\"" + command + "\"";
+#endif
+        Outcome run;
+        const int raw = std::system(command.c_str());
+#ifdef _WIN32
+        run.status = raw;
+#else
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+        run.out = readAll(dir_ / "out");
+        run.err = readAll(dir_ / "err");
+        return run;
+    }
+
+    fs::path dir_;
+};
+
+// Sends a text on the SCI at 9600 baud, waits for the last byte to leave, stops.
+const char* sender = R"( ORG $E000
+START LDX #$1000
+ LDAA #$30
+ STAA $2B,X
+ LDAA #$0C
+ STAA $2D,X
+ LDY #TEXT
+NEXT LDAA 0,Y
+ BEQ DONE
+W BRCLR $2E,X,#$80,W
+ STAA $2F,X
+ INY
+ BRA NEXT
+DONE BRCLR $2E,X,#$40,DONE
+ STOP
+TEXT FCC 'Bonjour'
+ FCB 13,10,0
+ ORG $FFFE
+ FDB START
+)";
+
+// Echoes every byte plus one until it receives a dot.
+const char* echo = R"( ORG $E000
+START LDX #$1000
+ LDAA #$30
+ STAA $2B,X
+ LDAA #$0C
+ STAA $2D,X
+R BRCLR $2E,X,#$20,R
+ LDAA $2F,X
+ CMPA #'.
+ BEQ DONE
+ INCA
+W BRCLR $2E,X,#$80,W
+ STAA $2F,X
+ BRA R
+DONE BRCLR $2E,X,#$40,DONE
+ STOP
+ ORG $FFFE
+ FDB START
+)";
+
+TEST_F(Cli, RegistersPrintedAtTheStop) {
+    const std::string file =
+        s19("p.s19", " ORG $E000\nS LDAA #$12\n LDAB #$34\n LDX #$5678\n STOP\n ORG $FFFE\n FDB S\n");
+    const Outcome run = sim("--regs " + file);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "A=12 B=34 X=5678 Y=0000 SP=0000 PC=E008 CCR=D0 cycles=9\n");
+}
+
+TEST_F(Cli, StartAddressInHexOrDecimal) {
+    const std::string file = s19("p.s19", " ORG $E000\n LDAA #1\n STOP\n LDAA #2\n STOP\n");
+    for (const char* start : {"$E003", "57347", "0xE003"}) {
+        const Outcome run = sim("--regs --start " + literal(start) + " " + file);
+        EXPECT_EQ(run.status, 0) << start;
+        EXPECT_EQ(run.err.substr(0, 5), "A=02 ") << start;
+    }
+}
+
+TEST_F(Cli, CycleLimitEndsAnEndlessLoop) {
+    const std::string file = s19("p.s19", " ORG $E000\nS BRA S\n ORG $FFFE\n FDB S\n");
+    const Outcome run = sim("--regs --cycles 1000 " + file);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("PC=E000 CCR=D0 cycles=1002"), std::string::npos) << run.err;
+}
+
+TEST_F(Cli, SciTransmitsOnStandardOutput) {
+    const Outcome run = sim(s19("p.s19", sender));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Bonjour\r\n");
+}
+
+TEST_F(Cli, StandardInputReachesTheReceiver) {
+    const Outcome run = sim(s19("p.s19", echo), "HAL.");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "IBM");
+}
+
+TEST_F(Cli, TraceWritesOneLinePerInstruction) {
+    const std::string file = s19("p.s19", " ORG $E000\nS LDAA #$12\n STOP\n ORG $FFFE\n FDB S\n");
+    const Outcome run = sim("--trace " + file);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+              "E000  86 12         LDAA  #$12            "
+              "A=00 B=00 X=0000 Y=0000 SP=0000 CCR=D0 cycles=0");
+    EXPECT_NE(run.err.find("E002  CF            STOP"), std::string::npos);
+}
+
+TEST_F(Cli, BadUsageAndUnreadableFilesExitWithTwo) {
+    const std::string good = s19("p.s19", " ORG $E000\n STOP\n");
+    writeAll(dir_ / "bad.s19", "S1050000860174\n");
+    writeAll(dir_ / "junk.s19", "bonjour\n");
+    const std::string quotedDir = "\"" + dir_.string();
+    struct Case { std::string args; std::string message; };
+    const Case cases[] = {
+        {"--chip F1 " + good, "circuit inconnu « F1 »"},
+        {"--mode test " + good, "mode inconnu « test »"},
+        {"--start " + literal("$10000") + " " + good, "adresse de départ invalide « $10000 »"},
+        {"--start E000 " + good, "adresse de départ invalide"},
+        {"--cycles -5 " + good, "nombre de cycles invalide"},
+        {"--sci com1 " + good, "liaison série inconnue « com1 »"},
+        {"--vite " + good, "option inconnue « --vite »"},
+        {"--regs --cycles", "l'option --cycles attend une valeur"},
+        {quotedDir + "/absent.s19\"", "fichier illisible"},
+        {quotedDir + "/bad.s19\"", "somme de contrôle fausse"},
+        {quotedDir + "/junk.s19\"", "ligne 1 : ce n'est pas un enregistrement S"},
+        {"--chip A1 " + good, "l'adresse $E000 n'est pas dans la mémoire du A1"},
+    };
+    for (const Case& c : cases) {
+        const Outcome run = sim(c.args);
+        EXPECT_EQ(run.status, 2) << c.args;
+        EXPECT_EQ(run.err.rfind("sim11 : ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
+    }
+}
+
+TEST_F(Cli, HelpIsFrenchAndTheHelpFileSitsBesideTheProgram) {
+    const Outcome run = sim("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("usage : sim11 [--chip A1|E1|E9]", 0), 0u) << run.out;
+    EXPECT_TRUE(fs::exists(fs::path(SIM11_EXECUTABLE).parent_path() / "sim11.hlp"));
+}
+
+TEST_F(Cli, BuffaloAnswersOnStandardInputAndOutput) {
+    const fs::path source = fs::path(KAVREL_TESTDATA_DIR) / "buffalo-34.asm";
+    if (!fs::exists(source))
+        GTEST_SKIP() << "absent : " << source.string();
+    const std::string file = s19("buffalo.s19", readAll(source));
+    const Outcome run = sim("--chip E9 --mode single --cycles 8000000 " + file, "\rMD E000 E00F\r");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("BUFFALO 3.4"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("E000 CE 10 0A 1F 00 01 03 7E B6 00 86 93 B7 10 39 86"), std::string::npos)
+        << run.out;
+}
+
+#ifndef _WIN32
+TEST_F(Cli, PseudoTerminalCarriesTheSciInRealTime) {
+    const std::string file = s19("p.s19", echo);
+    // Two seconds of simulated time, paced: the run ends by itself.
+    const std::string command = std::string("\"") + SIM11_EXECUTABLE + "\" --sci pty --cycles 4000000 " +
+                                file + " 2>&1 >/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[256] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+    const std::string announce = line;
+    ASSERT_EQ(announce.rfind("sim11 : terminal /dev/", 0), 0u) << announce;
+    const std::string path = announce.substr(17, announce.find('\n') - 17);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::write(fd, "abc", 3), 3);
+    std::string got;
+    pollfd p{fd, POLLIN, 0};
+    while (got.size() < 3 && ::poll(&p, 1, 1500) > 0) {
+        char buffer[16];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    pclose(pipe);
+    EXPECT_EQ(got, "bcd");
+}
+#else
+TEST_F(Cli, PseudoTerminalIsNotAvailableOnWindows) {
+    const Outcome run = sim("--sci pty " + s19("p.s19", echo));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("n'est pas disponible sous Windows"), std::string::npos);
+}
+#endif
+
+} // namespace
+} // namespace sim11::test
