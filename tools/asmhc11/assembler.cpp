@@ -68,7 +68,8 @@ bool isJump(std::string_view mnemonic) {
 Assembly::Assembly(std::string_view source, const Options& options) : options_(options) {
     if (!options_.readFile)
         options_.readFile = readFromDisk;
-    files_.push_back({options_.path, keyOf(options_.path), source});
+    files_.push_back({options_.path, keyOf(options_.path), source,
+                      source.find('\r') != std::string_view::npos});
     stream_.reserve(static_cast<std::size_t>(
                         std::count(source.begin(), source.end(), '\n') +
                         std::count(source.begin(), source.end(), '\r')) +
@@ -115,8 +116,12 @@ void Assembly::readStream() {
         }
         // Lines end with CR LF, LF or a lone CR; a final line end adds no empty line.
         std::size_t end = top.offset;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-            ++end;
+        if (files_[top.file].hasCarriageReturn) {
+            while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+                ++end;
+        } else {
+            end = std::min(text.find('\n', top.offset), text.size());
+        }
         if (stream_.size() >= maxStreamLines)
             return; // beyond 4 Gio of text: nothing more is read
         StreamLine line;
@@ -154,7 +159,8 @@ void Assembly::include(std::string_view name) {
     if (!text)
         throw makeError(messages::includeNotFound, name);
     texts_.push_back(std::make_unique<std::string>(std::move(*text)));
-    files_.push_back({pathText, key, *texts_.back()});
+    files_.push_back({pathText, key, *texts_.back(),
+                      texts_.back()->find('\r') != std::string::npos});
     open_.push_back({static_cast<std::uint32_t>(files_.size() - 1)});
 }
 
@@ -186,6 +192,13 @@ ExprValue Assembly::evaluate(std::string_view text, std::int64_t counter, bool u
     context.undefinedIsError = undefinedIsError;
     context.strayHash = &strayHash_;
     return evaluateExpression(text, context);
+}
+
+// A value whose size the line already knows: the first pass skips it.
+ExprValue Assembly::valueOf(std::string_view text) {
+    if (pass_ == 1)
+        return {0, false};
+    return evaluate(text);
 }
 
 void Assembly::report(const std::string& message, bool warning) {
@@ -237,7 +250,7 @@ void Assembly::checkExtended(const ExprValue& v) {
 
 // A branch displacement from the end of the instruction, of `length` bytes.
 void Assembly::emitDisplacement(std::string_view target, std::size_t length) {
-    const ExprValue v = evaluate(target);
+    const ExprValue v = valueOf(target);
     const std::int64_t displacement = v.value - (pcStart + static_cast<std::int64_t>(length));
     if (v.known && pass_ == 2 && (displacement < -128 || displacement > 127))
         report(makeError(messages::branchOutOfRange, std::to_string(displacement)));
@@ -368,9 +381,9 @@ void Assembly::processLine(std::size_t index) {
 }
 
 void Assembly::handleFields(const SourceLine& f) {
-    const Directive* directive = findDirective(f.operation);
-    const hc11::MnemonicModes* modes =
-        directive ? nullptr : hc11::findMnemonic(f.operation);
+    // No directive spells a mnemonic: most lines are instructions, looked up first.
+    const hc11::MnemonicModes* modes = hc11::findMnemonic(f.operation);
+    const Directive* directive = modes ? nullptr : findDirective(f.operation);
     if (!f.label.empty() && !(directive && directive->ownsLabel))
         defineLabel(f.label, pcStart);
     if (f.operation.empty()) {
@@ -456,7 +469,7 @@ void Assembly::encodeGeneral(const hc11::MnemonicModes& modes, std::string_view 
         } else {
             if (!i)
                 throw makeError(messages::immediateImpossible, mnemonic);
-            const ExprValue v = evaluate(operand.substr(1));
+            const ExprValue v = valueOf(operand.substr(1));
             emit(*i);
             if (i->mode == Mode::Immediate16) {
                 checkWord(v);
@@ -479,7 +492,7 @@ void Assembly::encodeGeneral(const hc11::MnemonicModes& modes, std::string_view 
             const hc11::Instruction* i = modes.in(x ? Mode::IndexedX : Mode::IndexedY);
             if (!i)
                 throw makeError(messages::indexedImpossible, mnemonic);
-            const ExprValue v = parts[0].empty() ? ExprValue{} : evaluate(parts[0]);
+            const ExprValue v = parts[0].empty() ? ExprValue{} : valueOf(parts[0]);
             emit(*i);
             checkOffset(v);
             emitByte(v.value);
@@ -552,7 +565,7 @@ void Assembly::encodeBit(const hc11::MnemonicModes& modes, std::string_view rest
                               : (branch ? Mode::BitBranchDirect : Mode::BitDirect);
     const hc11::Instruction& instruction = *modes.in(mode);
     if (indexed) {
-        const ExprValue offset = address->empty() ? ExprValue{} : evaluate(*address);
+        const ExprValue offset = address->empty() ? ExprValue{} : valueOf(*address);
         emitOpcode(*this, instruction);
         checkOffset(offset);
         emitByte(offset.value);
@@ -562,13 +575,13 @@ void Assembly::encodeBit(const hc11::MnemonicModes& modes, std::string_view rest
             addressText.remove_prefix(1);
         if (addressText.empty())
             throw makeError(messages::missingOperand);
-        const ExprValue v = evaluate(addressText);
+        const ExprValue v = valueOf(addressText);
         emitOpcode(*this, instruction);
         checkDirect(v);
         emitByte(v.value);
     }
     cycles_ = instruction.cycles;
-    const ExprValue maskValue = evaluate(maskText);
+    const ExprValue maskValue = valueOf(maskText);
     checkByte(maskValue);
     emitByte(maskValue.value);
     if (target)
@@ -612,7 +625,7 @@ void Assembly::emitData(std::string_view operand, bool words) {
         }
         if (item.empty())
             throw makeError(messages::missingValue);
-        const ExprValue v = evaluate(item);
+        const ExprValue v = valueOf(item);
         if (words) {
             checkWord(v);
             emitWord(v.value);

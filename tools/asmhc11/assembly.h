@@ -49,6 +49,7 @@ struct SourceFile {
     std::string path; // UTF-8, as messages name it
     std::string key;  // normalised path, to find include loops
     std::string_view text;
+    bool hasCarriageReturn = false; // else a line ends at the next LF alone
 };
 
 class Assembly {
@@ -66,6 +67,7 @@ public:
 
     ExprValue evaluate(std::string_view text) { return evaluate(text, pcStart, pass_ == 2); }
     ExprValue evaluate(std::string_view text, std::int64_t counter, bool undefinedIsError);
+    ExprValue valueOf(std::string_view text);
 
     void report(const std::string& message, bool warning = false);
     void report(const AsmError& error) { report(std::string(error.what())); }

@@ -4,6 +4,7 @@
 #include "messages.h"
 
 #include <cctype>
+#include <optional>
 
 namespace asmhc11 {
 
@@ -317,7 +318,43 @@ AsmError makeError(const char* utf8Message, std::string_view detail) {
     return AsmError(text);
 }
 
+namespace {
+
+// Most operands are one hexadecimal number or one name: read them directly.
+std::optional<ExprValue> simpleValue(std::string_view text, const ExprContext& context) {
+    if (text.size() < 2 || text.size() > 9)
+        return std::nullopt;
+    if (text[0] == '$') {
+        std::int64_t v = 0;
+        for (std::size_t i = 1; i < text.size(); ++i) {
+            const char c = text[i];
+            const int d = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                 : -1;
+            if (d < 0)
+                return std::nullopt;
+            v = v * 16 + d;
+        }
+        return ExprValue{v, true};
+    }
+    if (!isSymbolStart(text[0]) || !context.lookup)
+        return std::nullopt;
+    for (const char c : text)
+        if (!isSymbolChar(c))
+            return std::nullopt;
+    if (const auto v = context.lookup(text))
+        return ExprValue{*v, true};
+    if (context.undefinedIsError)
+        return std::nullopt; // the parser reports it
+    return ExprValue{0, false};
+}
+
+} // namespace
+
 ExprValue evaluateExpression(std::string_view text, const ExprContext& context) {
+    if (const auto v = simpleValue(text, context))
+        return *v;
     return Parser(text, context).parse();
 }
 

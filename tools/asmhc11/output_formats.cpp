@@ -35,12 +35,19 @@ std::string record(char type, std::uint16_t address, const std::uint8_t* data, s
 
 std::string makeS19(const Result& result) {
     std::string out;
-    for (const Segment& segment : result.segments()) {
-        for (std::size_t offset = 0; offset < segment.bytes.size(); offset += bytesPerRecord) {
-            const std::size_t n = std::min(bytesPerRecord, segment.bytes.size() - offset);
-            out += record('1', static_cast<std::uint16_t>(segment.address + offset),
-                          segment.bytes.data() + offset, n);
+    out.reserve(result.byteCount * 2 + result.byteCount / 16 + 64);
+    const std::size_t end = result.used.size();
+    for (std::size_t a = 0; a < end;) {
+        if (!result.used[a]) {
+            ++a;
+            continue;
         }
+        // A run of used bytes, cut every 32 bytes from its start.
+        std::size_t n = 1;
+        while (n < bytesPerRecord && a + n < end && result.used[a + n])
+            ++n;
+        out += record('1', static_cast<std::uint16_t>(a), result.memory.data() + a, n);
+        a += n;
     }
     out += record('9', result.startAddress, nullptr, 0);
     return out;
