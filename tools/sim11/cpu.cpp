@@ -23,10 +23,9 @@ struct CycleTable {
     }
 };
 
-const CycleTable& cycleTable() {
-    static const CycleTable table;
-    return table;
-}
+// Built once before main: the hot loop reads it without a guard.
+const CycleTable cycleTableInstance;
+inline const CycleTable& cycleTable() { return cycleTableInstance; }
 
 constexpr std::uint16_t loaderEntry = 0xBF40;
 
