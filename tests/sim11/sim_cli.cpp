@@ -87,6 +87,9 @@ protected:
 #endif
         run.out = readAll(dir_ / "out");
         run.err = readAll(dir_ / "err");
+        // Messages are text: Windows ends their lines with CR LF.
+        for (std::size_t at; (at = run.err.find("\r\n")) != std::string::npos;)
+            run.err.erase(at, 1);
         return run;
     }
 
