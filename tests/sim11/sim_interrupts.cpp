@@ -76,6 +76,19 @@ TEST(Irq, TakenOnlyWithIClearAfterTheCurrentInstruction) {
     EXPECT_EQ(m->regs().b, 0x02);
 }
 
+TEST(Irq, LevelModeReentersWhileHeldEdgeModeOncePerEdge) {
+    for (const bool edge : {false, true}) {
+        auto m = program(std::string(" LDAA #$") + (edge ? "30" : "10") +
+                         "\n STAA $1039\n CLI\nL BRA L\nH INC $80\n RTI\n ORG $FFF2\n FDB H");
+        m->setIrqLine(true);
+        m->run(m->cycles() + 2000);
+        if (edge)
+            EXPECT_EQ(m->peek(0x80), 1) << "IRQE";
+        else
+            EXPECT_GT(m->peek(0x80), 10) << "level";
+    }
+}
+
 TEST(Xirq, MaskedUntilTapClearsXThenBeatsIrqAndSetsBothMasks) {
     auto m = program(std::string(" LDAA #$00\n TAP\n BRA *\n") + handlers);
     m->setXirqLine(true);

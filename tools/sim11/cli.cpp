@@ -191,8 +191,19 @@ std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
 int runSimulation(const Options& options, Machine& machine, SerialHost& host,
                   std::ostream& err, const std::atomic<bool>& interrupted) {
     machine.onTransmit = [&host](std::uint8_t byte) { host.transmit(byte); };
+    // Trace lines go out in blocks: one write per line would cost more than the run.
+    std::string trace;
+    auto flushTrace = [&]() {
+        err << trace;
+        trace.clear();
+    };
     if (options.trace)
-        machine.onTrace = [&](const TraceEntry& e) { err << formatTrace(machine, e) << '\n'; };
+        machine.onTrace = [&](const TraceEntry& e) {
+            trace += formatTrace(machine, e);
+            trace += '\n';
+            if (trace.size() > (1u << 16))
+                flushTrace();
+        };
     // A pseudo-terminal is a wire: bytes sent while the program is busy overrun
     // as on a board; so is the loader's download, which must come in one stream.
     // Elsewhere standard input is typed: each byte waits for the program.
@@ -212,6 +223,7 @@ int runSimulation(const Options& options, Machine& machine, SerialHost& host,
         const std::uint64_t until = std::min(limit, machine.cycles() + slice);
         const Halt halt = machine.run(until);
         host.flush();
+        flushTrace();
         if (halt == Halt::Stop || machine.cycles() >= limit || interrupted.load())
             break;
         if (paced) {

@@ -108,6 +108,7 @@ void Machine::chipReset(std::uint16_t vec) {
     adDoneAt_ = never;
     spiDoneAt_ = never;
     eeLatched_ = false;
+    irqEdge_ = false;
 
     rxDoneAt_ = rxIdleAt_ = txDoneAt_ = rxRetryAt_ = rxWaitSince_ = never;
     txIdleSince_ = rxTakenAt_ = cycles_;
@@ -843,10 +844,12 @@ bool Machine::takeInterrupt() {
     const bool sci = ((scsr & TDRE) && (sccr2 & TIE)) || ((scsr & TC) && (sccr2 & TCIE)) ||
                      ((scsr & (RDRF | OR)) && (sccr2 & RIE)) || ((scsr & IDLE) && (sccr2 & ILIE));
     const bool spi = (reg_[SPSR] & 0x80) && (reg_[SPCR] & 0x80);
+    const bool irqEdgeMode = reg_[OPTION] & 0x20; // IRQE
+    const bool irqPending = irqEdgeMode ? irqEdge_ : irqLine_;
     // Sources from the highest priority down, with the PSEL code of each.
     struct Source { bool pending; std::uint16_t vec; std::uint8_t psel; };
     const Source sources[] = {
-        {irqLine_, vector::IRQ, 6},           {(tflg2 & 0x40) != 0, vector::RTI, 7},
+        {irqPending, vector::IRQ, 6},           {(tflg2 & 0x40) != 0, vector::RTI, 7},
         {(tflg1 & 0x04) != 0, vector::TIC1, 8}, {(tflg1 & 0x02) != 0, vector::TIC2, 9},
         {(tflg1 & 0x01) != 0, vector::TIC3, 10}, {(tflg1 & 0x80) != 0, vector::TOC1, 11},
         {(tflg1 & 0x40) != 0, vector::TOC2, 12}, {(tflg1 & 0x20) != 0, vector::TOC3, 13},
@@ -858,19 +861,20 @@ bool Machine::takeInterrupt() {
     std::uint8_t psel = reg_[HPRIO] & 0x0F;
     if (psel == 5)
         psel = 6; // reserved code: IRQ stays first
+    const Source* chosen = nullptr;
+    for (const Source& s : sources)
+        if (s.pending && s.psel == psel)
+            chosen = &s;
     for (const Source& s : sources) {
-        if (s.pending && s.psel == psel) {
-            enterInterrupt(s.vec, ccr::I, 12);
-            return true;
-        }
+        if (!chosen && s.pending)
+            chosen = &s;
     }
-    for (const Source& s : sources) {
-        if (s.pending) {
-            enterInterrupt(s.vec, ccr::I, 12);
-            return true;
-        }
-    }
-    return false;
+    if (!chosen)
+        return false;
+    if (chosen->vec == vector::IRQ)
+        irqEdge_ = false;
+    enterInterrupt(chosen->vec, ccr::I, 12);
+    return true;
 }
 
 void Machine::enterInterrupt(std::uint16_t vec, std::uint8_t setMask, unsigned cost) {
@@ -897,6 +901,8 @@ void Machine::enterInterrupt(std::uint16_t vec, std::uint8_t setMask, unsigned c
 }
 
 void Machine::setIrqLine(bool asserted) {
+    if (asserted && !irqLine_)
+        irqEdge_ = true; // a falling edge of the pin, for the edge-sensitive mode
     irqLine_ = asserted;
     if (asserted && stopped_)
         stopped_ = false;
@@ -986,6 +992,8 @@ void Machine::loaderStep() {
             writeRegister(SCDR, loaderEcho_);
             loaderEchoPending_ = false;
             cycles_ += 8;
+            // The ROM's delay count starts again at the top of its loop.
+            loaderDeadline_ = cycles_ + loaderTimeout_;
             if (loaderPtr_ >= end)
                 break;
             return;
@@ -998,7 +1006,6 @@ void Machine::loaderStep() {
             loaderEchoPending_ = true;
             ++loaderPtr_;
             r_.y = loaderPtr_;
-            loaderDeadline_ = cycles_ + loaderTimeout_;
             cycles_ += 12;
             return;
         }

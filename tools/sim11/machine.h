@@ -192,6 +192,7 @@ private:
     bool stopped_ = false;
     bool waiting_ = false;
     bool irqLine_ = false, xirqLine_ = false;
+    bool irqEdge_ = false;
 
     // memory
     std::vector<std::uint8_t> ram_;
