@@ -9,6 +9,7 @@
 #include "assembly/split_path.h"
 #include "platform/failure.h"
 #include "platform/files.h"
+#include "platform/utf8_text.h"
 
 namespace kavrel::assembly {
 
@@ -18,8 +19,8 @@ namespace {
 constexpr std::array<const char*, 3> kBooExtensions = {".BOO", ".LST", ".S19"};
 constexpr const char* kStagedName = "Test";
 
-std::filesystem::path fsPath(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+std::filesystem::path fsPath(const std::string& text) {
+    return utf8::toPath(text);
 }
 
 // True when both name one existing file (whatever the spelling); never throws.

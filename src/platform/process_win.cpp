@@ -11,20 +11,11 @@
 #include "platform/files.h"
 #include "platform/native.h"
 #include "platform/process.h"
+#include "platform/utf8_text.h"
 
 namespace kavrel::platform {
 
 namespace {
-
-std::wstring widen(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
 
 void closeBoth(PROCESS_INFORMATION& info) {
     CloseHandle(info.hThread);
@@ -78,7 +69,7 @@ void startLauncher(const std::string& dir, const std::string& argument) {
 
     // The file name reaches the interpreter escaped, so it starts no other command.
     const std::wstring parameters =
-        widen(interpreterParameters(launcherCommand(dir, kLauncherName, argument)));
+        utf8::toWide(interpreterParameters(launcherCommand(dir, kLauncherName, argument)));
     std::wstring commandLine = L"\"" + interpreter + L"\" " + parameters;
 
     STARTUPINFOW startup{};

@@ -215,8 +215,9 @@ TEST_F(Saving, CharactersTheCodePageLacksAreWrittenOnlyOnYes) {
             EXPECT_EQ(lossy->icon, app::BoxIcon::Warning);
             EXPECT_EQ(lossy->buttons, app::BoxButtons::YesNo);
             // (The assembly itself may fail afterwards: no assembler here.)
-            if (!yes)
+            if (!yes) {
                 EXPECT_EQ(errorBox(), nullptr);
+            }
             EXPECT_EQ(boxes->unscripted, 0);
             EXPECT_EQ(readBytes(target), yes ? written : (c.saveAs ? "<missing>" : "a\r\n"));
             if (yes) {

@@ -20,76 +20,14 @@
 #endif
 
 #include "platform/native.h"
+#include "platform/utf8_text.h"
+#include "support/temp_files.h"
 
 #ifndef KAVREL_TEST_FAKES_DIR
 #error "KAVREL_TEST_FAKES_DIR names the folder of the built fake assembler"
 #endif
 
 namespace kavrel::test {
-
-inline std::filesystem::path u8Path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-inline std::string u8String(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-inline std::string readFileBytes(const std::string& path) {
-    std::ifstream in(u8Path(path), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void writeFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(u8Path(path), std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-inline bool exists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(u8Path(path), error);
-}
-
-// A fresh folder under the system's temporary folder, removed with its content.
-class TempDir {
-public:
-    explicit TempDir(const std::string& leaf = "") {
-        const auto base = std::filesystem::temp_directory_path();
-        std::random_device seed;
-        std::mt19937_64 random(seed());
-        for (int attempt = 0;; ++attempt) {
-            auto candidate = base / ("kavrel-test-" + std::to_string(random() % 1000000000));
-            if (std::filesystem::create_directory(candidate)) {
-                root_ = candidate;
-                break;
-            }
-            if (attempt > 100)
-                throw std::runtime_error("cannot make a temporary folder");
-        }
-        dir_ = leaf.empty() ? root_ : root_ / u8Path(leaf);
-        std::filesystem::create_directories(dir_);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // UTF-8, without a trailing separator.
-    std::string path() const { return u8String(dir_); }
-    // path() + separator + name.
-    std::string file(const std::string& name) const { return platform::inProgramDir(path(), name); }
-
-private:
-    std::filesystem::path root_;
-    std::filesystem::path dir_;
-};
 
 // One run of the fake assembler, as its log tells it.
 struct FakeRun {

@@ -6,6 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/files.h"
+#include "support/temp_files.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -22,17 +23,10 @@ namespace {
 
 class Files : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("kavrel-files-") + info->name() + "-" +
-                                            std::to_string(std::random_device{}()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
     void TearDown() override {
+        // A test may have taken the folder's permissions away.
         std::error_code ec;
         fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     // Names in the folder, to see that no temporary file is left behind.
@@ -40,7 +34,8 @@ protected:
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
     }
 
-    fs::path dir_;
+    test::TempDir temp_;
+    const fs::path dir_ = temp_.fsPath();
 };
 
 // The failure a call throws, so its operation, path and reason can be checked.

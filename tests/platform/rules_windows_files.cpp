@@ -13,6 +13,8 @@
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/files.h"
+#include "platform/utf8_text.h"
+#include "support/temp_files.h"
 
 using namespace kavrel;
 using namespace kavrel::platform;
@@ -21,8 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string utf8Of(const fs::path& path) {
-    const std::u8string s = path.u8string();
-    return std::string(s.begin(), s.end());
+    return utf8::fromPath(path);
 }
 
 Failure failureOf(const auto& step) {
@@ -37,17 +38,9 @@ Failure failureOf(const auto& step) {
 
 class WindowsFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ =
-            fs::temp_directory_path() / ("kavrel-wfiles-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     std::string path(const std::u8string& name) const { return utf8Of(dir_ / name); }
-    fs::path dir_;
+    test::TempDir temp_;
+    const fs::path dir_ = temp_.fsPath();
 };
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "platform/failure.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "support/temp_files.h"
 
 using namespace kavrel::assembly;
 using kavrel::platform::encodeAnsi;
@@ -30,14 +31,11 @@ using namespace std::chrono_literals;
 namespace {
 
 std::string readAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return kavrel::test::readFileBytes(file);
 }
 
 void writeAll(const fs::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
+    kavrel::test::writeFileBytes(file, text);
 }
 
 // Waits for a file that a detached process writes, until it can be read whole:
@@ -146,23 +144,12 @@ bool underWine() {
 class WindowsLaunch : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kavrel-wlaunch-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
         // The interpreter inherits this folder: an injected command would
         // write its file here.
         saved_ = fs::current_path();
         fs::current_path(dir_);
     }
-    void TearDown() override {
-        fs::current_path(saved_);
-        std::error_code ec;
-        for (int attempt = 0; attempt < 50 && fs::exists(dir_); ++attempt) {
-            fs::remove_all(dir_, ec);
-            if (ec)
-                std::this_thread::sleep_for(100ms);
-        }
-    }
+    void TearDown() override { fs::current_path(saved_); }
     // `folder` of the test folder as a program directory holding the fake as
     // asmhc11.exe; its log lands beside it.
     fs::path programDir(const std::string& folder) const {
@@ -172,7 +159,8 @@ protected:
                       fs::copy_options::overwrite_existing);
         return program;
     }
-    fs::path dir_;
+    kavrel::test::TempDir temp_;
+    const fs::path dir_ = temp_.fsPath();
     fs::path saved_;
 };
 
