@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "app/app_texts.h"
+#include "app/menu_table.h"
 #include "fakes/ui_fixture.h"
 
 using namespace kavrel;
@@ -20,7 +21,8 @@ struct Item {
     const char* caption;
 };
 
-// The menu tree as the user sees it, in display order.
+// The items of the seed as the user sees them, in display order: what the menu
+// table must hold.
 const Item kTree[] = {
     {1, "File", "Fichier"},
     {2, "New", "Nouveau programme"},
@@ -57,24 +59,46 @@ void collect(const QList<QAction*>& actions, int level,
 
 class MainWindow : public UiTest {};
 
-TEST_F(MainWindow, MenuTreeMatchesTheDefinitionExactly) {
+TEST(MenuTable, HoldsTheItemsOfTheSeedInOrder) {
+    const auto table = app::menuTable();
+    ASSERT_EQ(table.size(), std::size(kTree));
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        SCOPED_TRACE(kTree[i].name);
+        EXPECT_EQ(table[i].level, kTree[i].level);
+        EXPECT_STREQ(table[i].name, kTree[i].name);
+        EXPECT_STREQ(table[i].caption, kTree[i].caption);
+    }
+}
+
+// The menus built are the table, row by row.
+TEST_F(MainWindow, MenuTreeMatchesTheMenuTable) {
     std::vector<std::pair<int, QAction*>> items;
     collect(principal->menuBar()->actions(), 1, items);
-    ASSERT_EQ(items.size(), std::size(kTree));
+    const auto table = app::menuTable();
+    ASSERT_EQ(items.size(), table.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-        SCOPED_TRACE(kTree[i].name);
+        const app::MenuEntry& row = table[i];
+        SCOPED_TRACE(row.name);
         auto [level, action] = items[i];
-        EXPECT_EQ(level, kTree[i].level);
-        EXPECT_EQ(action->objectName(), QLatin1String(kTree[i].name));
-        EXPECT_EQ(action->text(), QString::fromUtf8(kTree[i].caption));
+        EXPECT_EQ(level, row.level);
+        EXPECT_EQ(action->objectName(), QLatin1String(row.name));
+        EXPECT_EQ(action->text(), QString::fromUtf8(row.caption));
         EXPECT_FALSE(action->text().contains(QLatin1Char('&')));
         EXPECT_TRUE(action->shortcut().isEmpty());
         EXPECT_FALSE(action->isSeparator());
         EXPECT_TRUE(action->isEnabled());
         EXPECT_TRUE(action->isVisible());
-        const bool checkable = action->objectName().endsWith(QLatin1String("_mode"));
-        EXPECT_EQ(action->isCheckable(), checkable);
+        EXPECT_EQ(action->isCheckable(), row.kind == app::MenuKind::CheckCommand);
+        EXPECT_EQ(action->menu() != nullptr,
+                  row.kind == app::MenuKind::Submenu || row.kind == app::MenuKind::WindowList);
+        EXPECT_EQ(row.command != nullptr,
+                  row.kind == app::MenuKind::Command || row.kind == app::MenuKind::CheckCommand);
     }
+    // Only the two launch modes carry a check mark.
+    for (const app::MenuEntry& row : table)
+        EXPECT_EQ(row.kind == app::MenuKind::CheckCommand,
+                  std::string_view(row.name).ends_with("_mode"))
+            << row.name;
 }
 
 TEST_F(MainWindow, StartsAsDefined) {
