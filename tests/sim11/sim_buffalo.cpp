@@ -62,8 +62,12 @@ TEST_F(Buffalo, BootsAndAnswersItsCommands) {
     converse("\x01", ">");
     converse("ASM 0100\r", "0100 ");
     converse("LDAA #55\r", "86 55");
+    converse("INCA\r", "4C");
+    converse("RTS\r", "39");
     converse("\x01", ">");
-    converse("MD 0100 0101\r", "0100 86 55");
+    converse("MD 0100 0103\r", "0100 86 55 4C 39");
+    // The monitor runs it as a subroutine and shows the registers it left.
+    converse("CALL 0100\r", "A-56");
     // Memory modify and register display.
     converse("MM 0120\r", "0120 00");
     converse("42\r", ">");

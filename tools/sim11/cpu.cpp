@@ -38,7 +38,10 @@ Halt Machine::run(std::uint64_t limit) {
 void Machine::step() {
     const std::uint64_t start = cycles_;
     // Whatever happens first: an interrupt entry, a wait step, an instruction.
-    runLoop<false>(start + 1);
+    if (onTrace)
+        runLoop<true>(start + 1);
+    else
+        runLoop<false>(start + 1);
 }
 
 template <bool Trace> Halt Machine::runLoop(std::uint64_t limit) {
