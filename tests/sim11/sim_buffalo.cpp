@@ -72,7 +72,7 @@ TEST_F(Buffalo, BootsAndAnswersItsCommands) {
     converse("MM 0120\r", "0120 00");
     converse("42\r", ">");
     converse("MD 0120 0120\r", "0120 42");
-    converse("RM\r", "P-0000 Y-0000 X-0000 A-00 B-00 C-D0 S-0041");
+    converse("RM\r", "P-0100 Y-0000 X-0000 A-56 B-00 C-D0 S-0041");
     converse("\r", ">");
 }
 
