@@ -243,6 +243,10 @@ TEST_F(Cli, PseudoTerminalCarriesTheSciInRealTime) {
     char line[256] = {};
     ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
     const std::string announce = line;
+    if (announce.find("impossible de créer un pseudo-terminal") != std::string::npos) {
+        pclose(pipe);
+        GTEST_SKIP() << "pas de pseudo-terminal sur cette machine";
+    }
     ASSERT_EQ(announce.rfind("sim11 : terminal /dev/", 0), 0u) << announce;
     const std::string path = announce.substr(17, announce.find('\n') - 17);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
