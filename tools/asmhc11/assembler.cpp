@@ -133,7 +133,10 @@ void Assembly::readStream() {
         stream_.push_back(line);
         processLine(stream_.size() - 1);
     }
+    // After END nothing more is read: an IF still open there is no fault.
     for (const Condition& condition : conditions_) {
+        if (ended)
+            break;
         line_ = condition.line;
         firstPassError(makeError(messages::ifWithoutEndif));
     }
