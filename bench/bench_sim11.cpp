@@ -17,7 +17,8 @@ namespace {
 //   BRA start
 const std::uint8_t loop[] = {0xCE, 0x00, 0x00, 0x18, 0xCE, 0x01, 0x00, 0xE6, 0x00, 0x86, 0x07, 0x3D,
                              0xE3, 0x02, 0xED, 0x02, 0x08, 0x18, 0x09, 0x26, 0xF2, 0x20, 0xE9};
-constexpr std::uint64_t cyclesPerRun = 4'000'000; // two seconds of the chip, some 900,000 instructions
+constexpr std::uint64_t cyclesPerRun =
+    4'000'000; // two seconds of the chip, some 900,000 instructions
 
 void BM_Sim11ComputeLoop(benchmark::State& state) {
     sim11::Machine m(sim11::Chip::E9, sim11::Mode::Expanded);
@@ -30,7 +31,8 @@ void BM_Sim11ComputeLoop(benchmark::State& state) {
         m.run(before + cyclesPerRun);
         simulated += m.cycles() - before;
     }
-    state.counters["E_cycles/s"] = benchmark::Counter(static_cast<double>(simulated), benchmark::Counter::kIsRate);
+    state.counters["E_cycles/s"] =
+        benchmark::Counter(static_cast<double>(simulated), benchmark::Counter::kIsRate);
     state.counters["x2MHz"] =
         benchmark::Counter(static_cast<double>(simulated) / 2e6, benchmark::Counter::kIsRate);
 }
@@ -60,7 +62,8 @@ void BM_Sim11ComputeLoop_Baseline(benchmark::State& state) {
         benchmark::ClobberMemory();
         simulated += iterations * cyclesPerIteration;
     }
-    state.counters["E_cycles/s"] = benchmark::Counter(static_cast<double>(simulated), benchmark::Counter::kIsRate);
+    state.counters["E_cycles/s"] =
+        benchmark::Counter(static_cast<double>(simulated), benchmark::Counter::kIsRate);
     state.counters["x2MHz"] =
         benchmark::Counter(static_cast<double>(simulated) / 2e6, benchmark::Counter::kIsRate);
 }

@@ -20,7 +20,10 @@ Disassembly at(std::uint16_t address, const std::vector<std::uint8_t>& bytes) {
 }
 
 TEST(Disassembler, TextOfEachMode) {
-    struct Case { std::vector<std::uint8_t> bytes; const char* text; };
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        const char* text;
+    };
     const Case cases[] = {
         {{0x01}, "NOP"},
         {{0x86, 0x12}, "LDAA  #$12"},
@@ -54,7 +57,8 @@ TEST(Disassembler, TextOfEachMode) {
 
 TEST(Disassembler, EveryOpcodeReadsBackIntoTheSameBytes) {
     for (const Instruction& ins : instructions()) {
-        for (const std::uint8_t fill : {std::uint8_t{0x00}, std::uint8_t{0x5A}, std::uint8_t{0xF0}}) {
+        for (const std::uint8_t fill :
+             {std::uint8_t{0x00}, std::uint8_t{0x5A}, std::uint8_t{0xF0}}) {
             std::vector<std::uint8_t> bytes;
             if (ins.page != Page::P1)
                 bytes.push_back(prebyteOf(ins.page));
@@ -65,10 +69,11 @@ TEST(Disassembler, EveryOpcodeReadsBackIntoTheSameBytes) {
             ASSERT_EQ(d.instruction, &ins) << d.text;
             const asmhc11::Result back =
                 asmhc11::assembleSource(" ORG $2000\n " + d.text + "\n", asmhc11::Mode::S19);
-            ASSERT_TRUE(back.ok()) << d.text << " : "
-                                   << asmhc11::cp1252ToUtf8(back.errors.front().message);
+            ASSERT_TRUE(back.ok())
+                << d.text << " : " << asmhc11::cp1252ToUtf8(back.errors.front().message);
             const std::vector<std::uint8_t> assembled(back.memory.begin() + 0x2000,
-                                                      back.memory.begin() + 0x2000 + static_cast<long>(bytes.size()));
+                                                      back.memory.begin() + 0x2000 +
+                                                          static_cast<long>(bytes.size()));
             EXPECT_EQ(assembled, bytes) << d.text;
             EXPECT_EQ(back.byteCount, bytes.size()) << d.text;
         }

@@ -20,10 +20,12 @@ Boot boot(Chip chip, const std::string& download) {
 }
 
 const std::string program = "\x86\x42\xCF\x20\xFE"; // LDAA #$42, STOP, BRA *
-constexpr std::uint64_t frame = 2560; // 7812 baud: 256 E cycles a bit
+constexpr std::uint64_t frame = 2560;               // 7812 baud: 256 E cycles a bit
 
 // After the STOP, the last echoes still leave the transmitter.
-void drain(Machine& m) { m.run(m.cycles() + 3 * frame); }
+void drain(Machine& m) {
+    m.run(m.cycles() + 3 * frame);
+}
 
 TEST(Loader, EPartLoadsUntilTheLineIdlesEchoingEachByteThenRunsFromZero) {
     Boot b = boot(Chip::E9, "\xFF" + program);

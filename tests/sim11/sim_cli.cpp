@@ -72,9 +72,9 @@ protected:
         writeAll(dir_ / "in", input);
         const std::string budget =
             arguments.find("--cycles") == std::string::npos ? "--cycles 100000000 " : "";
-        std::string command = std::string("\"") + SIM11_EXECUTABLE + "\" " + budget + arguments + " < \"" +
-                              (dir_ / "in").string() + "\" > \"" + (dir_ / "out").string() +
-                              "\" 2> \"" + (dir_ / "err").string() + "\"";
+        std::string command = std::string("\"") + SIM11_EXECUTABLE + "\" " + budget + arguments +
+                              " < \"" + (dir_ / "in").string() + "\" > \"" +
+                              (dir_ / "out").string() + "\" 2> \"" + (dir_ / "err").string() + "\"";
 #ifdef _WIN32
         command = "\"" + command + "\"";
 #endif
@@ -140,8 +140,8 @@ DONE BRCLR $2E,X,#$40,DONE
 )";
 
 TEST_F(Cli, RegistersPrintedAtTheStop) {
-    const std::string file =
-        s19("p.s19", " ORG $E000\nS LDAA #$12\n LDAB #$34\n LDX #$5678\n STOP\n ORG $FFFE\n FDB S\n");
+    const std::string file = s19(
+        "p.s19", " ORG $E000\nS LDAA #$12\n LDAB #$34\n LDX #$5678\n STOP\n ORG $FFFE\n FDB S\n");
     const Outcome run = sim("--regs " + file);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "A=12 B=34 X=5678 Y=0000 SP=0000 PC=E008 CCR=D0 cycles=9\n");
@@ -190,7 +190,10 @@ TEST_F(Cli, BadUsageAndUnreadableFilesExitWithTwo) {
     writeAll(dir_ / "bad.s19", "S1050000860174\n");
     writeAll(dir_ / "junk.s19", "bonjour\n");
     const std::string quotedDir = "\"" + dir_.string();
-    struct Case { std::string args; std::string message; };
+    struct Case {
+        std::string args;
+        std::string message;
+    };
     const Case cases[] = {
         {"--chip F1 " + good, "circuit inconnu « F1 »"},
         {"--mode test " + good, "mode inconnu « test »"},
@@ -228,7 +231,8 @@ TEST_F(Cli, BuffaloAnswersOnStandardInputAndOutput) {
     const Outcome run = sim("--chip E9 --mode single --cycles 8000000 " + file, "\rMD E000 E00F\r");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("BUFFALO 3.4"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("E000 CE 10 0A 1F 00 01 03 7E B6 00 86 93 B7 10 39 86"), std::string::npos)
+    EXPECT_NE(run.out.find("E000 CE 10 0A 1F 00 01 03 7E B6 00 86 93 B7 10 39 86"),
+              std::string::npos)
         << run.out;
 }
 
@@ -236,8 +240,8 @@ TEST_F(Cli, BuffaloAnswersOnStandardInputAndOutput) {
 TEST_F(Cli, PseudoTerminalCarriesTheSciInRealTime) {
     const std::string file = s19("p.s19", echo);
     // Two seconds of simulated time, paced: the run ends by itself.
-    const std::string command = std::string("\"") + SIM11_EXECUTABLE + "\" --sci pty --cycles 4000000 " +
-                                file + " 2>&1 >/dev/null";
+    const std::string command = std::string("\"") + SIM11_EXECUTABLE +
+                                "\" --sci pty --cycles 4000000 " + file + " 2>&1 >/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     char line[256] = {};

@@ -11,7 +11,7 @@ namespace {
 
 struct Case {
     const char* what;
-    const char* source; // lines of a program; STOP is added
+    const char* source;   // lines of a program; STOP is added
     const char* expected; // A, B, X, Y and CCR after it (reset leaves CCR=$D0)
 };
 
@@ -54,20 +54,23 @@ const Case cases[] = {
     {"ASRA keeps the sign", " LDAA #$81\n ASRA", "A=C0 B=00 X=0000 Y=0000 CCR=D9"},
     {"ASLD", " LDD #$C000\n ASLD", "A=80 B=00 X=0000 Y=0000 CCR=D9"},
     {"LSRD", " LDD #$0001\n LSRD", "A=00 B=00 X=0000 Y=0000 CCR=D7"},
-    {"ROR in memory", " SEC\n LDAA #$01\n STAA $80\n ROR $80\n LDAB $80", "A=01 B=80 X=0000 Y=0000 CCR=D9"},
+    {"ROR in memory", " SEC\n LDAA #$01\n STAA $80\n ROR $80\n LDAB $80",
+     "A=01 B=80 X=0000 Y=0000 CCR=D9"},
     // 16-bit arithmetic and compares on every page
     {"ADDD overflow", " LDD #$7FFF\n ADDD #$0001", "A=80 B=00 X=0000 Y=0000 CCR=DA"},
     {"SUBD borrow", " LDD #$0000\n SUBD #$0001", "A=FF B=FF X=0000 Y=0000 CCR=D9"},
     {"CPX", " LDX #$1234\n CPX #$1235", "A=00 B=00 X=1234 Y=0000 CCR=D9"},
     {"CPY (page $18)", " LDY #$0002\n CPY #$0003", "A=00 B=00 X=0000 Y=0002 CCR=D9"},
     {"CPD (page $1A)", " LDD #$5000\n CPD #$5000", "A=50 B=00 X=0000 Y=0000 CCR=D4"},
-    {"CPD indexed by Y (page $CD)", " LDY #$2100\n LDD #$BEEF\n CPD 0,Y\n STOP\n ORG $2100\n FDB $BEF0",
+    {"CPD indexed by Y (page $CD)",
+     " LDY #$2100\n LDD #$BEEF\n CPD 0,Y\n STOP\n ORG $2100\n FDB $BEF0",
      "A=BE B=EF X=0000 Y=2100 CCR=D9"},
     {"LDX indexed by Y (page $CD)", " LDY #$2100\n LDX 0,Y\n STOP\n ORG $2100\n FDB $8001",
      "A=00 B=00 X=8001 Y=2100 CCR=D8"},
     {"STY indexed by X (page $1A)", " LDX #$80\n LDY #$0000\n STY 0,X\n LDD $80",
      "A=00 B=00 X=0080 Y=0000 CCR=D4"},
-    {"CPY indexed by X (page $1A)", " LDX #$2100\n LDY #$0005\n CPY 0,X\n STOP\n ORG $2100\n FDB $0005",
+    {"CPY indexed by X (page $1A)",
+     " LDX #$2100\n LDY #$0005\n CPY 0,X\n STOP\n ORG $2100\n FDB $0005",
      "A=00 B=00 X=2100 Y=0005 CCR=D4"},
     {"LDD clears V", " SEV\n LDD #$8000", "A=80 B=00 X=0000 Y=0000 CCR=D8"},
     {"INX to zero sets only Z", " SEC\n LDX #$FFFF\n INX", "A=00 B=00 X=0000 Y=0000 CCR=DD"},
@@ -96,12 +99,15 @@ const Case cases[] = {
     {"TAP cannot set X", " CLRA\n TAP\n LDAA #$FF\n TAP\n TPA", "A=BF B=00 X=0000 Y=0000 CCR=BF"},
     {"TAP keeps X when set", " LDAA #$C0\n TAP\n TPA", "A=C0 B=00 X=0000 Y=0000 CCR=C0"},
     // bit manipulation
-    {"BSET, BRSET taken", " BSET $80,#$81\n LDAA $80\n BRSET $80,#$01,YES\n LDAB #1\n STOP\nYES LDAB #2",
+    {"BSET, BRSET taken",
+     " BSET $80,#$81\n LDAA $80\n BRSET $80,#$01,YES\n LDAB #1\n STOP\nYES LDAB #2",
      "A=81 B=02 X=0000 Y=0000 CCR=D0"},
-    {"BRSET needs every bit", " LDAA #$01\n STAA $80\n BRSET $80,#$03,YES\n LDAB #1\n STOP\nYES LDAB #2",
+    {"BRSET needs every bit",
+     " LDAA #$01\n STAA $80\n BRSET $80,#$03,YES\n LDAB #1\n STOP\nYES LDAB #2",
      "A=01 B=01 X=0000 Y=0000 CCR=D0"},
-    {"BCLR, BRCLR indexed by Y", " LDY #$0080\n LDAA #$FF\n STAA 1,Y\n BCLR 1,Y,#$F0\n"
-                                 " BRCLR 1,Y,#$F0,YES\n LDAB #1\n STOP\nYES LDAB #2",
+    {"BCLR, BRCLR indexed by Y",
+     " LDY #$0080\n LDAA #$FF\n STAA 1,Y\n BCLR 1,Y,#$F0\n"
+     " BRCLR 1,Y,#$F0,YES\n LDAB #1\n STOP\nYES LDAB #2",
      "A=FF B=02 X=0000 Y=0080 CCR=D0"},
     // branches, signed and unsigned
     {"BLT signed", " LDAA #$80\n CMPA #$01\n BLT YES\n LDAB #1\n STOP\nYES LDAB #2",
@@ -150,8 +156,8 @@ TEST(Cycles, EveryOpcodeTakesTheTablesCycles) {
         m.regs().ccr = 0xD0;
         const std::uint64_t before = m.cycles();
         m.step();
-        EXPECT_EQ(m.cycles() - before, ins.cycles) << ins.mnemonic << " page " << int(ins.page)
-                                                   << " opcode $" << hex(ins.opcode);
+        EXPECT_EQ(m.cycles() - before, ins.cycles)
+            << ins.mnemonic << " page " << int(ins.page) << " opcode $" << hex(ins.opcode);
         ++checked;
     }
     EXPECT_GT(checked, 300);

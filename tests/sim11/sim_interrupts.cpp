@@ -103,10 +103,10 @@ TEST(Xirq, MaskedUntilTapClearsXThenBeatsIrqAndSetsBothMasks) {
 TEST(Priority, RtiBeforeOutputCompareUnlessHprioPromotesIt) {
     for (const bool promote : {false, true}) {
         // Both flags and masks set with I still set, then CLI.
-        auto m = program(std::string(" LDAA #$40\n STAA $1025\n STAA $1024\n LDAA #$80\n STAA $1022\n") +
-                         (promote ? " LDAA #$0B\n STAA $103C\n" : "") +
-                         " LDX #$1000\nW BRCLR $25,X,#$40,W\nV BRCLR $23,X,#$80,V\n CLI\n BRA *\n" +
-                         handlers);
+        auto m = program(
+            std::string(" LDAA #$40\n STAA $1025\n STAA $1024\n LDAA #$80\n STAA $1022\n") +
+            (promote ? " LDAA #$0B\n STAA $103C\n" : "") +
+            " LDX #$1000\nW BRCLR $25,X,#$40,W\nV BRCLR $23,X,#$80,V\n CLI\n BRA *\n" + handlers);
         runToStop(*m, 200000);
         EXPECT_EQ(m->regs().b, promote ? 0x05 : 0x04) << (promote ? "PSEL=TOC1" : "ordre fixe");
     }

@@ -9,11 +9,15 @@
 namespace sim11::test {
 namespace {
 
-constexpr std::uint16_t reg(unsigned offset) { return static_cast<std::uint16_t>(0x1000 + offset); }
+constexpr std::uint16_t reg(unsigned offset) {
+    return static_cast<std::uint16_t>(0x1000 + offset);
+}
 constexpr std::uint64_t frame9600 = 2080; // BAUD=$30: 16*13 E cycles a bit, ten bits
 
 // A machine idling in a loop, its registers driven from the test.
-std::unique_ptr<Machine> idle() { return program("L BRA L"); }
+std::unique_ptr<Machine> idle() {
+    return program("L BRA L");
+}
 
 TEST(Sci, TransmitterSendsItsPreambleThenTheByteWithTdreAndTcTimed) {
     auto m = idle();
@@ -122,7 +126,8 @@ TEST(Timer, CountsTheEClockThroughThePrescalerSetJustAfterReset) {
         const unsigned c0 = m->read(reg(0x0E)) << 8 | m->read(reg(0x0F));
         m->run(t0 + 16000);
         const unsigned c1 = m->read(reg(0x0E)) << 8 | m->read(reg(0x0F));
-        EXPECT_EQ((c1 - c0) & 0xFFFF, (m->cycles() / divide - t0 / divide) & 0xFFFF) << "PR=" << int(pr);
+        EXPECT_EQ((c1 - c0) & 0xFFFF, (m->cycles() / divide - t0 / divide) & 0xFFFF)
+            << "PR=" << int(pr);
     }
 }
 
@@ -196,9 +201,10 @@ TEST(PulseAccumulator, GatedModeCountsEveryE64WhileTheGateIsOpen) {
 }
 
 TEST(Cop, OffUntilConfigEnablesItThenResetsAProgramThatForgetsIt) {
-    auto m = program(" CLR $1035\n LDAA #$02\n STAA $103B\n LDAA #$0B\n STAA $103F\n LDAA #$03\n STAA $103B\n"
-                     " LDX #4000\nW DEX\n BNE W\n CLR $103B\n STOP\n"
-                     " ORG $4000\nF LDAB #$C0\n STOP\n ORG $FFFA\n FDB F\n ORG $FFFE\n FDB $2000");
+    auto m = program(
+        " CLR $1035\n LDAA #$02\n STAA $103B\n LDAA #$0B\n STAA $103F\n LDAA #$03\n STAA $103B\n"
+        " LDX #4000\nW DEX\n BNE W\n CLR $103B\n STOP\n"
+        " ORG $4000\nF LDAB #$C0\n STOP\n ORG $FFFA\n FDB F\n ORG $FFFE\n FDB $2000");
     runToStop(*m);
     EXPECT_EQ(m->peek(reg(0x3F)), 0x0F) << "CONFIG changes at the next reset";
     m->reset();
@@ -216,7 +222,8 @@ TEST(Cop, ServicedByFiftyFiveThenAa) {
     Machine m(Chip::E9, Mode::Expanded);
     m.reset();
     // Loop: $55, $AA to COPRST forever.
-    const std::uint8_t loop[] = {0x86, 0x55, 0xB7, 0x10, 0x3A, 0x86, 0xAA, 0xB7, 0x10, 0x3A, 0x20, 0xF4};
+    const std::uint8_t loop[] = {0x86, 0x55, 0xB7, 0x10, 0x3A, 0x86,
+                                 0xAA, 0xB7, 0x10, 0x3A, 0x20, 0xF4};
     for (unsigned k = 0; k < sizeof loop; ++k)
         m.load(static_cast<std::uint16_t>(0x2000 + k), loop[k]);
     // Enable the COP from its CONFIG cell, as programmed earlier.
@@ -289,16 +296,22 @@ TEST(Init, MovesRamAndRegistersJustAfterReset) {
 }
 
 TEST(Map, UnmappedAddressesReadFfAndRomIgnoresWrites) {
-    struct Probe { Chip chip; std::uint16_t address; bool writable; bool mapped; };
+    struct Probe {
+        Chip chip;
+        std::uint16_t address;
+        bool writable;
+        bool mapped;
+    };
     const Probe probes[] = {
-        {Chip::E9, 0x01FF, true, true},  {Chip::A1, 0x01FF, false, false},
+        {Chip::E9, 0x01FF, true, true},   {Chip::A1, 0x01FF, false, false},
         {Chip::E9, 0x0200, false, false}, {Chip::E9, 0xD000, false, true},
         {Chip::E1, 0xD000, false, false}, {Chip::A1, 0xE000, false, false},
         {Chip::E9, 0x8000, false, false},
     };
     for (const Probe& p : probes) {
         Machine m(p.chip, Mode::SingleChip);
-        EXPECT_EQ(m.load(p.address, 0x12), p.mapped) << chipName(p.chip) << " $" << hex(p.address, 4);
+        EXPECT_EQ(m.load(p.address, 0x12), p.mapped)
+            << chipName(p.chip) << " $" << hex(p.address, 4);
         m.write(p.address, 0x34);
         const std::uint8_t expected = p.writable ? 0x34 : p.mapped ? 0x12 : 0xFF;
         EXPECT_EQ(m.read(p.address), expected) << chipName(p.chip) << " $" << hex(p.address, 4);

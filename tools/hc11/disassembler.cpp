@@ -52,18 +52,39 @@ Disassembly disassemble(std::uint16_t address,
 
     std::string ops;
     switch (ins->mode) {
-    case Mode::Inherent: break;
-    case Mode::Immediate8: ops = "#" + hex2(byte(0)); break;
-    case Mode::Immediate16: ops = "#" + hex4(word(0)); break;
-    case Mode::Direct: ops = hex2(byte(0)); break;
+    case Mode::Inherent:
+        break;
+    case Mode::Immediate8:
+        ops = "#" + hex2(byte(0));
+        break;
+    case Mode::Immediate16:
+        ops = "#" + hex4(word(0));
+        break;
+    case Mode::Direct:
+        ops = hex2(byte(0));
+        break;
     // An extended address below $100 would be read back as direct: force it.
-    case Mode::Extended: ops = (word(0) < 0x100 ? ">" : "") + hex4(word(0)); break;
-    case Mode::IndexedX: ops = hex2(byte(0)) + ",X"; break;
-    case Mode::IndexedY: ops = hex2(byte(0)) + ",Y"; break;
-    case Mode::Relative: ops = branchTarget(0); break;
-    case Mode::BitDirect: ops = hex2(byte(0)) + ",#" + hex2(byte(1)); break;
-    case Mode::BitIndexedX: ops = hex2(byte(0)) + ",X,#" + hex2(byte(1)); break;
-    case Mode::BitIndexedY: ops = hex2(byte(0)) + ",Y,#" + hex2(byte(1)); break;
+    case Mode::Extended:
+        ops = (word(0) < 0x100 ? ">" : "") + hex4(word(0));
+        break;
+    case Mode::IndexedX:
+        ops = hex2(byte(0)) + ",X";
+        break;
+    case Mode::IndexedY:
+        ops = hex2(byte(0)) + ",Y";
+        break;
+    case Mode::Relative:
+        ops = branchTarget(0);
+        break;
+    case Mode::BitDirect:
+        ops = hex2(byte(0)) + ",#" + hex2(byte(1));
+        break;
+    case Mode::BitIndexedX:
+        ops = hex2(byte(0)) + ",X,#" + hex2(byte(1));
+        break;
+    case Mode::BitIndexedY:
+        ops = hex2(byte(0)) + ",Y,#" + hex2(byte(1));
+        break;
     case Mode::BitBranchDirect:
         ops = hex2(byte(0)) + ",#" + hex2(byte(1)) + "," + branchTarget(2);
         break;

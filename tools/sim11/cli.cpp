@@ -29,9 +29,12 @@ bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& valu
     std::uint64_t v = 0;
     for (const char c : digits) {
         int d = -1;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
         if (d < 0)
             return false;
         if (v > (max - static_cast<std::uint64_t>(d)) / static_cast<std::uint64_t>(base))
@@ -71,25 +74,34 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--chip") {
-            if (!value(v)) return false;
-            if (v == "A1" || v == "a1") options.chip = Chip::A1;
-            else if (v == "E1" || v == "e1") options.chip = Chip::E1;
-            else if (v == "E9" || v == "e9") options.chip = Chip::E9;
+            if (!value(v))
+                return false;
+            if (v == "A1" || v == "a1")
+                options.chip = Chip::A1;
+            else if (v == "E1" || v == "e1")
+                options.chip = Chip::E1;
+            else if (v == "E9" || v == "e9")
+                options.chip = Chip::E9;
             else {
                 error = "circuit inconnu « " + v + " » (A1, E1 ou E9)";
                 return false;
             }
         } else if (arg == "--mode") {
-            if (!value(v)) return false;
-            if (v == "single") options.mode = Mode::SingleChip;
-            else if (v == "expanded") options.mode = Mode::Expanded;
-            else if (v == "boot") options.mode = Mode::Bootstrap;
+            if (!value(v))
+                return false;
+            if (v == "single")
+                options.mode = Mode::SingleChip;
+            else if (v == "expanded")
+                options.mode = Mode::Expanded;
+            else if (v == "boot")
+                options.mode = Mode::Bootstrap;
             else {
                 error = "mode inconnu « " + v + " » (single, expanded ou boot)";
                 return false;
             }
         } else if (arg == "--start") {
-            if (!value(v)) return false;
+            if (!value(v))
+                return false;
             std::uint64_t n = 0;
             if (!parseNumber(v, 0xFFFF, n)) {
                 error = "adresse de départ invalide « " + v + " » ($0000 à $FFFF)";
@@ -97,7 +109,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
             }
             options.start = static_cast<std::uint16_t>(n);
         } else if (arg == "--cycles") {
-            if (!value(v)) return false;
+            if (!value(v))
+                return false;
             std::uint64_t n = 0;
             if (!parseNumber(v, ~0ull >> 1, n)) {
                 error = "nombre de cycles invalide « " + v + " »";
@@ -105,9 +118,12 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
             }
             options.cycles = n;
         } else if (arg == "--sci") {
-            if (!value(v)) return false;
-            if (v == "stdio") options.sci = Options::Sci::Stdio;
-            else if (v == "pty") options.sci = Options::Sci::Pty;
+            if (!value(v))
+                return false;
+            if (v == "stdio")
+                options.sci = Options::Sci::Stdio;
+            else if (v == "pty")
+                options.sci = Options::Sci::Pty;
             else {
                 error = "liaison série inconnue « " + v + " » (stdio ou pty)";
                 return false;
@@ -174,7 +190,8 @@ std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
         hc11::disassemble(entry.pc, [&](std::uint16_t a) { return machine.peek(a); });
     std::string bytes;
     for (unsigned k = 0; k < dis.length; ++k) {
-        if (k) bytes += ' ';
+        if (k)
+            bytes += ' ';
         bytes += hex(machine.peek(static_cast<std::uint16_t>(entry.pc + k)), 2);
     }
     std::string line = hex(entry.pc, 4) + "  " + bytes;
@@ -183,13 +200,13 @@ std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
     line.append(line.size() < 42 ? 42 - line.size() : 1, ' ');
     const Registers& r = entry.before;
     line += "A=" + hex(r.a, 2) + " B=" + hex(r.b, 2) + " X=" + hex(r.x, 4) + " Y=" + hex(r.y, 4) +
-            " SP=" + hex(r.sp, 4) + " CCR=" + hex(r.ccr, 2) + " cycles=" +
-            std::to_string(entry.cycles);
+            " SP=" + hex(r.sp, 4) + " CCR=" + hex(r.ccr, 2) +
+            " cycles=" + std::to_string(entry.cycles);
     return line;
 }
 
-int runSimulation(const Options& options, Machine& machine, SerialHost& host,
-                  std::ostream& err, const std::atomic<bool>& interrupted) {
+int runSimulation(const Options& options, Machine& machine, SerialHost& host, std::ostream& err,
+                  const std::atomic<bool>& interrupted) {
     machine.onTransmit = [&host](std::uint8_t byte) { host.transmit(byte); };
     // Trace lines go out in blocks: one write per line would cost more than the run.
     std::string trace;

@@ -54,8 +54,8 @@ public:
 
 // Runs until STOP, the cycle limit or `interrupted`; paces to a 2 MHz E
 // clock when asked. Returns the exit status.
-int runSimulation(const Options& options, Machine& machine, SerialHost& host,
-                  std::ostream& err, const std::atomic<bool>& interrupted);
+int runSimulation(const Options& options, Machine& machine, SerialHost& host, std::ostream& err,
+                  const std::atomic<bool>& interrupted);
 
 // The whole program: options, files, the SCI on the standard streams or a
 // pseudo-terminal (host.cpp, one part per system).

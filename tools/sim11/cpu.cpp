@@ -25,7 +25,9 @@ struct CycleTable {
 
 // Built once before main: the hot loop reads it without a guard.
 const CycleTable cycleTableInstance;
-inline const CycleTable& cycleTable() { return cycleTableInstance; }
+inline const CycleTable& cycleTable() {
+    return cycleTableInstance;
+}
 
 constexpr std::uint16_t loaderEntry = 0xBF40;
 
@@ -134,8 +136,8 @@ void Machine::execute() {
         cc = static_cast<std::uint8_t>(on ? (cc | bit) : (cc & ~bit));
     };
     auto nz8 = [&](std::uint8_t v) {
-        cc = static_cast<std::uint8_t>((cc & ~(ccr::N | ccr::Z | ccr::V)) | ((v & 0x80) ? ccr::N : 0) |
-                                       (v == 0 ? ccr::Z : 0));
+        cc = static_cast<std::uint8_t>((cc & ~(ccr::N | ccr::Z | ccr::V)) |
+                                       ((v & 0x80) ? ccr::N : 0) | (v == 0 ? ccr::Z : 0));
     };
     auto nz16 = [&](std::uint16_t v) {
         cc = static_cast<std::uint8_t>((cc & ~(ccr::N | ccr::Z | ccr::V)) |
@@ -169,50 +171,70 @@ void Machine::execute() {
     // Address of the operand for the $90-$FF columns (direct, indexed, extended).
     auto operand = [&]() -> std::uint16_t {
         switch ((op >> 4) & 3) {
-        case 1: return direct();
-        case 2: return indexed();
-        default: return extended();
+        case 1:
+            return direct();
+        case 2:
+            return indexed();
+        default:
+            return extended();
         }
     };
     auto add8 = [&](std::uint8_t a, std::uint8_t b, unsigned carry) {
         const unsigned sum = a + b + carry;
         const auto res = static_cast<std::uint8_t>(sum);
         cc = static_cast<std::uint8_t>(cc & ~(ccr::H | ccr::N | ccr::Z | ccr::V | ccr::C));
-        if (((a & 0x0F) + (b & 0x0F) + carry) & 0x10) cc |= ccr::H;
-        if (res & 0x80) cc |= ccr::N;
-        if (res == 0) cc |= ccr::Z;
-        if (~(a ^ b) & (a ^ res) & 0x80) cc |= ccr::V;
-        if (sum & 0x100) cc |= ccr::C;
+        if (((a & 0x0F) + (b & 0x0F) + carry) & 0x10)
+            cc |= ccr::H;
+        if (res & 0x80)
+            cc |= ccr::N;
+        if (res == 0)
+            cc |= ccr::Z;
+        if (~(a ^ b) & (a ^ res) & 0x80)
+            cc |= ccr::V;
+        if (sum & 0x100)
+            cc |= ccr::C;
         return res;
     };
     auto sub8 = [&](std::uint8_t a, std::uint8_t b, unsigned borrow) {
         const unsigned diff = static_cast<unsigned>(a) - b - borrow;
         const auto res = static_cast<std::uint8_t>(diff);
         cc = static_cast<std::uint8_t>(cc & ~(ccr::N | ccr::Z | ccr::V | ccr::C));
-        if (res & 0x80) cc |= ccr::N;
-        if (res == 0) cc |= ccr::Z;
-        if ((a ^ b) & (a ^ res) & 0x80) cc |= ccr::V;
-        if (diff & 0x100) cc |= ccr::C;
+        if (res & 0x80)
+            cc |= ccr::N;
+        if (res == 0)
+            cc |= ccr::Z;
+        if ((a ^ b) & (a ^ res) & 0x80)
+            cc |= ccr::V;
+        if (diff & 0x100)
+            cc |= ccr::C;
         return res;
     };
     auto add16 = [&](std::uint16_t a, std::uint16_t b) {
         const std::uint32_t sum = std::uint32_t{a} + b;
         const auto res = static_cast<std::uint16_t>(sum);
         cc = static_cast<std::uint8_t>(cc & ~(ccr::N | ccr::Z | ccr::V | ccr::C));
-        if (res & 0x8000) cc |= ccr::N;
-        if (res == 0) cc |= ccr::Z;
-        if (~(a ^ b) & (a ^ res) & 0x8000) cc |= ccr::V;
-        if (sum & 0x10000) cc |= ccr::C;
+        if (res & 0x8000)
+            cc |= ccr::N;
+        if (res == 0)
+            cc |= ccr::Z;
+        if (~(a ^ b) & (a ^ res) & 0x8000)
+            cc |= ccr::V;
+        if (sum & 0x10000)
+            cc |= ccr::C;
         return res;
     };
     auto sub16 = [&](std::uint16_t a, std::uint16_t b) {
         const std::uint32_t diff = std::uint32_t{a} - b;
         const auto res = static_cast<std::uint16_t>(diff);
         cc = static_cast<std::uint8_t>(cc & ~(ccr::N | ccr::Z | ccr::V | ccr::C));
-        if (res & 0x8000) cc |= ccr::N;
-        if (res == 0) cc |= ccr::Z;
-        if ((a ^ b) & (a ^ res) & 0x8000) cc |= ccr::V;
-        if (diff & 0x10000) cc |= ccr::C;
+        if (res & 0x8000)
+            cc |= ccr::N;
+        if (res == 0)
+            cc |= ccr::Z;
+        if ((a ^ b) & (a ^ res) & 0x8000)
+            cc |= ccr::V;
+        if (diff & 0x10000)
+            cc |= ccr::C;
         return res;
     };
     // Shifts and rotates: V is N xor C after the operation.
@@ -239,12 +261,17 @@ void Machine::execute() {
             cc |= ccr::C;
             return res;
         }
-        case 0x4: return shiftFlags(static_cast<std::uint8_t>(v >> 1), v & 1);                    // LSR
-        case 0x6: return shiftFlags(static_cast<std::uint8_t>(v >> 1 | (c ? 0x80 : 0)), v & 1);    // ROR
-        case 0x7: return shiftFlags(static_cast<std::uint8_t>((v >> 1) | (v & 0x80)), v & 1);      // ASR
-        case 0x8: return shiftFlags(static_cast<std::uint8_t>(v << 1), v & 0x80);                  // ASL
-        case 0x9: return shiftFlags(static_cast<std::uint8_t>(v << 1 | (c ? 1 : 0)), v & 0x80);    // ROL
-        case 0xA: { // DEC
+        case 0x4:
+            return shiftFlags(static_cast<std::uint8_t>(v >> 1), v & 1); // LSR
+        case 0x6:
+            return shiftFlags(static_cast<std::uint8_t>(v >> 1 | (c ? 0x80 : 0)), v & 1); // ROR
+        case 0x7:
+            return shiftFlags(static_cast<std::uint8_t>((v >> 1) | (v & 0x80)), v & 1); // ASR
+        case 0x8:
+            return shiftFlags(static_cast<std::uint8_t>(v << 1), v & 0x80); // ASL
+        case 0x9:
+            return shiftFlags(static_cast<std::uint8_t>(v << 1 | (c ? 1 : 0)), v & 0x80); // ROL
+        case 0xA: {                                                                       // DEC
             const auto res = static_cast<std::uint8_t>(v - 1);
             nz8(res);
             flag(ccr::V, v == 0x80);
@@ -291,28 +318,52 @@ void Machine::execute() {
         std::uint8_t& acc = isB ? r.b : r.a;
         const bool imm = (op & 0x30) == 0;
         switch (op & 0x0F) {
-        case 0x0: acc = sub8(acc, imm ? fetch() : rd(operand()), 0); return;            // SUB
-        case 0x1: sub8(acc, imm ? fetch() : rd(operand()), 0); return;                  // CMP
-        case 0x2: acc = sub8(acc, imm ? fetch() : rd(operand()), cc & ccr::C); return;  // SBC
-        case 0x3: {                                                                      // SUBD, ADDD
+        case 0x0:
+            acc = sub8(acc, imm ? fetch() : rd(operand()), 0);
+            return; // SUB
+        case 0x1:
+            sub8(acc, imm ? fetch() : rd(operand()), 0);
+            return; // CMP
+        case 0x2:
+            acc = sub8(acc, imm ? fetch() : rd(operand()), cc & ccr::C);
+            return; // SBC
+        case 0x3: { // SUBD, ADDD
             const std::uint16_t m = imm ? imm16() : rd16(operand());
             r.setD(isB ? add16(r.d(), m) : sub16(r.d(), m));
             return;
         }
-        case 0x4: acc &= imm ? fetch() : rd(operand()); nz8(acc); return;               // AND
-        case 0x5: nz8(static_cast<std::uint8_t>(acc & (imm ? fetch() : rd(operand())))); return; // BIT
-        case 0x6: acc = imm ? fetch() : rd(operand()); nz8(acc); return;                 // LDA
-        case 0x7: {                                                                      // STA
+        case 0x4:
+            acc &= imm ? fetch() : rd(operand());
+            nz8(acc);
+            return; // AND
+        case 0x5:
+            nz8(static_cast<std::uint8_t>(acc & (imm ? fetch() : rd(operand()))));
+            return; // BIT
+        case 0x6:
+            acc = imm ? fetch() : rd(operand());
+            nz8(acc);
+            return; // LDA
+        case 0x7: { // STA
             const std::uint16_t a = operand();
             wr(a, acc);
             nz8(acc);
             return;
         }
-        case 0x8: acc ^= imm ? fetch() : rd(operand()); nz8(acc); return;               // EOR
-        case 0x9: acc = add8(acc, imm ? fetch() : rd(operand()), cc & ccr::C); return;  // ADC
-        case 0xA: acc |= imm ? fetch() : rd(operand()); nz8(acc); return;               // ORA
-        case 0xB: acc = add8(acc, imm ? fetch() : rd(operand()), 0); return;            // ADD
-        case 0xC: {                                                                      // CPX/CPY, LDD
+        case 0x8:
+            acc ^= imm ? fetch() : rd(operand());
+            nz8(acc);
+            return; // EOR
+        case 0x9:
+            acc = add8(acc, imm ? fetch() : rd(operand()), cc & ccr::C);
+            return; // ADC
+        case 0xA:
+            acc |= imm ? fetch() : rd(operand());
+            nz8(acc);
+            return; // ORA
+        case 0xB:
+            acc = add8(acc, imm ? fetch() : rd(operand()), 0);
+            return; // ADD
+        case 0xC: { // CPX/CPY, LDD
             const std::uint16_t m = imm ? imm16() : rd16(operand());
             if (isB) {
                 r.setD(m);
@@ -322,7 +373,7 @@ void Machine::execute() {
             }
             return;
         }
-        case 0xD:                                                                        // BSR/JSR, STD
+        case 0xD: // BSR/JSR, STD
             if (isB) {
                 const std::uint16_t a = operand();
                 wr16(a, r.d());
@@ -337,14 +388,16 @@ void Machine::execute() {
                 r.pc = a;
             }
             return;
-        case 0xE: {                                                                      // LDS, LDX/LDY
+        case 0xE: { // LDS, LDX/LDY
             const std::uint16_t m = imm ? imm16() : rd16(operand());
-            if (isB) *dataReg = m;
-            else r.sp = m;
+            if (isB)
+                *dataReg = m;
+            else
+                r.sp = m;
             nz16(m);
             return;
         }
-        default: {                                                                       // STS, STX/STY
+        default: { // STS, STX/STY
             if (imm) {
                 if (isB) {
                     // STOP: the clocks stop unless S disables it; the run ends here either way.
@@ -368,8 +421,12 @@ void Machine::execute() {
 
     if (op >= 0x40) {
         switch (op >> 4) {
-        case 0x4: r.a = modify(r.a); return;
-        case 0x5: r.b = modify(r.b); return;
+        case 0x4:
+            r.a = modify(r.a);
+            return;
+        case 0x5:
+            r.b = modify(r.b);
+            return;
         default: {
             const std::uint16_t a = op < 0x70 ? indexed() : extended();
             if ((op & 0x0F) == 0x0E) { // JMP
@@ -388,29 +445,62 @@ void Machine::execute() {
         const bool c = cc & ccr::C, z = cc & ccr::Z, n = cc & ccr::N, v = cc & ccr::V;
         bool taken = false;
         switch (op & 0x0F) {
-        case 0x0: taken = true; break;
-        case 0x1: taken = false; break;
-        case 0x2: taken = !(c || z); break;
-        case 0x3: taken = c || z; break;
-        case 0x4: taken = !c; break;
-        case 0x5: taken = c; break;
-        case 0x6: taken = !z; break;
-        case 0x7: taken = z; break;
-        case 0x8: taken = !v; break;
-        case 0x9: taken = v; break;
-        case 0xA: taken = !n; break;
-        case 0xB: taken = n; break;
-        case 0xC: taken = n == v; break;
-        case 0xD: taken = n != v; break;
-        case 0xE: taken = !z && n == v; break;
-        default: taken = z || n != v; break;
+        case 0x0:
+            taken = true;
+            break;
+        case 0x1:
+            taken = false;
+            break;
+        case 0x2:
+            taken = !(c || z);
+            break;
+        case 0x3:
+            taken = c || z;
+            break;
+        case 0x4:
+            taken = !c;
+            break;
+        case 0x5:
+            taken = c;
+            break;
+        case 0x6:
+            taken = !z;
+            break;
+        case 0x7:
+            taken = z;
+            break;
+        case 0x8:
+            taken = !v;
+            break;
+        case 0x9:
+            taken = v;
+            break;
+        case 0xA:
+            taken = !n;
+            break;
+        case 0xB:
+            taken = n;
+            break;
+        case 0xC:
+            taken = n == v;
+            break;
+        case 0xD:
+            taken = n != v;
+            break;
+        case 0xE:
+            taken = !z && n == v;
+            break;
+        default:
+            taken = z || n != v;
+            break;
         }
         branch(taken);
         return;
     }
 
     switch (op) {
-    case 0x01: return; // NOP
+    case 0x01:
+        return;  // NOP
     case 0x02: { // IDIV
         const std::uint16_t num = r.d(), den = r.x;
         flag(ccr::V, false);
@@ -473,18 +563,46 @@ void Machine::execute() {
         wakeAttention();
         return;
     }
-    case 0x07: r.a = cc; return; // TPA
-    case 0x08: ++*dataReg; flag(ccr::Z, *dataReg == 0); return; // INX/INY
-    case 0x09: --*dataReg; flag(ccr::Z, *dataReg == 0); return; // DEX/DEY
-    case 0x0A: flag(ccr::V, false); return;
-    case 0x0B: flag(ccr::V, true); return;
-    case 0x0C: flag(ccr::C, false); return;
-    case 0x0D: flag(ccr::C, true); return;
-    case 0x0E: flag(ccr::I, false); wakeAttention(); return;
-    case 0x0F: flag(ccr::I, true); return;
-    case 0x10: r.a = sub8(r.a, r.b, 0); return; // SBA
-    case 0x11: sub8(r.a, r.b, 0); return;       // CBA
-    case 0x12: case 0x13: case 0x1E: case 0x1F: { // BRSET, BRCLR
+    case 0x07:
+        r.a = cc;
+        return; // TPA
+    case 0x08:
+        ++*dataReg;
+        flag(ccr::Z, *dataReg == 0);
+        return; // INX/INY
+    case 0x09:
+        --*dataReg;
+        flag(ccr::Z, *dataReg == 0);
+        return; // DEX/DEY
+    case 0x0A:
+        flag(ccr::V, false);
+        return;
+    case 0x0B:
+        flag(ccr::V, true);
+        return;
+    case 0x0C:
+        flag(ccr::C, false);
+        return;
+    case 0x0D:
+        flag(ccr::C, true);
+        return;
+    case 0x0E:
+        flag(ccr::I, false);
+        wakeAttention();
+        return;
+    case 0x0F:
+        flag(ccr::I, true);
+        return;
+    case 0x10:
+        r.a = sub8(r.a, r.b, 0);
+        return; // SBA
+    case 0x11:
+        sub8(r.a, r.b, 0);
+        return; // CBA
+    case 0x12:
+    case 0x13:
+    case 0x1E:
+    case 0x1F: { // BRSET, BRCLR
         const std::uint16_t a = (op & 0x0C) == 0x0C ? indexed() : direct();
         const std::uint8_t m = rd(a);
         const std::uint8_t mask = fetch();
@@ -492,7 +610,10 @@ void Machine::execute() {
         branch(set ? (~m & mask) == 0 : (m & mask) == 0);
         return;
     }
-    case 0x14: case 0x15: case 0x1C: case 0x1D: { // BSET, BCLR
+    case 0x14:
+    case 0x15:
+    case 0x1C:
+    case 0x1D: { // BSET, BCLR
         const std::uint16_t a = (op & 0x08) ? indexed() : direct();
         const std::uint8_t m = rd(a);
         const std::uint8_t mask = fetch();
@@ -501,8 +622,14 @@ void Machine::execute() {
         nz8(res);
         return;
     }
-    case 0x16: r.b = r.a; nz8(r.b); return; // TAB
-    case 0x17: r.a = r.b; nz8(r.a); return; // TBA
+    case 0x16:
+        r.b = r.a;
+        nz8(r.b);
+        return; // TAB
+    case 0x17:
+        r.a = r.b;
+        nz8(r.a);
+        return;  // TBA
     case 0x19: { // DAA
         const unsigned lo = r.a & 0x0F, hi = r.a >> 4;
         unsigned correction = 0;
@@ -520,18 +647,42 @@ void Machine::execute() {
         flag(ccr::C, carry);
         return;
     }
-    case 0x1B: r.a = add8(r.a, r.b, 0); return; // ABA
-    case 0x30: *dataReg = static_cast<std::uint16_t>(r.sp + 1); return; // TSX/TSY
-    case 0x31: ++r.sp; return;
-    case 0x32: r.a = pull(); return;
-    case 0x33: r.b = pull(); return;
-    case 0x34: --r.sp; return;
-    case 0x35: r.sp = static_cast<std::uint16_t>(*dataReg - 1); return; // TXS/TYS
-    case 0x36: push(r.a); return;
-    case 0x37: push(r.b); return;
-    case 0x38: *dataReg = pull16(); return;
-    case 0x39: r.pc = pull16(); return;
-    case 0x3A: *dataReg = static_cast<std::uint16_t>(*dataReg + r.b); return; // ABX/ABY
+    case 0x1B:
+        r.a = add8(r.a, r.b, 0);
+        return; // ABA
+    case 0x30:
+        *dataReg = static_cast<std::uint16_t>(r.sp + 1);
+        return; // TSX/TSY
+    case 0x31:
+        ++r.sp;
+        return;
+    case 0x32:
+        r.a = pull();
+        return;
+    case 0x33:
+        r.b = pull();
+        return;
+    case 0x34:
+        --r.sp;
+        return;
+    case 0x35:
+        r.sp = static_cast<std::uint16_t>(*dataReg - 1);
+        return; // TXS/TYS
+    case 0x36:
+        push(r.a);
+        return;
+    case 0x37:
+        push(r.b);
+        return;
+    case 0x38:
+        *dataReg = pull16();
+        return;
+    case 0x39:
+        r.pc = pull16();
+        return;
+    case 0x3A:
+        *dataReg = static_cast<std::uint16_t>(*dataReg + r.b);
+        return;  // ABX/ABY
     case 0x3B: { // RTI
         const std::uint8_t pulled = pull();
         const std::uint8_t keepX = cc & pulled & ccr::X;
@@ -544,7 +695,9 @@ void Machine::execute() {
         wakeAttention();
         return;
     }
-    case 0x3C: push16(*dataReg); return;
+    case 0x3C:
+        push16(*dataReg);
+        return;
     case 0x3D: { // MUL
         r.setD(static_cast<std::uint16_t>(r.a * r.b));
         flag(ccr::C, r.b & 0x80);

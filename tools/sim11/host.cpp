@@ -31,7 +31,9 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void onSignal(int) { interrupted.store(true); }
+extern "C" void onSignal(int) {
+    interrupted.store(true);
+}
 
 // Standard input and output. A file given as input is read at once, so a
 // scripted session gives the same run every time; a pipe or a terminal is
@@ -72,7 +74,9 @@ public:
             tcsetattr(0, TCSANOW, &saved_);
 #endif
     }
-    void transmit(std::uint8_t byte) override { out_.push_back(static_cast<char>(byte)); }
+    void transmit(std::uint8_t byte) override {
+        out_.push_back(static_cast<char>(byte));
+    }
     void poll(std::vector<std::uint8_t>& received) override {
         std::lock_guard<std::mutex> lock(mutex_);
         received.insert(received.end(), queue_.begin(), queue_.end());
@@ -126,8 +130,10 @@ public:
         return true;
     }
     ~PtyHost() override {
-        if (slave_ >= 0) ::close(slave_);
-        if (master_ >= 0) ::close(master_);
+        if (slave_ >= 0)
+            ::close(slave_);
+        if (master_ >= 0)
+            ::close(master_);
     }
     void transmit(std::uint8_t byte) override { out_.push_back(static_cast<char>(byte)); }
     void poll(std::vector<std::uint8_t>& received) override {

@@ -8,13 +8,48 @@ namespace {
 
 // Offsets in the register block.
 enum Reg : unsigned {
-    PORTA = 0x00, PIOC = 0x02, PORTC = 0x03, PORTB = 0x04, PORTCL = 0x05, DDRC = 0x07,
-    PORTD = 0x08, DDRD = 0x09, PORTE = 0x0A, CFORC = 0x0B, OC1M = 0x0C, OC1D = 0x0D,
-    TCNT = 0x0E, TIC1 = 0x10, TOC1 = 0x16, TI4O5 = 0x1E, TCTL1 = 0x20, TCTL2 = 0x21,
-    TMSK1 = 0x22, TFLG1 = 0x23, TMSK2 = 0x24, TFLG2 = 0x25, PACTL = 0x26, PACNT = 0x27,
-    SPCR = 0x28, SPSR = 0x29, SPDR = 0x2A, BAUD = 0x2B, SCCR1 = 0x2C, SCCR2 = 0x2D,
-    SCSR = 0x2E, SCDR = 0x2F, ADCTL = 0x30, ADR1 = 0x31, BPROT = 0x35, OPTION = 0x39,
-    COPRST = 0x3A, PPROG = 0x3B, HPRIO = 0x3C, INIT = 0x3D, TEST1 = 0x3E, CONFIG = 0x3F,
+    PORTA = 0x00,
+    PIOC = 0x02,
+    PORTC = 0x03,
+    PORTB = 0x04,
+    PORTCL = 0x05,
+    DDRC = 0x07,
+    PORTD = 0x08,
+    DDRD = 0x09,
+    PORTE = 0x0A,
+    CFORC = 0x0B,
+    OC1M = 0x0C,
+    OC1D = 0x0D,
+    TCNT = 0x0E,
+    TIC1 = 0x10,
+    TOC1 = 0x16,
+    TI4O5 = 0x1E,
+    TCTL1 = 0x20,
+    TCTL2 = 0x21,
+    TMSK1 = 0x22,
+    TFLG1 = 0x23,
+    TMSK2 = 0x24,
+    TFLG2 = 0x25,
+    PACTL = 0x26,
+    PACNT = 0x27,
+    SPCR = 0x28,
+    SPSR = 0x29,
+    SPDR = 0x2A,
+    BAUD = 0x2B,
+    SCCR1 = 0x2C,
+    SCCR2 = 0x2D,
+    SCSR = 0x2E,
+    SCDR = 0x2F,
+    ADCTL = 0x30,
+    ADR1 = 0x31,
+    BPROT = 0x35,
+    OPTION = 0x39,
+    COPRST = 0x3A,
+    PPROG = 0x3B,
+    HPRIO = 0x3C,
+    INIT = 0x3D,
+    TEST1 = 0x3E,
+    CONFIG = 0x3F,
 };
 
 // SCSR and SCCR2 bits.
@@ -38,9 +73,12 @@ constexpr std::uint64_t typistPause = 20, typistPatience = 2000;
 
 const char* chipName(Chip chip) {
     switch (chip) {
-    case Chip::A1: return "A1";
-    case Chip::E1: return "E1";
-    case Chip::E9: return "E9";
+    case Chip::A1:
+        return "A1";
+    case Chip::E1:
+        return "E1";
+    case Chip::E9:
+        return "E9";
     }
     return "?";
 }
@@ -70,7 +108,9 @@ Machine::Machine(Chip chip, Mode mode) : chip_(chip), mode_(mode) {
     reset();
 }
 
-void Machine::reset() { chipReset(vector::RESET); }
+void Machine::reset() {
+    chipReset(vector::RESET);
+}
 
 void Machine::chipReset(std::uint16_t vec) {
     resetAt_ = cycles_;
@@ -83,8 +123,8 @@ void Machine::chipReset(std::uint16_t vec) {
     reg_[INIT] = 0x01;
     reg_[BPROT] = chip_ == Chip::A1 ? 0 : 0x1F;
     reg_[TEST1] = mode_ == Mode::Bootstrap ? 0x08 : 0x00; // DISR: no COP in special modes
-    reg_[HPRIO] = static_cast<std::uint8_t>(
-        0x05 | (mode_ == Mode::Expanded ? 0x20 : 0) | (mode_ == Mode::Bootstrap ? 0xC0 : 0));
+    reg_[HPRIO] = static_cast<std::uint8_t>(0x05 | (mode_ == Mode::Expanded ? 0x20 : 0) |
+                                            (mode_ == Mode::Bootstrap ? 0xC0 : 0));
     for (unsigned oc = 0; oc < 5; ++oc) {
         reg_[TOC1 + 2 * oc] = 0xFF;
         reg_[TOC1 + 2 * oc + 1] = 0xFF;
@@ -192,8 +232,12 @@ std::uint8_t Machine::peek(std::uint16_t address) const {
     return p ? p[address & 63] : 0xFF;
 }
 
-std::uint8_t Machine::read(std::uint16_t address) { return rd(address); }
-void Machine::write(std::uint16_t address, std::uint8_t value) { wr(address, value); }
+std::uint8_t Machine::read(std::uint16_t address) {
+    return rd(address);
+}
+void Machine::write(std::uint16_t address, std::uint8_t value) {
+    wr(address, value);
+}
 
 bool Machine::load(std::uint16_t address, std::uint8_t value) {
     if ((address & 0xFFC0) == regBase_)
@@ -245,14 +289,18 @@ void Machine::writePprog(std::uint8_t value) {
         const std::uint8_t bprot = chip_ == Chip::A1 ? 0 : reg_[BPROT];
         auto isProtected = [&](std::uint16_t a) {
             const unsigned off = a - 0xB600;
-            if (off < 0x20) return (bprot & 0x01) != 0;
-            if (off < 0x60) return (bprot & 0x02) != 0;
-            if (off < 0xE0) return (bprot & 0x04) != 0;
+            if (off < 0x20)
+                return (bprot & 0x01) != 0;
+            if (off < 0x60)
+                return (bprot & 0x02) != 0;
+            if (off < 0xE0)
+                return (bprot & 0x04) != 0;
             return (bprot & 0x08) != 0;
         };
         if (eeAddress_ == regBase_ + CONFIG) {
             if (!(bprot & 0x10))
-                configNext_ = (old & ERASE) ? 0xFF : static_cast<std::uint8_t>(configNext_ & eeData_);
+                configNext_ =
+                    (old & ERASE) ? 0xFF : static_cast<std::uint8_t>(configNext_ & eeData_);
         } else if (eeAddress_ >= 0xB600 && eeAddress_ < 0xB800) {
             if (old & ERASE) {
                 unsigned from = 0, to = 512;
@@ -297,16 +345,27 @@ std::uint8_t Machine::portAPins() const {
 
 std::uint8_t Machine::peekRegister(unsigned offset) const {
     switch (offset) {
-    case PORTA: return portAPins();
-    case PORTC: return static_cast<std::uint8_t>((reg_[PORTC] & reg_[DDRC]) | (portCIn_ & ~reg_[DDRC]));
-    case PORTD: return static_cast<std::uint8_t>(((reg_[PORTD] & reg_[DDRD]) | (portDIn_ & ~reg_[DDRD])) & 0x3F);
-    case PORTE: return portEIn_;
-    case TCNT: return static_cast<std::uint8_t>(tcntAt(cycles_) >> 8);
-    case TCNT + 1: return static_cast<std::uint8_t>(tcntAt(cycles_));
-    case SCDR: return rdr_;
-    case CONFIG: return config_;
-    case COPRST: return 0;
-    default: return reg_[offset];
+    case PORTA:
+        return portAPins();
+    case PORTC:
+        return static_cast<std::uint8_t>((reg_[PORTC] & reg_[DDRC]) | (portCIn_ & ~reg_[DDRC]));
+    case PORTD:
+        return static_cast<std::uint8_t>(((reg_[PORTD] & reg_[DDRD]) | (portDIn_ & ~reg_[DDRD])) &
+                                         0x3F);
+    case PORTE:
+        return portEIn_;
+    case TCNT:
+        return static_cast<std::uint8_t>(tcntAt(cycles_) >> 8);
+    case TCNT + 1:
+        return static_cast<std::uint8_t>(tcntAt(cycles_));
+    case SCDR:
+        return rdr_;
+    case CONFIG:
+        return config_;
+    case COPRST:
+        return 0;
+    default:
+        return reg_[offset];
     }
 }
 
@@ -318,7 +377,8 @@ std::uint8_t Machine::readRegister(unsigned offset) {
         tcntLowLatch_ = static_cast<std::uint8_t>(count);
         return static_cast<std::uint8_t>(count >> 8);
     }
-    case TCNT + 1: return tcntLowLatch_;
+    case TCNT + 1:
+        return tcntLowLatch_;
     case PACNT:
         syncPulseAccumulator();
         return reg_[PACNT];
@@ -348,17 +408,27 @@ std::uint8_t Machine::readRegister(unsigned offset) {
         return reg_[SPDR];
     case ADCTL:
         return reg_[ADCTL];
-    default: return peekRegister(offset);
+    default:
+        return peekRegister(offset);
     }
 }
 
 void Machine::writeRegister(unsigned offset, std::uint8_t value) {
     switch (offset) {
-    case PORTA: setPortAOutput(value, 0xF8); return;
-    case PORTB: case PORTC: case PORTCL: case DDRC: case DDRD: case PIOC:
+    case PORTA:
+        setPortAOutput(value, 0xF8);
+        return;
+    case PORTB:
+    case PORTC:
+    case PORTCL:
+    case DDRC:
+    case DDRD:
+    case PIOC:
         reg_[offset] = value;
         return;
-    case PORTD: reg_[PORTD] = value & 0x3F; return;
+    case PORTD:
+        reg_[PORTD] = value & 0x3F;
+        return;
     case CONFIG:
         // An EEPROM cell: programmed through PPROG, in force from the next reset.
         if ((reg_[PPROG] & EELAT) && !(reg_[PPROG] & EEPGM)) {
@@ -366,16 +436,32 @@ void Machine::writeRegister(unsigned offset, std::uint8_t value) {
             eeData_ = value;
         }
         return;
-    case PORTE: case TCNT: case TCNT + 1: case TIC1: case TIC1 + 1: case TIC1 + 2:
-    case TIC1 + 3: case TIC1 + 4: case TIC1 + 5: case SCSR:
+    case PORTE:
+    case TCNT:
+    case TCNT + 1:
+    case TIC1:
+    case TIC1 + 1:
+    case TIC1 + 2:
+    case TIC1 + 3:
+    case TIC1 + 4:
+    case TIC1 + 5:
+    case SCSR:
         return; // read-only here
     case CFORC:
         for (int oc = 0; oc < 5; ++oc)
             if (value & (0x80 >> oc))
                 outputCompare(-1 - oc);
         return;
-    case TOC1: case TOC1 + 1: case TOC1 + 2: case TOC1 + 3: case TOC1 + 4: case TOC1 + 5:
-    case TOC1 + 6: case TOC1 + 7: case TI4O5: case TI4O5 + 1: {
+    case TOC1:
+    case TOC1 + 1:
+    case TOC1 + 2:
+    case TOC1 + 3:
+    case TOC1 + 4:
+    case TOC1 + 5:
+    case TOC1 + 6:
+    case TOC1 + 7:
+    case TI4O5:
+    case TI4O5 + 1: {
         reg_[offset] = value;
         const int oc = static_cast<int>(offset - TOC1) / 2;
         const std::uint16_t target =
@@ -384,14 +470,18 @@ void Machine::writeRegister(unsigned offset, std::uint8_t value) {
         schedule();
         return;
     }
-    case TFLG1: case TFLG2:
+    case TFLG1:
+    case TFLG2:
         // Writing ones clears those flags.
         if (offset == TFLG2)
             syncPulseAccumulator();
         reg_[offset] &= static_cast<std::uint8_t>(~value);
         wakeAttention();
         return;
-    case TMSK1: reg_[TMSK1] = value; wakeAttention(); return;
+    case TMSK1:
+        reg_[TMSK1] = value;
+        wakeAttention();
+        return;
     case TMSK2:
         if (protectedWritable()) {
             static constexpr unsigned prescales[4] = {1, 4, 8, 16};
@@ -420,7 +510,10 @@ void Machine::writeRegister(unsigned offset, std::uint8_t value) {
         reg_[PACNT] = value;
         syncPulseAccumulator();
         return;
-    case SPCR: reg_[SPCR] = value; wakeAttention(); return;
+    case SPCR:
+        reg_[SPCR] = value;
+        wakeAttention();
+        return;
     case SPDR: {
         reg_[SPDR] = value;
         if ((reg_[SPCR] & 0x50) == 0x50) {
@@ -430,8 +523,12 @@ void Machine::writeRegister(unsigned offset, std::uint8_t value) {
         }
         return;
     }
-    case BAUD: reg_[BAUD] = value; return;
-    case SCCR1: reg_[SCCR1] = value; return;
+    case BAUD:
+        reg_[BAUD] = value;
+        return;
+    case SCCR1:
+        reg_[SCCR1] = value;
+        return;
     case SCCR2: {
         const std::uint8_t old = reg_[SCCR2];
         reg_[SCCR2] = value;
@@ -485,7 +582,9 @@ void Machine::writeRegister(unsigned offset, std::uint8_t value) {
             }
         }
         return;
-    case PPROG: writePprog(value); return;
+    case PPROG:
+        writePprog(value);
+        return;
     case HPRIO:
         // Mode bits are fixed here; the promoted interrupt can change with I set.
         reg_[HPRIO] = static_cast<std::uint8_t>((reg_[HPRIO] & 0xF0) | (value & 0x0F));
@@ -553,9 +652,12 @@ void Machine::setPortAInputs(std::uint8_t levels) {
 }
 
 void Machine::setPortInputs(char port, std::uint8_t levels) {
-    if (port == 'C') portCIn_ = levels;
-    else if (port == 'D') portDIn_ = levels;
-    else if (port == 'E') portEIn_ = levels;
+    if (port == 'C')
+        portCIn_ = levels;
+    else if (port == 'D')
+        portDIn_ = levels;
+    else if (port == 'E')
+        portEIn_ = levels;
 }
 
 void Machine::setAnalog(int channel, std::uint8_t value) {
@@ -669,7 +771,9 @@ std::uint32_t Machine::sciBitCycles() const {
     return 16u * prescales[(baud >> 4) & 3] * (1u << (baud & 7));
 }
 
-unsigned Machine::sciFrameBits() const { return (reg_[SCCR1] & 0x10) ? 11 : 10; }
+unsigned Machine::sciFrameBits() const {
+    return (reg_[SCCR1] & 0x10) ? 11 : 10;
+}
 
 void Machine::sciFeed(std::uint8_t byte) {
     rxQueue_.push_back(byte);
@@ -776,8 +880,8 @@ void Machine::sciService() {
 // --- events and interrupts -------------------------------------------------
 
 void Machine::schedule() {
-    std::uint64_t next = std::min({txDoneAt_, rxDoneAt_, rxIdleAt_, rxRetryAt_, tofAt_, rtiAt_, copAt_,
-                                   adDoneAt_, spiDoneAt_, paovAt_});
+    std::uint64_t next = std::min({txDoneAt_, rxDoneAt_, rxIdleAt_, rxRetryAt_, tofAt_, rtiAt_,
+                                   copAt_, adDoneAt_, spiDoneAt_, paovAt_});
     for (const std::uint64_t at : ocAt_)
         next = std::min(next, at);
     nextEvent_ = next;
@@ -847,15 +951,26 @@ bool Machine::takeInterrupt() {
     const bool irqEdgeMode = reg_[OPTION] & 0x20; // IRQE
     const bool irqPending = irqEdgeMode ? irqEdge_ : irqLine_;
     // Sources from the highest priority down, with the PSEL code of each.
-    struct Source { bool pending; std::uint16_t vec; std::uint8_t psel; };
+    struct Source {
+        bool pending;
+        std::uint16_t vec;
+        std::uint8_t psel;
+    };
     const Source sources[] = {
-        {irqPending, vector::IRQ, 6},           {(tflg2 & 0x40) != 0, vector::RTI, 7},
-        {(tflg1 & 0x04) != 0, vector::TIC1, 8}, {(tflg1 & 0x02) != 0, vector::TIC2, 9},
-        {(tflg1 & 0x01) != 0, vector::TIC3, 10}, {(tflg1 & 0x80) != 0, vector::TOC1, 11},
-        {(tflg1 & 0x40) != 0, vector::TOC2, 12}, {(tflg1 & 0x20) != 0, vector::TOC3, 13},
-        {(tflg1 & 0x10) != 0, vector::TOC4, 14}, {(tflg1 & 0x08) != 0, vector::TOC5, 15},
-        {(tflg2 & 0x80) != 0, vector::TOF, 0},  {(tflg2 & 0x20) != 0, vector::PAOV, 1},
-        {(tflg2 & 0x10) != 0, vector::PAI, 2},  {spi, vector::SPI, 3},
+        {irqPending, vector::IRQ, 6},
+        {(tflg2 & 0x40) != 0, vector::RTI, 7},
+        {(tflg1 & 0x04) != 0, vector::TIC1, 8},
+        {(tflg1 & 0x02) != 0, vector::TIC2, 9},
+        {(tflg1 & 0x01) != 0, vector::TIC3, 10},
+        {(tflg1 & 0x80) != 0, vector::TOC1, 11},
+        {(tflg1 & 0x40) != 0, vector::TOC2, 12},
+        {(tflg1 & 0x20) != 0, vector::TOC3, 13},
+        {(tflg1 & 0x10) != 0, vector::TOC4, 14},
+        {(tflg1 & 0x08) != 0, vector::TOC5, 15},
+        {(tflg2 & 0x80) != 0, vector::TOF, 0},
+        {(tflg2 & 0x20) != 0, vector::PAOV, 1},
+        {(tflg2 & 0x10) != 0, vector::PAI, 2},
+        {spi, vector::SPI, 3},
         {sci, vector::SCI, 4},
     };
     std::uint8_t psel = reg_[HPRIO] & 0x0F;
@@ -924,7 +1039,8 @@ void Machine::loaderStep() {
     const bool aPart = chip_ == Chip::A1;
     const unsigned fast = 539, slow = 3503; // 19-cycle loops in four character times
     switch (loader_) {
-    case Loader::Off: return;
+    case Loader::Off:
+        return;
     case Loader::Start:
         r_.sp = 0x00FF;
         r_.x = regBase_;

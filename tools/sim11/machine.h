@@ -29,8 +29,8 @@ struct Registers {
 };
 
 namespace ccr {
-inline constexpr std::uint8_t S = 0x80, X = 0x40, H = 0x20, I = 0x10, N = 0x08, Z = 0x04,
-                              V = 0x02, C = 0x01;
+inline constexpr std::uint8_t S = 0x80, X = 0x40, H = 0x20, I = 0x10, N = 0x08, Z = 0x04, V = 0x02,
+                              C = 0x01;
 }
 
 // Why run() came back.
@@ -56,7 +56,7 @@ inline constexpr std::uint16_t SCI = 0xFFD6, SPI = 0xFFD8, PAI = 0xFFDA, PAOV = 
 
 struct TraceEntry {
     std::uint16_t pc;
-    Registers before;  // registers before the instruction
+    Registers before;     // registers before the instruction
     std::uint64_t cycles; // E cycles elapsed before it
 };
 
@@ -76,7 +76,10 @@ public:
     Halt run(std::uint64_t limit);
     // One instruction, or one interrupt entry, or one wait step.
     void step();
-    void requestHalt() { haltRequested_ = true; attentionAt_ = 0; }
+    void requestHalt() {
+        haltRequested_ = true;
+        attentionAt_ = 0;
+    }
 
     Registers& regs() { return r_; }
     const Registers& regs() const { return r_; }
@@ -105,7 +108,7 @@ public:
     // Pins.
     void setIrqLine(bool asserted);
     void setXirqLine(bool asserted);
-    void setPortAInputs(std::uint8_t levels); // PA0-PA2 captures, PA7 pulse accumulator
+    void setPortAInputs(std::uint8_t levels);           // PA0-PA2 captures, PA7 pulse accumulator
     void setPortInputs(char port, std::uint8_t levels); // 'C', 'D', 'E'
     void setAnalog(int channel, std::uint8_t value);
 
@@ -134,10 +137,10 @@ private:
     std::uint16_t vectorAddress(std::uint16_t normal) const;
 
     // --- time ---
-    void service();           // due events, then the interrupt check
-    void schedule();          // recomputes nextEvent_
+    void service();  // due events, then the interrupt check
+    void schedule(); // recomputes nextEvent_
     void wakeAttention() { attentionAt_ = 0; }
-    bool takeInterrupt();     // true when one was taken
+    bool takeInterrupt(); // true when one was taken
     void enterInterrupt(std::uint16_t vector, std::uint8_t setMask, unsigned cycles);
     void chipReset(std::uint16_t vector);
 
@@ -196,10 +199,10 @@ private:
 
     // memory
     std::vector<std::uint8_t> ram_;
-    std::vector<std::uint8_t> rom_;     // internal ROM (E9), empty otherwise
+    std::vector<std::uint8_t> rom_; // internal ROM (E9), empty otherwise
     std::array<std::uint8_t, 512> eeprom_{};
     std::array<std::uint8_t, 192> bootRom_{}; // $BF40-$BFFF
-    std::vector<std::uint8_t> external_; // expanded mode: 64K of RAM on the bus
+    std::vector<std::uint8_t> external_;      // expanded mode: 64K of RAM on the bus
     std::array<std::uint8_t, 64> ffBlock_{};
     std::array<std::uint8_t, 64> sinkBlock_{};
     std::array<const std::uint8_t*, 1024> readMap_{};
@@ -209,8 +212,8 @@ private:
 
     // registers kept as written
     std::array<std::uint8_t, 64> reg_{};
-    std::uint8_t config_ = 0;       // CONFIG in force since reset
-    std::uint8_t configNext_ = 0;   // its EEPROM cell, for the next reset
+    std::uint8_t config_ = 0;     // CONFIG in force since reset
+    std::uint8_t configNext_ = 0; // its EEPROM cell, for the next reset
     std::uint8_t tcntLowLatch_ = 0;
     std::uint8_t ticLowLatch_[3]{};
 
@@ -222,9 +225,9 @@ private:
 
     // timer
     unsigned prescale_ = 1;
-    std::uint64_t timerEpoch_ = 0;   // a cycle at which TCNT was tcntAtEpoch_
+    std::uint64_t timerEpoch_ = 0; // a cycle at which TCNT was tcntAtEpoch_
     std::uint16_t tcntAtEpoch_ = 0;
-    std::uint64_t ocAt_[5]{};        // next match of TOC1..TOC5
+    std::uint64_t ocAt_[5]{}; // next match of TOC1..TOC5
     std::uint64_t tofAt_ = 0;
     std::uint64_t rtiAt_ = 0;
     std::uint64_t copAt_ = ~0ull;
@@ -244,15 +247,15 @@ private:
     // SCI
     Feed feed_ = Feed::Paced;
     std::deque<std::uint8_t> rxQueue_;
-    std::uint64_t rxDoneAt_ = ~0ull;   // current incoming frame ends
-    std::uint64_t rxIdleAt_ = ~0ull;   // IDLE rises if the line stays quiet
-    std::uint64_t rxRetryAt_ = ~0ull;  // a paced byte looks again for a pause
+    std::uint64_t rxDoneAt_ = ~0ull;  // current incoming frame ends
+    std::uint64_t rxIdleAt_ = ~0ull;  // IDLE rises if the line stays quiet
+    std::uint64_t rxRetryAt_ = ~0ull; // a paced byte looks again for a pause
     std::uint64_t rxWaitSince_ = ~0ull;
     std::uint64_t txIdleSince_ = 0;
     std::uint64_t rxTakenAt_ = 0;
     std::uint8_t rxShift_ = 0;
     bool idleArmed_ = false;
-    std::uint64_t txDoneAt_ = ~0ull;   // shifter ends its frame
+    std::uint64_t txDoneAt_ = ~0ull; // shifter ends its frame
     bool txShiftBusy_ = false, txShiftData_ = false, txBreak_ = false;
     std::uint8_t txShift_ = 0;
     bool tdrFull_ = false;
