@@ -63,6 +63,9 @@ struct TraceEntry {
 class Machine {
 public:
     Machine(Chip chip = Chip::E9, Mode mode = Mode::SingleChip);
+    // The memory map points into the machine's own arrays: no copies.
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
 
     Chip chip() const { return chip_; }
     Mode mode() const { return mode_; }
