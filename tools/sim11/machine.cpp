@@ -152,7 +152,7 @@ void Machine::chipReset(std::uint16_t vec) {
 
     rxDoneAt_ = rxIdleAt_ = txDoneAt_ = rxRetryAt_ = rxWaitSince_ = never;
     txIdleSince_ = rxTakenAt_ = cycles_;
-    txShiftBusy_ = txShiftData_ = txBreak_ = false;
+    txShiftBusy_ = txShiftData_ = false;
     tdrFull_ = false;
     idleArmed_ = false;
     scsrSeen_ = 0;

@@ -124,8 +124,6 @@ public:
     std::uint16_t ramSize() const { return static_cast<std::uint16_t>(ram_.size()); }
 
 private:
-    friend struct CpuCore;
-
     // --- memory map ---
     void rebuildMap();
     std::uint8_t slowRead(std::uint16_t address);
@@ -259,7 +257,7 @@ private:
     std::uint8_t rxShift_ = 0;
     bool idleArmed_ = false;
     std::uint64_t txDoneAt_ = ~0ull; // shifter ends its frame
-    bool txShiftBusy_ = false, txShiftData_ = false, txBreak_ = false;
+    bool txShiftBusy_ = false, txShiftData_ = false;
     std::uint8_t txShift_ = 0;
     bool tdrFull_ = false;
     std::uint8_t tdr_ = 0, rdr_ = 0;
