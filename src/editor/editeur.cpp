@@ -14,6 +14,7 @@
 #include "app/workspace.h"
 #include "editor/caret_position.h"
 #include "editor/documents.h"
+#include "editor/source_colours.h"
 
 namespace kavrel {
 
@@ -270,6 +271,11 @@ Editeur::Editeur(Workspace& workspace, const QString& caption)
     connect(texte_, &QsciScintilla::textChanged, this, [this] { setText_Changed(true); });
     texte_->installEventFilter(this);
     texte_->viewport()->installEventFilter(this);
+}
+
+void Editeur::setCaption(const QString& caption) {
+    setWindowTitle(caption);
+    editor::showSourceColours(*texte_, caption);
 }
 
 QPoint Editeur::cascadePlace(int step, int titleHeight) {

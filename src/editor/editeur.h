@@ -58,7 +58,8 @@ public:
     Editeur(Workspace& workspace, const QString& caption);
 
     QString caption() const { return windowTitle(); }
-    void setCaption(const QString& caption) { setWindowTitle(caption); }
+    // Also colours the text as a 68HC11 source, or not, after the caption's extension.
+    void setCaption(const QString& caption);
 
     Texte* texte() const { return texte_; }
 
