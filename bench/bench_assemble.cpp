@@ -46,6 +46,25 @@ void BM_BooJob(benchmark::State& state) {
 }
 BENCHMARK(BM_BooJob)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The same job as the assemble command runs it: the assembler's output read
+// through a pipe for the report.
+void BM_BooJobCaptured(benchmark::State& state) {
+    const ProgramDir program;
+    const TempDir docs;
+    const std::string source = docs.file("clignote.asc");
+    kavrel::test::writeFileBytes(source, kSource);
+    program.control("say " + docs.file("Test.asc") + ":3: avertissement : rien\n");
+    for (auto _ : state) {
+        kavrel::assembly::AssemblyRun run;
+        kavrel::assembly::Assemble(source, "BOO", program.path(), false, '/', &run);
+        benchmark::DoNotOptimize(run.process.output.data());
+        state.PauseTiming();
+        program.clearRuns();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_BooJobCaptured)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 // The job's file work alone, without the assembler: where its extra time goes.
 void BM_BooFileSteps(benchmark::State& state) {
     namespace platform = kavrel::platform;

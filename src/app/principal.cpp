@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -181,6 +182,13 @@ void Principal::setPosXY(const QString& text) {
 
 QString Principal::posXY() const {
     return status_->panel(QStringLiteral("Pos_XY"))->text();
+}
+
+void Principal::showPanel(QDockWidget* panel) {
+    if (dockWidgetArea(panel) == Qt::NoDockWidgetArea)
+        addDockWidget(Qt::BottomDockWidgetArea, panel);
+    panel->show();
+    panel->raise();
 }
 
 bool Principal::batchMode() const {

@@ -45,6 +45,7 @@ public:
     void setBatchMode(bool batch) override;
     void setPosXY(const QString& text) override;
     QString posXY() const override;
+    void showPanel(QDockWidget* panel) override;
 
     QMdiArea* mdiArea() const { return mdiArea_; }
 

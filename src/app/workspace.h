@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+class QDockWidget;
 class QWidget;
 
 namespace kavrel {
@@ -52,6 +53,10 @@ public:
 
     virtual void setPosXY(const QString& text) = 0;
     virtual QString posXY() const = 0;
+
+    // Docks a subsystem's panel along the bottom of the main window, the
+    // first time, and shows it. Panels are hidden until their first use.
+    virtual void showPanel(QDockWidget* panel) = 0;
 
 protected:
     Workspace() = default;

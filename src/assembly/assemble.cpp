@@ -29,8 +29,20 @@ bool sameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(fsPath(a), fsPath(b), error) && !error;
 }
 
+// A waited direct start, recorded in `run` when given.
+void runDirect(const std::string& assembler, const std::string& argument,
+               const std::string& programDir, AssemblyRun* run) {
+    if (!run) {
+        LaunchAssembler(assembler, argument, programDir, true, false);
+        return;
+    }
+    run->command = assembler + " " + argument;
+    LaunchAssembler(assembler, argument, programDir, true, false, &run->process);
+    run->ran = true;
+}
+
 void assembleBoo(const std::string& SourcePath, const std::string& assembler,
-                 const std::string& programDir, char separator) {
+                 const std::string& programDir, char separator, AssemblyRun* run) {
     const PathParts parts = SplitPath(SourcePath, separator);
     const std::string staged = parts.Folder + kStagedName;
 
@@ -46,7 +58,9 @@ void assembleBoo(const std::string& SourcePath, const std::string& assembler,
     for (const char* extension : kBooExtensions)
         platform::removeFileIfPresent(staged + extension);
 
-    LaunchAssembler(assembler, staged + ";b", programDir, true, false);
+    if (run)
+        run->stagedPath = staged + ".asc";
+    runDirect(assembler, staged + ";b", programDir, run);
 
     for (const char* extension : kBooExtensions) {
         const std::string output = staged + extension;
@@ -59,12 +73,14 @@ void assembleBoo(const std::string& SourcePath, const std::string& assembler,
 } // namespace
 
 void Assemble(const std::string& SourcePath, const std::string& Target,
-              const std::string& programDir, bool batchMode, char separator) {
+              const std::string& programDir, bool batchMode, char separator, AssemblyRun* run) {
     const std::string assembler = platform::inProgramDir(programDir, platform::kAssemblerName);
-    if (Target == "S19")
-        LaunchAssembler(assembler, SourcePath, programDir, true, batchMode);
+    if (Target == "S19" && batchMode)
+        LaunchAssembler(assembler, SourcePath, programDir, true, true);
+    else if (Target == "S19")
+        runDirect(assembler, SourcePath, programDir, run);
     else if (Target == "BOO")
-        assembleBoo(SourcePath, assembler, programDir, separator);
+        assembleBoo(SourcePath, assembler, programDir, separator, run);
 }
 
 } // namespace kavrel::assembly

@@ -4,6 +4,7 @@
 #include "app/wait_cursor.h"
 #include "app/workspace.h"
 #include "assembly/assemble.h"
+#include "assembly/assembly_report.h"
 #include "editor/documents.h"
 #include "editor/editeur.h"
 
@@ -38,10 +39,27 @@ namespace {
 void assembleActive(Workspace& workspace, const char* target) {
     SaveAllForms(workspace);
     // Read after the saves: the caption is the only record of the path.
-    const std::string source = workspace.activeEditor()->caption().toStdString();
-    // The window is blocked while the assembler runs; the pointer says so.
-    const app::WaitCursor wait;
-    Assemble(source, target, workspace.programDir().toStdString(), workspace.batchMode());
+    const QString caption = workspace.activeEditor()->caption();
+    const std::string source = caption.toStdString();
+    const bool batch = workspace.batchMode() && std::string_view(target) == "S19";
+    // A run in the launcher's terminal says nothing to the report.
+    AssemblyRun run;
+    AssemblyRun* report = batch ? nullptr : &run;
+    if (report)
+        clearErrorMarks(workspace);
+    try {
+        // The window is blocked while the assembler runs; the pointer says so.
+        const app::WaitCursor wait;
+        Assemble(source, target, workspace.programDir().toStdString(), workspace.batchMode(),
+                 platform::kSeparator, report);
+    } catch (...) {
+        // What the assembler said is shown even when a later step fails.
+        if (run.ran)
+            AssemblyReport::of(workspace).present(run, caption);
+        throw;
+    }
+    if (run.ran)
+        AssemblyReport::of(workspace).present(run, caption);
 }
 
 } // namespace

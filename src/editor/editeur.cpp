@@ -1,6 +1,7 @@
 #include "editor/editeur.h"
 
 #include <QClipboard>
+#include <QColor>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -19,6 +20,10 @@
 namespace kavrel {
 
 namespace {
+// The indicator that underlines lines in error (those below 8 belong to the
+// text box's own styles).
+constexpr int kErrorIndicator = 9;
+
 // Position of the window's definition inside the workspace, and the size of
 // its client area: 600 x 930 and 6645 x 4050 twips.
 constexpr QPoint kEditorPos(40, 62);
@@ -65,6 +70,60 @@ Texte::Texte(QWidget* parent) : QsciScintilla(parent) {
             SendScintilla(SCI_SETZOOM, 0);
     });
     viewport()->setAcceptDrops(false);
+
+    SendScintilla(SCI_INDICSETSTYLE, kErrorIndicator, INDIC_SQUIGGLE);
+    SendScintilla(SCI_INDICSETFORE, kErrorIndicator, QColor(0xB0, 0x30, 0x00));
+    // An edited line is no longer the line the assembler saw.
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
+                if (!(type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
+                    return;
+                const long first = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
+                const long last = SendScintilla(
+                    SCI_LINEFROMPOSITION,
+                    static_cast<unsigned long>(position + ((type & SC_MOD_INSERTTEXT) ? length : 0)));
+                const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
+                const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(last));
+                SendScintilla(SCI_SETINDICATORCURRENT, kErrorIndicator);
+                SendScintilla(SCI_INDICATORCLEARRANGE, static_cast<unsigned long>(start),
+                              static_cast<long>(end - start));
+            });
+}
+
+void Texte::markErrorLine(int line) {
+    if (line < 0 || line >= SendScintilla(SCI_GETLINECOUNT))
+        return;
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    SendScintilla(SCI_SETINDICATORCURRENT, kErrorIndicator);
+    // An empty line gets its end of line underlined, so that the mark shows.
+    const long length = end > start ? end - start : SendScintilla(SCI_GETLENGTH) > start ? 1 : 0;
+    SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), length);
+}
+
+void Texte::clearErrorMarks() {
+    SendScintilla(SCI_SETINDICATORCURRENT, kErrorIndicator);
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, SendScintilla(SCI_GETLENGTH));
+}
+
+bool Texte::hasErrorMark(int line) const {
+    auto* self = const_cast<Texte*>(this);
+    const long start = self->SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    const long end = self->SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    for (long at = start; at <= end; ++at)
+        if (self->SendScintilla(SCI_INDICATORVALUEAT, kErrorIndicator, at) != 0)
+            return true;
+    return false;
+}
+
+void Texte::selectLine(int line) {
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    const long end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    if (start < 0)
+        return;
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(end), start);
+    SendScintilla(SCI_SCROLLCARET);
+    SendScintilla(SCI_CHOOSECARETX);
 }
 
 // The key map of an ordinary text box, built from nothing so that no other

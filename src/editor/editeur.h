@@ -32,6 +32,15 @@ public:
     // is changed, and no change is signalled, when the text would stay the same.
     void replaceSelection(std::string_view utf8);
 
+    // Lines the assembler found in error are underlined until they are
+    // edited or the marks are cleared. Lines count from 0.
+    void markErrorLine(int line);
+    void clearErrorMarks();
+    bool hasErrorMark(int line) const;
+    // Selects a whole line (its end of line left out), caret at its start,
+    // and scrolls it into view.
+    void selectLine(int line);
+
     // The clipboard's plain text in place of the selection, its line ends as
     // they are (CR LF, lone LF and lone CR stay what they are). Ctrl+V and
     // the text box's own menu paste this way too.

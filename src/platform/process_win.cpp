@@ -25,7 +25,7 @@ void closeBoth(PROCESS_INFORMATION& info) {
 } // namespace
 
 void startProgram(const std::string& exePath, const std::string& argument,
-                  const std::string& workDir, bool wait) {
+                  const std::string& workDir, bool wait, ProcessRun* run) {
     // The application is named apart, so a blank in its folder cannot make the
     // system run C:\Program.exe. In the command line the path is quoted when it
     // holds a blank, or the child's own argv would start inside the path.
@@ -47,8 +47,15 @@ void startProgram(const std::string& exePath, const std::string& argument,
         throw Failure(kOpStartProgram, exePath,
                       notProgram ? std::string(kReasonNotExecutable) : lastErrorReason(error));
     }
-    if (wait)
+    if (wait) {
         WaitForSingleObject(info.hProcess, INFINITE);
+        // The program printed in its own console: only how it ended is known.
+        DWORD code = 0;
+        if (run && GetExitCodeProcess(info.hProcess, &code)) {
+            run->exited = true;
+            run->exitCode = static_cast<int>(code);
+        }
+    }
     closeBoth(info);
 }
 

@@ -17,6 +17,9 @@
 //   write <ext>...    outputs to write (among BOO LST S19), instead of the default
 //   skip <ext>        do not write that output
 //   env <name>        log that environment variable
+//   print <bytes>     write that many bytes of text on standard output (lines
+//                     of 63 characters), half of them first on standard error
+//   say <text>        write the rest of the line on standard output
 // argv[1] "<path>;b" writes <path>.BOO, .LST, .S19 by default; any other
 // argv[1] writes S19 and LST beside it (its extension replaced). Each output
 // holds "<EXT>" and a line feed, then the bytes of <path>.asc (or argv[1]).
@@ -100,6 +103,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> skipped;
     std::vector<std::string> envNames;
     bool outputsGiven = false;
+    long long printBytes = 0;
+    std::string said;
     std::istringstream control(readAll(dir + "/fake_asmhc11.ctl"));
     for (std::string line; std::getline(control, line);) {
         std::istringstream words(line);
@@ -116,6 +121,12 @@ int main(int argc, char** argv) {
         } else if (order == "skip") {
             for (std::string ext; words >> ext;)
                 skipped.push_back(ext);
+        } else if (order == "print") {
+            words >> printBytes;
+        } else if (order == "say") {
+            std::string rest;
+            std::getline(words, rest);
+            said += rest.substr(rest.empty() ? 0 : 1) + "\n";
         } else if (order == "env") {
             for (std::string name; words >> name;)
                 envNames.push_back(name);
@@ -124,6 +135,13 @@ int main(int argc, char** argv) {
 
     if (sleepMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+
+    // Far more than a pipe holds: a reader that waits for the end first blocks.
+    const std::string line = std::string(63, 'x') + "\n";
+    for (long long n = 0; n < printBytes; n += 64)
+        std::fwrite(line.data(), 1, line.size(), n < printBytes / 2 ? stderr : stdout);
+    std::fwrite(said.data(), 1, said.size(), stdout);
+    std::fflush(stdout);
 
     if (argc > 1) {
         const std::string arg = argv[1];
