@@ -1,5 +1,7 @@
 #include "app/principal.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
@@ -185,8 +187,11 @@ QString Principal::posXY() const {
 }
 
 void Principal::showPanel(QDockWidget* panel) {
-    if (dockWidgetArea(panel) == Qt::NoDockWidgetArea)
+    if (dockWidgetArea(panel) == Qt::NoDockWidgetArea) {
         addDockWidget(Qt::BottomDockWidgetArea, panel);
+        // A third of the window: the editors keep the most of it.
+        resizeDocks({panel}, {std::max(120, height() / 3)}, Qt::Vertical);
+    }
     panel->show();
     panel->raise();
 }
