@@ -28,6 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }));
         FUZZ_CHECK(result.listing.find(error.message) != std::string::npos);
     }
+    // Warnings too stand under their line, and every message comes in source order.
+    for (const asmhc11::Diagnostic& warning : result.warnings) {
+        FUZZ_CHECK(warning.warning && warning.line >= 1 && warning.line <= lines + 1);
+        FUZZ_CHECK(result.listing.find(warning.message) != std::string::npos);
+    }
+    FUZZ_CHECK(result.diagnostics.size() == result.errors.size() + result.warnings.size());
+    for (std::size_t i = 1; i < result.diagnostics.size(); ++i)
+        FUZZ_CHECK(result.diagnostics[i - 1].line <= result.diagnostics[i].line);
     FUZZ_CHECK(!result.listing.empty());
     if (result.ok()) {
         FUZZ_CHECK(!result.s19.empty());

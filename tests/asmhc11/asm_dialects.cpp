@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace asmhc11::test {
@@ -149,7 +150,8 @@ INSTANTIATE_TEST_SUITE_P(Dialect, DialectErrorTable, ::testing::ValuesIn(dialect
 Result assembleWithFiles(const std::string& source, std::map<std::string, std::string> files) {
     Options options;
     options.path = "prog/main.asm";
-    options.readFile = [files](const std::string& path) -> std::optional<std::string> {
+    options.readFile = [files](std::string path) -> std::optional<std::string> {
+        std::replace(path.begin(), path.end(), '\\', '/'); // Windows names them with '\'
         const auto it = files.find(path);
         if (it == files.end())
             return std::nullopt;
@@ -158,10 +160,15 @@ Result assembleWithFiles(const std::string& source, std::map<std::string, std::s
     return assembleSource(source, options);
 }
 
+std::string slashes(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 std::string diagnosticsOf(const Result& result) {
     std::string text;
     for (const Diagnostic& d : result.diagnostics)
-        text += d.file + ":" + std::to_string(d.line) + (d.warning ? " A " : " E ") +
+        text += slashes(d.file) + ":" + std::to_string(d.line) + (d.warning ? " A " : " E ") +
                 cp1252ToUtf8(d.message) + "\n";
     return text;
 }

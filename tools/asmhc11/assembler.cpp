@@ -151,6 +151,7 @@ void Assembly::include(std::string_view name) {
     fs::path path = pathOf(utf8Name);
     if (path.is_relative() && !includer.path.empty())
         path = pathOf(includer.path).parent_path() / path;
+    path.make_preferred(); // "inc/defs.inc" named with the system's own separators
     const std::string pathText = utf8Of(path);
     const std::string key = keyOf(pathText);
     for (const OpenFile& open : open_)

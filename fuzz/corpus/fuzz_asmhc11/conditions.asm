@@ -1,0 +1,12 @@
+ IF 1
+ IF 0
+ INCLUDE "x.inc"
+ ELSE
+ BRCLR 0,X #$01 *
+ ENDIF
+ ELSE
+ ELSE
+ ENDIF
+ ENDIF
+ OPT nol
+ LDZ
