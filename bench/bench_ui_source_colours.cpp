@@ -57,7 +57,8 @@ struct Box {
     }
     // Read, decode and fill as LoadFile does, then style and paint the first screen.
     void load() {
-        texte.setWholeText(kavrel::editor::decodeDocument(kavrel::platform::readFile(sourcePath())));
+        texte.setWholeText(
+            kavrel::editor::decodeDocument(kavrel::platform::readFile(sourcePath())));
         const long last = texte.SendScintilla(QsciScintilla::SCI_GETFIRSTVISIBLELINE) +
                           texte.SendScintilla(QsciScintilla::SCI_LINESONSCREEN) + 1;
         const long end = texte.SendScintilla(QsciScintilla::SCI_GETLINEENDPOSITION,
@@ -73,6 +74,10 @@ void loadInto(benchmark::State& state, const char* caption) {
         box.load();
         benchmark::DoNotOptimize(box.texte.buffer().data());
     }
+    // The first screen was styled, not merely the text loaded.
+    if (kavrel::editor::showsSourceColours(box.texte) &&
+        box.texte.SendScintilla(QsciScintilla::SCI_GETENDSTYLED) == 0)
+        state.SkipWithError("le premier écran n'a pas été stylé");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(kavrel::editor::kMaxLoadBytes));
 }

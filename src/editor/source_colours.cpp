@@ -99,12 +99,11 @@ private:
 
     // Styles an operand given as a view of the line (possibly empty) and
     // returns where it ends; an empty operand ends at `fallback`.
-    std::size_t operand(std::string_view text, std::size_t fallback,
-                        bool blankSeparates = false) {
+    std::size_t operand(std::string_view text, std::size_t fallback) {
         if (text.empty())
             return fallback;
         const std::size_t start = at(text);
-        values(start, start + text.size(), blankSeparates);
+        values(start, start + text.size(), false);
         return start + text.size();
     }
 
@@ -293,12 +292,12 @@ struct Colour {
 // kinds apart by red against green alone.
 constexpr Colour kColours[kSourceStyleCount] = {
     {"Texte", 0x000000},
-    {"Commentaire", 0x5E7A5E},  // grey-green
-    {"Étiquette", 0x6F2DA8},    // violet
-    {"Instruction", 0x00209F},  // dark blue
-    {"Directive", 0x00696B},    // dark teal
-    {"Nombre", 0x8A4A0B},       // brown
-    {"Chaîne", 0xA02B6E},       // plum
+    {"Commentaire", 0x5E7A5E},      // grey-green
+    {"Étiquette", 0x6F2DA8},        // violet
+    {"Instruction", 0x00209F},      // dark blue
+    {"Directive", 0x00696B},        // dark teal
+    {"Nombre", 0x8A4A0B},           // brown
+    {"Chaîne", 0xA02B6E},           // plum
     {"Valeur immédiate", 0xB35900}, // ochre
 };
 
@@ -346,8 +345,7 @@ public:
         texte_.SendScintilla(QsciScintillaBase::SCI_STARTSTYLING, static_cast<unsigned long>(from),
                              0L);
         texte_.SendScintilla(QsciScintillaBase::SCI_SETSTYLINGEX,
-                             static_cast<unsigned long>(styles_.size()),
-                             styles_.data());
+                             static_cast<unsigned long>(styles_.size()), styles_.data());
     }
 
 private:
