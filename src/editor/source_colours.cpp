@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -338,14 +339,14 @@ public:
             --from;
         while (to < all.size() && all[to - 1] != '\r' && all[to - 1] != '\n')
             ++to;
-        while (to < all.size() && all[to - 1] == '\r' && all[to] == '\n')
+        if (to < all.size() && all[to - 1] == '\r' && all[to] == '\n')
             ++to;
-        styles_.assign(to - from, static_cast<char>(Style::Plain));
-        styleLines(all.substr(from, to - from), styles_.data());
+        std::string styles(to - from, static_cast<char>(Style::Plain));
+        styleLines(all.substr(from, to - from), styles.data());
         texte_.SendScintilla(QsciScintillaBase::SCI_STARTSTYLING, static_cast<unsigned long>(from),
                              0L);
         texte_.SendScintilla(QsciScintillaBase::SCI_SETSTYLINGEX,
-                             static_cast<unsigned long>(styles_.size()), styles_.data());
+                             static_cast<unsigned long>(styles.size()), styles.data());
     }
 
 private:
@@ -353,7 +354,6 @@ private:
     QFont font_;
     QColor ink_;
     QColor paper_;
-    std::string styles_;
 };
 
 } // namespace
