@@ -46,6 +46,16 @@ public:
     LineStyler(std::string_view line, char* styles) : line_(line), styles_(styles) {}
 
     void run() {
+        styleFields();
+        // Blanks take the style of what comes before them: they show no ink
+        // either way, and the line then draws in fewer runs of one style.
+        for (std::size_t i = 1; i < line_.size(); ++i)
+            if (isBlank(line_[i]) && styles_[i] == static_cast<char>(Style::Plain))
+                styles_[i] = styles_[i - 1];
+    }
+
+private:
+    void styleFields() {
         if (line_.empty())
             return;
         if (line_[0] == '*' || line_[0] == ';') {
@@ -81,7 +91,6 @@ public:
         }
     }
 
-private:
     std::size_t at(std::string_view part) const {
         return static_cast<std::size_t>(part.data() - line_.data());
     }

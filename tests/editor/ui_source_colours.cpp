@@ -20,12 +20,17 @@ protected:
     Editeur* editorFor(const QString& name) { return principal->createEditor(docPath(name)); }
 
     // The styles of the whole text, one letter a byte: . plain, c comment,
-    // l label, m mnemonic, d directive, n number, s string, # hash.
+    // l label, m mnemonic, d directive, n number, s string, # hash. Blanks,
+    // which show no ink in any style, show as a space.
     static std::string styles(Texte* texte) {
         texte->SendScintilla(QsciScintilla::SCI_COLOURISE, 0UL, -1L);
         const std::size_t length = texte->buffer().size();
         std::string letters;
         for (std::size_t at = 0; at < length; ++at) {
+            if (texte->buffer()[at] == ' ' || texte->buffer()[at] == '\t') {
+                letters += ' ';
+                continue;
+            }
             const long style =
                 texte->SendScintilla(QsciScintilla::SCI_GETSTYLEAT, static_cast<unsigned long>(at));
             letters += style >= 0 && style < 8 ? ".clmdns#"[style] : '?';
@@ -61,43 +66,43 @@ TEST_F(SourceColours, EachKindOfTokenHasItsStyle) {
         const char* want;
     };
     const std::vector<Case> cases = {
-        {"* commentaire", "ccccccccccccc"},
-        {"; note", "cccccc"},
-        {"START LDAA #$1F  charge", "lllll.mmmm.#nnn..cccccc"},
-        {"\tNOP ne fait rien", ".mmm.cccccccccccc"},
-        {"boucle: bne boucle ;retour", "lllllll.mmm........ccccccc"},
-        {"  fin: rts", "..llll.mmm"},
-        {"ICI ; seule", "lll.ccccccc"},
+        {"* commentaire", "c ccccccccccc"},
+        {"; note", "c cccc"},
+        {"START LDAA #$1F  charge", "lllll mmmm #nnn  cccccc"},
+        {"\tNOP ne fait rien", " mmm cc cccc cccc"},
+        {"boucle: bne boucle ;retour", "lllllll mmm ...... ccccccc"},
+        {"  fin: rts", "  llll mmm"},
+        {"ICI ; seule", "lll c ccccc"},
         {"DEC", "lll"}, // a word in column 1 is a label, whatever it spells
-        {"X:LDAA 2", "llmmmm.n"},
-        {" LDX #%1010,X", ".mmm.#nnnnn.."},
-        {" ldaa @17+&10*2", ".mmmm.nnn.nnn.n"},
-        {" anda #&12&$F0", ".mmmm.#nnn.nnn"},
-        {" ldab #'A'", ".mmmm.#sss"},
-        {" ldab #'a fin", ".mmmm.#ss.ccc"},
-        {" adda 0FFH", ".mmmm.nnnn"},
-        {" ldaa 5, X suite", ".mmmm.n....ccccc"},
-        {" lsla", ".mmmm"}, // an alias of the table
-        {" jmp *+3", ".mmm...n"},
-        {"\tBSET 0,X $80 marque", ".mmmm.n...nnn.cccccc"},
-        {"\tBRCLR $10 $01 boucle encore", ".mmmmm.nnn.nnn........cccccc"},
-        {"\tbrset 0,y,#$01,ici ;", ".mmmmm.n...#nnn.....c"},
-        {"VAL\tEQU\t$10+2\t; octets", "lll.ddd.nnn.n.cccccccc"},
-        {"T = 3", "l.d.n"},
-        {" FCB 1,$2,'3' fin", ".ddd.n.nn.sss.ccc"},
-        {" FCC /Bonjour/,$0D texte", ".ddd.sssssssss.nnn.ccccc"},
-        {" FCC 'a b' reste", ".ddd.sssss.ccccc"},
-        {" FCC /ouvert", ".ddd.sssssss"},
-        {"#IF DEBUG == 1 ; essai", "ddd..........n.ccccccc"},
-        {"\t#if X>2 commentaire", ".ddd...n.ccccccccccc"},
-        {"\tIFDEF DEBUG commentaire", ".ddddd.......ccccccccccc"},
-        {"\tENDIF fin du bloc", ".ddddd.ccccccccccc"},
-        {" nam Mon programme", ".ddd.ccccccccccccc"},
-        {"\tINCLUDE \"defs.asm\" x", ".ddddddd.ssssssssss.c"},
-        {"\tORG\t$F800", ".ddd.nnnnn"},
-        {"\tBIDON 12 x", ".......nn.c"}, // not an instruction: plain, its operand still read
-        {"* \xC3\xA9t\xC3\xA9", "ccccccc"},
-        {" rts ; d\xC3\xA9j\xC3\xA0", ".mmm.cccccccc"},
+        {"X:LDAA 2", "llmmmm n"},
+        {" LDX #%1010,X", " mmm #nnnnn.."},
+        {" ldaa @17+&10*2", " mmmm nnn.nnn.n"},
+        {" anda #&12&$F0", " mmmm #nnn.nnn"},
+        {" ldab #'A'", " mmmm #sss"},
+        {" ldab #'a fin", " mmmm #ss ccc"},
+        {" adda 0FFH", " mmmm nnnn"},
+        {" ldaa 5, X suite", " mmmm n. . ccccc"},
+        {" lsla", " mmmm"}, // an alias of the table
+        {" jmp *+3", " mmm ..n"},
+        {"\tBSET 0,X $80 marque", " mmmm n.. nnn cccccc"},
+        {"\tBRCLR $10 $01 boucle encore", " mmmmm nnn nnn ...... cccccc"},
+        {"\tbrset 0,y,#$01,ici ;", " mmmmm n...#nnn.... c"},
+        {"VAL\tEQU\t$10+2\t; octets", "lll ddd nnn.n c cccccc"},
+        {"T = 3", "l d n"},
+        {" FCB 1,$2,'3' fin", " ddd n.nn.sss ccc"},
+        {" FCC /Bonjour/,$0D texte", " ddd sssssssss.nnn ccccc"},
+        {" FCC 'a b' reste", " ddd ss ss ccccc"},
+        {" FCC /ouvert", " ddd sssssss"},
+        {"#IF DEBUG == 1 ; essai", "ddd ..... .. n c ccccc"},
+        {"\t#if X>2 commentaire", " ddd ..n ccccccccccc"},
+        {"\tIFDEF DEBUG commentaire", " ddddd ..... ccccccccccc"},
+        {"\tENDIF fin du bloc", " ddddd ccc cc cccc"},
+        {" nam Mon programme", " ddd ccc ccccccccc"},
+        {"\tINCLUDE \"defs.asm\" x", " ddddddd ssssssssss c"},
+        {"\tORG\t$F800", " ddd nnnnn"},
+        {"\tBIDON 12 x", " ..... nn c"}, // not an instruction: plain, its operand still read
+        {"* \xC3\xA9t\xC3\xA9", "c ccccc"},
+        {" rts ; d\xC3\xA9j\xC3\xA0", " mmm c cccccc"},
         {"", ""},
     };
     Editeur* editor = editorFor(QStringLiteral("essai.asc"));
@@ -110,7 +115,7 @@ TEST_F(SourceColours, EachKindOfTokenHasItsStyle) {
 
     // Lines are styled each on its own, whatever their line ends.
     editor->texte()->setWholeText("* a\r\n NOP\r ldaa 1\n\nL rts");
-    EXPECT_EQ(styles(editor->texte()), "ccc...mmm..mmmm.n..l.mmm");
+    EXPECT_EQ(styles(editor->texte()), "c c.. mmm. mmmm n..l mmm");
 }
 
 TEST_F(SourceColours, OnlySourceCaptionsColour) {
@@ -119,7 +124,7 @@ TEST_F(SourceColours, OnlySourceCaptionsColour) {
         Texte* texte = editorFor(QString::fromLatin1(name))->texte();
         EXPECT_EQ(editor::showsSourceColours(*texte), coloured);
         texte->setWholeText(" NOP");
-        EXPECT_EQ(styles(texte), coloured ? ".mmm" : "....");
+        EXPECT_EQ(styles(texte), coloured ? " mmm" : " ...");
     };
     for (const char* name : {"a.asc", "B.ASC", "c.asm", "d.Asm", "e.s", "f.S"})
         check(name, true);
@@ -144,8 +149,8 @@ TEST_F(SourceColours, SaveAsChangesTheColoursWithTheExtension) {
         const char* want;
     };
     for (const Step& step :
-         {Step{"copie.txt", ".............."}, Step{"copie.ASM", "l.mmmm.#n.cccc"},
-          Step{"copie.s", "l.mmmm.#n.cccc"}, Step{"copie.lst", ".............."}}) {
+         {Step{"copie.txt", ". .... .. . .."}, Step{"copie.ASM", "l mmmm #n c cc"},
+          Step{"copie.s", "l mmmm #n c cc"}, Step{"copie.lst", ". .... .. . .."}}) {
         SCOPED_TRACE(step.name);
         dialogs->answers.push_back(docPath(QString::fromLatin1(step.name)));
         trigger("Record_as");
@@ -220,16 +225,16 @@ TEST_F(SourceColours, ChangesRestyleTheirLines) {
     trigger("New");
     Texte* texte = active()->texte();
     texte->setWholeText("\tldaa #1\r\n\tnop x");
-    EXPECT_EQ(styles(texte), ".mmmm.#n...mmm.c");
+    EXPECT_EQ(styles(texte), " mmmm #n.. mmm c");
     texte->SendScintilla(QsciScintilla::SCI_GOTOPOS, 0UL);
     type(QStringLiteral("*"));
-    EXPECT_EQ(styles(texte), "ccccccccc...mmm.c");
+    EXPECT_EQ(styles(texte), "c cccc cc.. mmm c");
     texte->SendScintilla(QsciScintilla::SCI_GOTOPOS, 15UL);
     type(QStringLiteral("a"));
     EXPECT_EQ(std::string(texte->buffer()), "*\tldaa #1\r\n\tnopa x");
-    EXPECT_EQ(styles(texte), "ccccccccc.........");
+    EXPECT_EQ(styles(texte), "c cccc cc.. .... .");
     QTest::keyClick(texte, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(styles(texte), "ccccccccc...mmm.c");
+    EXPECT_EQ(styles(texte), "c cccc cc.. mmm c");
 }
 
 // A source of the largest size accepted loads exactly, through the menu, and
@@ -251,8 +256,8 @@ TEST_F(SourceColours, LargestSourceLoadsExactly) {
     Texte* texte = active()->texte();
     ASSERT_TRUE(editor::showsSourceColours(*texte));
     const std::string letters = styles(texte);
-    EXPECT_EQ(letters.substr(0, 4), "ll.m");
-    EXPECT_EQ(letters.substr(letters.size() - 4), ".mmm");
+    EXPECT_EQ(letters.substr(0, 4), "ll m");
+    EXPECT_EQ(letters.substr(letters.size() - 4), " mmm");
     // Compared whole, without printing 60,000 bytes when they differ.
     EXPECT_TRUE(std::string(texte->buffer()) == editor::decodeDocument(bytes));
     dialogs->answers.push_back(docPath(QStringLiteral("copie.asc")));
