@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 
 namespace {
 
@@ -54,9 +54,9 @@ double childrenTime() {
 }
 
 std::string gnuCommand(const Folder& folder) {
-    return "m68hc11-as -o \"" + folder.file("programme.o") + "\" \"" +
-           folder.file("programme.s") + "\" && m68hc11-objcopy -O srec \"" +
-           folder.file("programme.o") + "\" \"" + folder.file("programme.srec") + "\"";
+    return "m68hc11-as -o \"" + folder.file("programme.o") + "\" \"" + folder.file("programme.s") +
+           "\" && m68hc11-objcopy -O srec \"" + folder.file("programme.o") + "\" \"" +
+           folder.file("programme.srec") + "\"";
 }
 
 std::string asmhc11Command(const Folder& folder) {
@@ -106,7 +106,8 @@ BENCHMARK(BM_Asmhc11_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_Asmhc11(benchmark::State& state) {
     const Folder folder;
-    const std::string command = "\"" ASMHC11_EXECUTABLE "\" \"" + folder.file("programme.asm") + "\"";
+    const std::string command =
+        "\"" ASMHC11_EXECUTABLE "\" \"" + folder.file("programme.asm") + "\"";
     if (!run(command)) {
         state.SkipWithError("asmhc11 a trouvé des erreurs dans le programme produit");
         return;

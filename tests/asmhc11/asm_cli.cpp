@@ -101,8 +101,9 @@ TEST_F(Cli, ErrorsGiveStatusOneAndOnlyTheListing) {
     writeAll(dir_ / "faux.asc", badSource);
     const ProcessRun run = runAssembler(quoted(dir_ / "faux.asc"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find(pathToUtf8(dir_ / "faux.asc") + ":2: erreur : symbole non défini : RIEN"),
-              std::string::npos)
+    EXPECT_NE(
+        run.output.find(pathToUtf8(dir_ / "faux.asc") + ":2: erreur : symbole non défini : RIEN"),
+        std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("1 erreur"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir_ / "faux.S19"));

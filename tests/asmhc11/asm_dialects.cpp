@@ -38,8 +38,7 @@ const Program dialects[] = {
     // '&' as a decimal prefix.
     {"AmpersandDecimal", " LDAA #&53\n RMB &2\n FCB &20,&255&&15\n", "86 35 14 01"},
     // A '#' where no immediate value exists is the value it prefixes.
-    {"StrayHashData", "begin NOP\n FDB #begin\nPORTA EQU #$1234\n FDB PORTA\n",
-     "01 00 00 12 34"},
+    {"StrayHashData", "begin NOP\n FDB #begin\nPORTA EQU #$1234\n FDB PORTA\n", "01 00 00 12 34"},
     {"StrayHashInsideImmediate", "a EQU 1\nb EQU 2\n CPY #a+#b\n", "18 8C 00 03"},
     {"StrayHashJumpsAreExtended", " ORG $10\nstart NOP\n JMP #start\n JSR #start\n",
      "01 7E 00 10 BD 00 10"},
@@ -52,16 +51,19 @@ const Program dialects[] = {
     {"EndWithAComment", " ORG $C000\nGO NOP\n END   Tells the assembler we are done\n", "01"},
     {"EndWithStartAndComment", " ORG $C000\nGO NOP\n END GO fin\n", "01"},
     // Conditional assembly, nested, in both spellings.
-    {"IfElse", "T EQU 1\n IF T\n FCB 1\n ELSE\n FCB 2\n ENDIF\n IF T-1\n FCB 3\n ELSE\n FCB 4\n "
-               "ENDC\n",
+    {"IfElse",
+     "T EQU 1\n IF T\n FCB 1\n ELSE\n FCB 2\n ENDIF\n IF T-1\n FCB 3\n ELSE\n FCB 4\n "
+     "ENDC\n",
      "01 04"},
     {"HashIfInColumnOne", "IntType EQU $01\n#IF IntType == $01\n FCB 1\n#ELSE\n FCB 2\n#ENDIF\n",
      "01"},
-    {"Nested", " IF 0\n IF 1\n FCB 1\n ELSE\n FCB 2\n ENDIF\n FCB 3\n ELSE\n IF 1\n FCB 4\n "
-               "ENDIF\n ENDIF\n",
+    {"Nested",
+     " IF 0\n IF 1\n FCB 1\n ELSE\n FCB 2\n ENDIF\n FCB 3\n ELSE\n IF 1\n FCB 4\n "
+     "ENDIF\n ENDIF\n",
      "04"},
-    {"Defined", "A EQU 1\n IFDEF A\n FCB 1\n ENDIF\n IFNDEF A\n FCB 2\n ENDIF\n IFDEF B\n FCB 3\n "
-                "ENDIF\n IFNDEF B\n FCB 4\n ENDIF\n",
+    {"Defined",
+     "A EQU 1\n IFDEF A\n FCB 1\n ENDIF\n IFNDEF A\n FCB 2\n ENDIF\n IFDEF B\n FCB 3\n "
+     "ENDIF\n IFNDEF B\n FCB 4\n ENDIF\n",
      "01 04"},
     {"Comparisons",
      " IF 1 != 2 && 2 <= 2 && 3 >= 2 && 1 < 2 && 2 > 1\n FCB 1\n ENDIF\n"
@@ -100,8 +102,7 @@ TEST(Dialect, StrayHashIsAWarningNotAnError) {
         EXPECT_TRUE(result.ok()) << w.name << errorsOf(result);
         ASSERT_EQ(result.warnings.size(), 1u) << w.name;
         EXPECT_EQ(result.warnings[0].line, w.line) << w.name;
-        EXPECT_NE(cp1252ToUtf8(result.warnings[0].message).find("« # » ignoré"),
-                  std::string::npos);
+        EXPECT_NE(cp1252ToUtf8(result.warnings[0].message).find("« # » ignoré"), std::string::npos);
         EXPECT_FALSE(result.s19.empty()) << w.name;
         EXPECT_NE(result.listing.find("***** Avertissement : "), std::string::npos) << w.name;
     }
@@ -185,11 +186,10 @@ TEST(Include, ErrorsNameTheFileAndLineWhereTheyStand) {
     const Result result = assembleWithFiles(
         " INCLUDE \"a.inc\"\n FCB RIEN\n",
         {{"prog/a.inc", " NOP\n LDAA #999\n INCLUDE \"main.asm\"\n INCLUDE absent.inc\n"}});
-    EXPECT_EQ(diagnosticsOf(result),
-              "prog/a.inc:2 E valeur hors limites sur 8 bits : 999\n"
-              "prog/a.inc:3 E inclusion en boucle : main.asm\n"
-              "prog/a.inc:4 E fichier inclus introuvable : absent.inc\n"
-              "prog/main.asm:2 E symbole non défini : RIEN\n");
+    EXPECT_EQ(diagnosticsOf(result), "prog/a.inc:2 E valeur hors limites sur 8 bits : 999\n"
+                                     "prog/a.inc:3 E inclusion en boucle : main.asm\n"
+                                     "prog/a.inc:4 E fichier inclus introuvable : absent.inc\n"
+                                     "prog/main.asm:2 E symbole non défini : RIEN\n");
 }
 
 TEST(Include, AFileIncludedTwiceInARowIsNoLoop) {
@@ -215,7 +215,8 @@ std::string listingLine(const Result& result, const std::string& text) {
 }
 
 TEST(Listing, CycleColumnAndTotalWithOptC) {
-    const Result result = assemble(" NOP\n OPT c\n LDAA #1\n IDIV\n LDY 0,Y\n FCB 1\n OPT noc\n MUL\n");
+    const Result result =
+        assemble(" NOP\n OPT c\n LDAA #1\n IDIV\n LDY 0,Y\n FCB 1\n OPT noc\n MUL\n");
     EXPECT_EQ(listingLine(result, " NOP"), "     1  0000  01                NOP");
     EXPECT_EQ(listingLine(result, "LDAA"), "     3  0001  86 01          [ 2]    LDAA #1");
     EXPECT_EQ(listingLine(result, "IDIV"), "     4  0003  02             [41]    IDIV");

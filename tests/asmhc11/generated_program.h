@@ -44,8 +44,7 @@ inline std::string numbered(const char* name, std::size_t n) {
     return text;
 }
 
-template <typename... Parts>
-void append(std::string& out, const Parts&... parts) {
+template <typename... Parts> void append(std::string& out, const Parts&... parts) {
     (out.append(std::string_view(parts)), ...);
 }
 
@@ -120,7 +119,8 @@ inline GeneratedProgram generateProgram(std::size_t lineCount, std::uint32_t see
     program.bytes = address;
     for (int e = 0; e < 16; ++e) {
         const std::string value = std::to_string(e * 16 + 5);
-        append(program.motorola, numbered("REG", static_cast<std::size_t>(e)), "\tEQU\t", value, "\n");
+        append(program.motorola, numbered("REG", static_cast<std::size_t>(e)), "\tEQU\t", value,
+               "\n");
         append(program.gnu, numbered("REG", static_cast<std::size_t>(e)), " = ", value, "\n");
         ++program.lines;
     }

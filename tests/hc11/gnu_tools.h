@@ -120,9 +120,8 @@ inline std::vector<DumpedInstruction> parseObjdump(const std::string& output) {
         if (tab1 == std::string::npos || colon == std::string::npos || colon > tab1)
             continue;
         const std::size_t tab2 = line.find('\t', tab1 + 1);
-        const std::string bytes = line.substr(tab1 + 1, tab2 == std::string::npos
-                                                            ? std::string::npos
-                                                            : tab2 - tab1 - 1);
+        const std::string bytes =
+            line.substr(tab1 + 1, tab2 == std::string::npos ? std::string::npos : tab2 - tab1 - 1);
         int count = 0;
         for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
             if (std::isxdigit(static_cast<unsigned char>(bytes[i])) &&

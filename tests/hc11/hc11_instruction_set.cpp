@@ -131,9 +131,9 @@ struct Lookup {
 };
 
 const Lookup lookups[] = {
-    {"ldaa", "LDAA"}, {"LdAa", "LDAA"}, {"lsl", "ASL"},   {"LSLD", "ASLD"}, {"bhs", "BCC"},
+    {"ldaa", "LDAA"}, {"LdAa", "LDAA"}, {"lsl", "ASL"},     {"LSLD", "ASLD"}, {"bhs", "BCC"},
     {"BLO", "BCS"},   {"lda", "LDAA"},  {"brclr", "BRCLR"}, {"TEST", "TEST"}, {"", ""},
-    {"LDAAX", ""},    {"ORG", ""},      {"EQU", ""},      {"L", ""},        {"LDA#", ""},
+    {"LDAAX", ""},    {"ORG", ""},      {"EQU", ""},        {"L", ""},        {"LDA#", ""},
     {"BRSETX", ""},   {"ldaa\x80", ""}, {"INXY", ""},
 };
 

@@ -68,11 +68,10 @@ bool isJump(std::string_view mnemonic) {
 Assembly::Assembly(std::string_view source, const Options& options) : options_(options) {
     if (!options_.readFile)
         options_.readFile = readFromDisk;
-    files_.push_back({options_.path, keyOf(options_.path), source,
-                      source.find('\r') != std::string_view::npos});
-    stream_.reserve(static_cast<std::size_t>(
-                        std::count(source.begin(), source.end(), '\n') +
-                        std::count(source.begin(), source.end(), '\r')) +
+    files_.push_back(
+        {options_.path, keyOf(options_.path), source, source.find('\r') != std::string_view::npos});
+    stream_.reserve(static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n') +
+                                             std::count(source.begin(), source.end(), '\r')) +
                     1);
 }
 
@@ -129,7 +128,8 @@ void Assembly::readStream() {
         line.number = ++top.number;
         line.offset = static_cast<std::uint32_t>(top.offset);
         line.length = static_cast<std::uint32_t>(end - top.offset);
-        top.offset = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+        top.offset =
+            end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
         stream_.push_back(line);
         processLine(stream_.size() - 1);
     }
@@ -163,8 +163,8 @@ void Assembly::include(std::string_view name) {
     if (!text)
         throw makeError(messages::includeNotFound, name);
     texts_.push_back(std::make_unique<std::string>(std::move(*text)));
-    files_.push_back({pathText, key, *texts_.back(),
-                      texts_.back()->find('\r') != std::string::npos});
+    files_.push_back(
+        {pathText, key, *texts_.back(), texts_.back()->find('\r') != std::string::npos});
     open_.push_back({static_cast<std::uint32_t>(files_.size() - 1)});
 }
 
@@ -669,8 +669,7 @@ void Assembly::finish() {
             references.push_back(std::move(r));
         }
     }
-    result_.listing =
-        listing_.finish(result_, cycleTotal_, crossReference ? &references : nullptr);
+    result_.listing = listing_.finish(result_, cycleTotal_, crossReference ? &references : nullptr);
     if (result_.ok()) {
         result_.s19 = makeS19(result_);
         if (options_.mode == Mode::Boo)

@@ -55,8 +55,7 @@ void equ(Assembly& a, const SourceLine& f) {
         } catch (const AsmError&) {
             // The second pass reports it.
         }
-        if (!a.symbols.define(f.label, v.known ? std::optional(v.value) : std::nullopt,
-                              a.line())) {
+        if (!a.symbols.define(f.label, v.known ? std::optional(v.value) : std::nullopt, a.line())) {
             a.labelError(makeError(messages::duplicateSymbol, f.label));
         } else if (!v.known) {
             SymbolEntry& symbol = a.symbols.last();

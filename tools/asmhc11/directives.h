@@ -11,9 +11,9 @@ struct SourceLine;
 struct Directive {
     std::string_view name;
     void (*handle)(Assembly&, const SourceLine&);
-    bool ownsLabel = false;   // the handler gives the label its value (EQU, ORG)
-    bool conditional = false; // also read where a false condition skips lines
-    bool hashForm = false;    // may be written with a leading '#' (#IF, #INCLUDE)
+    bool ownsLabel = false;     // the handler gives the label its value (EQU, ORG)
+    bool conditional = false;   // also read where a false condition skips lines
+    bool hashForm = false;      // may be written with a leading '#' (#IF, #INCLUDE)
     bool firstPassOnly = false; // the first pass alone reads it (conditions, includes)
 };
 

@@ -91,8 +91,12 @@ private:
             pos_ += (op == 2 || op == 3) ? 1 : 2;
             const ExprValue right = parseOr();
             const std::int64_t a = left.value, b = right.value;
-            const bool r = op == 0 ? a == b : op == 1 ? a != b : op == 2 ? a < b
-                         : op == 3 ? a > b : op == 4 ? a <= b : a >= b;
+            const bool r = op == 0   ? a == b
+                           : op == 1 ? a != b
+                           : op == 2 ? a < b
+                           : op == 3 ? a > b
+                           : op == 4 ? a <= b
+                                     : a >= b;
             left = {r ? 1 : 0, left.known && right.known};
         }
     }

@@ -33,8 +33,9 @@ constexpr std::uint8_t operandBytes(Mode mode) {
 constexpr Instruction op(std::string_view mnemonic, Page page, std::uint8_t opcode, Mode mode,
                          std::uint8_t cycles) {
     const std::uint8_t prebyte = page == Page::P1 ? 0 : 1;
-    return {mnemonic, page, opcode,
-            mode,     static_cast<std::uint8_t>(prebyte + 1 + operandBytes(mode)), cycles};
+    return {
+        mnemonic, page, opcode, mode, static_cast<std::uint8_t>(prebyte + 1 + operandBytes(mode)),
+        cycles};
 }
 
 constexpr Page P1 = Page::P1, P2 = Page::P2, P3 = Page::P3, P4 = Page::P4;
