@@ -167,6 +167,16 @@ TEST(Errors, ALineInErrorKeepsItsPlaceForTheNextLabels) {
     EXPECT_EQ(result.symbols[0].value, 0xC002);
 }
 
+TEST(Errors, ABadOperandKeepsTheSizeOfItsMode) {
+    // The mode alone gives the size: the labels after stay where they belong.
+    const Result result = assemble(" LDAA #(1\nA NOP\n LDX 5+,Y\nB NOP\n BSET $10,#%2\nC NOP\n");
+    ASSERT_EQ(result.errors.size(), 3u) << errorsOf(result);
+    ASSERT_EQ(result.symbols.size(), 3u);
+    EXPECT_EQ(result.symbols[0].value, 2);
+    EXPECT_EQ(result.symbols[1].value, 6);
+    EXPECT_EQ(result.symbols[2].value, 10);
+}
+
 TEST(Errors, EveryLineReportsItsOwnError) {
     const Result result = assemble(" LDAA #999\n NOP\n LDZ\n FCB RIEN\n");
     ASSERT_EQ(result.errors.size(), 3u) << errorsOf(result);
