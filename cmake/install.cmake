@@ -8,16 +8,27 @@ set(KAVREL_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
 # The software centres' name for Kavrel (data/<id>.metainfo.xml).
 set(KAVREL_APPSTREAM_ID org.kavrel.kavrel)
 set(KAVREL_PROGRAM_FILES ${KAVREL_DATA_DIR}/Kavrel.hlp)
-if(NOT WIN32)
-  # The launcher of the batch mode; Windows has its own batch file.
-  list(APPEND KAVREL_PROGRAM_FILES ${KAVREL_DATA_DIR}/LANCEUR.sh)
+if(WIN32)
+  # The launcher of the batch mode, run by the command interpreter.
+  set(KAVREL_LAUNCHER ${KAVREL_DATA_DIR}/LANCEUR.BAT)
+else()
+  set(KAVREL_LAUNCHER ${KAVREL_DATA_DIR}/LANCEUR.sh)
 endif()
+list(APPEND KAVREL_PROGRAM_FILES ${KAVREL_LAUNCHER})
 
-if(NOT KAVREL_RULES_ONLY)
-  # Copied at build time, so the program started from the build tree finds its
-  # help and its launcher.
+# Copied at build time, so the program started from the build tree finds its
+# help and its launcher. The Windows launch tests run the batch file of the
+# rules-only build too.
+set(toCopy ${KAVREL_PROGRAM_FILES})
+if(KAVREL_RULES_ONLY)
+  set(toCopy)
+  if(WIN32)
+    set(toCopy ${KAVREL_LAUNCHER})
+  endif()
+endif()
+if(toCopy)
   set(copied)
-  foreach(file ${KAVREL_PROGRAM_FILES})
+  foreach(file ${toCopy})
     get_filename_component(name ${file} NAME)
     add_custom_command(
       OUTPUT ${KAVREL_PROGRAM_DIR}/${name}
@@ -28,13 +39,16 @@ if(NOT KAVREL_RULES_ONLY)
     list(APPEND copied ${KAVREL_PROGRAM_DIR}/${name})
   endforeach()
   add_custom_target(kavrel_program_files ALL DEPENDS ${copied})
+endif()
+
+if(NOT KAVREL_RULES_ONLY)
   add_dependencies(kavrel kavrel_program_files)
 
   install(TARGETS kavrel RUNTIME DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
   install(FILES ${KAVREL_DATA_DIR}/Kavrel.hlp DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
-  if(NOT WIN32)
-    install(PROGRAMS ${KAVREL_DATA_DIR}/LANCEUR.sh DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
-  endif()
+  install(PROGRAMS ${KAVREL_LAUNCHER} DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
+  # Windows: Qt, QScintilla and the compiler's DLLs beside the program.
+  include(${CMAKE_CURRENT_LIST_DIR}/windows-runtime.cmake)
 
   if(UNIX)
     # <prefix>/bin/kavrel leads to the program directory; Qt resolves the link
