@@ -11,6 +11,8 @@ set(CMAKE_BUILD_TYPE Release CACHE STRING "")
 set(CMAKE_CXX_FLAGS_RELEASE "-DNDEBUG" CACHE STRING "")
 set(KAVREL_TESTS OFF CACHE BOOL "")
 set(KAVREL_BENCH OFF CACHE BOOL "")
+# Debian's programs are linked dynamically to the system's libraries.
+set(KAVREL_STATIC_ASSEMBLER OFF CACHE BOOL "")
 
 get_filename_component(kavrelSource ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
 find_program(KAVREL_DPKG_BUILDFLAGS dpkg-buildflags)

@@ -108,8 +108,9 @@ TEST(CodePage, FindsTheCharactersTheCodePageLacks) {
     for (const Case& c : cases) {
         const kavrel::platform::Unencodable found = kavrel::platform::findUnencodable(c.utf8);
         EXPECT_EQ(found.count, c.count) << c.utf8;
-        if (c.count > 0)
+        if (c.count > 0) {
             EXPECT_EQ(found.firstOffset, c.firstOffset) << c.utf8;
+        }
         // Exactly as many '?' come out of the encoding as were in the text, plus the lost.
         const std::string bytes = encodeAnsi(c.utf8);
         const auto marks = [](const std::string& s) { return std::count(s.begin(), s.end(), '?'); };

@@ -6,6 +6,7 @@
 #include "hc11/instruction_set.h"
 #include "messages.h"
 #include "output_formats.h"
+#include "platform/utf8_text.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -24,12 +25,11 @@ constexpr std::size_t maxStreamLines = 0x7FFFFFFF;
 namespace fs = std::filesystem;
 
 fs::path pathOf(std::string_view utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+    return kavrel::utf8::toPath(utf8);
 }
 
 std::string utf8Of(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return kavrel::utf8::fromPath(path);
 }
 
 std::optional<std::string> readFromDisk(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include "encoding.h"
 #include "messages.h"
+#include "platform/utf8_text.h"
 
 #include <fstream>
 #include <iterator>
@@ -87,12 +88,11 @@ bool readFile(const fs::path& path, FileBytes& bytes) {
 } // namespace
 
 fs::path pathFromUtf8(std::string_view text) {
-    return fs::path(std::u8string(text.begin(), text.end()));
+    return kavrel::utf8::toPath(text);
 }
 
 std::string pathToUtf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return kavrel::utf8::fromPath(path);
 }
 
 std::string argumentsFromWindowsCommandLine(std::string_view commandLine,

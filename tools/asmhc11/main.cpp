@@ -4,16 +4,14 @@
 #include <iostream>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/utf8_text.h"
 
 namespace {
 
 std::string toUtf8(const wchar_t* text, int length) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
-    return out;
+    return kavrel::utf8::fromWide(length < 0
+                                      ? std::wstring_view(text)
+                                      : std::wstring_view(text, static_cast<std::size_t>(length)));
 }
 
 // Kavrel passes the path unquoted, blanks included: take the raw command line.

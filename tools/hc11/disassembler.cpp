@@ -55,17 +55,17 @@ Disassembly disassemble(std::uint16_t address,
     case Mode::Inherent:
         break;
     case Mode::Immediate8:
-        ops = "#" + hex2(byte(0));
+        ops.append("#").append(hex2(byte(0)));
         break;
     case Mode::Immediate16:
-        ops = "#" + hex4(word(0));
+        ops.append("#").append(hex4(word(0)));
         break;
     case Mode::Direct:
         ops = hex2(byte(0));
         break;
     // An extended address below $100 would be read back as direct: force it.
     case Mode::Extended:
-        ops = (word(0) < 0x100 ? ">" : "") + hex4(word(0));
+        ops.append(word(0) < 0x100 ? ">" : "").append(hex4(word(0)));
         break;
     case Mode::IndexedX:
         ops = hex2(byte(0)) + ",X";
