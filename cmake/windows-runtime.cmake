@@ -9,6 +9,9 @@ if(NOT WIN32 OR KAVREL_RULES_ONLY)
   return()
 endif()
 
+# Found again here: imported targets belong to the folder that found them.
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets PrintSupport)
+
 set(runtime)
 set(platforms)
 set(styles)
