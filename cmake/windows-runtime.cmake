@@ -50,6 +50,13 @@ foreach(name qtbase_fr qscintilla_fr)
   list(APPEND runtime ${KAVREL_${name}_QM})
 endforeach()
 
+# The UI test programs also need Qt's test library, which is not installed.
+set(testOnly)
+if(KAVREL_TESTS)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  set(testOnly $<TARGET_FILE:Qt6::Test>)
+endif()
+
 set(stamp ${CMAKE_BINARY_DIR}/windows-runtime.stamp)
 set(copyStyles)
 if(styles)
@@ -58,11 +65,11 @@ endif()
 add_custom_command(
   OUTPUT ${stamp}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KAVREL_PROGRAM_DIR}/platforms ${KAVREL_PROGRAM_DIR}/styles
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${runtime} ${KAVREL_PROGRAM_DIR}
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${runtime} ${testOnly} ${KAVREL_PROGRAM_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${platforms} ${KAVREL_PROGRAM_DIR}/platforms
   ${copyStyles}
   COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-  DEPENDS ${runtime} ${platforms} ${styles}
+  DEPENDS ${runtime} ${testOnly} ${platforms} ${styles}
   COMMENT "Copie des DLL de Qt et de QScintilla dans le répertoire du programme"
   VERBATIM)
 add_custom_target(kavrel_windows_runtime ALL DEPENDS ${stamp})
