@@ -354,8 +354,10 @@ public:
         styleLines(all.substr(from, to - from), styles.data());
         texte_.SendScintilla(QsciScintillaBase::SCI_STARTSTYLING, static_cast<unsigned long>(from),
                              0L);
+        // uintptr_t picks the text overload on every system (unsigned long is
+        // 32 bits on Windows, where the call would be ambiguous).
         texte_.SendScintilla(QsciScintillaBase::SCI_SETSTYLINGEX,
-                             static_cast<unsigned long>(styles.size()), styles.data());
+                             static_cast<uintptr_t>(styles.size()), styles.data());
     }
 
 private:

@@ -46,7 +46,7 @@ protected:
     static StyleLook look(Texte* texte, int style) {
         char font[128] = {};
         const auto s = static_cast<unsigned long>(style);
-        texte->SendScintilla(QsciScintilla::SCI_STYLEGETFONT, s, font);
+        texte->SendScintilla(QsciScintilla::SCI_STYLEGETFONT, static_cast<uintptr_t>(style), font);
         return {font,
                 texte->SendScintilla(QsciScintilla::SCI_STYLEGETSIZEFRACTIONAL, s),
                 texte->SendScintilla(QsciScintilla::SCI_STYLEGETWEIGHT, s),
