@@ -88,7 +88,7 @@ inline std::vector<FakeRun> parseFakeLog(const std::string& log) {
     return runs;
 }
 
-// A program directory: asmhc11 (the fake) and LANCEUR.sh (the fake launcher).
+// A program directory: asmhc11 (the fake) and the launcher script (the fake).
 // `leaf` names the directory itself, so a test can give it blanks or accents.
 class ProgramDir {
 public:
@@ -97,13 +97,15 @@ public:
         const fs::path fakes = u8Path(KAVREL_TEST_FAKES_DIR);
 #ifdef _WIN32
         const char* fakeName = "fake_asmhc11.exe";
+        const char* fakeLauncher = "fake_launcher.bat";
 #else
         const char* fakeName = "fake_asmhc11";
+        const char* fakeLauncher = "fake_launcher.sh";
 #endif
         fs::copy_file(fakes / fakeName, u8Path(assembler()));
         fs::permissions(u8Path(assembler()), fs::perms::owner_all, fs::perm_options::add);
-        if (fs::exists(fakes / "fake_launcher.sh"))
-            fs::copy_file(fakes / "fake_launcher.sh", u8Path(dir_.file("LANCEUR.sh")));
+        if (fs::exists(fakes / fakeLauncher))
+            fs::copy_file(fakes / fakeLauncher, u8Path(launcher()));
     }
 
     std::string path() const {
@@ -131,7 +133,8 @@ public:
         std::filesystem::remove(u8Path(file("fake_asmhc11.log")), ignored);
     }
 
-    // How long the fake launcher lingers before its "done" line.
+    // How long the fake launcher lingers before its "done" line (the batch
+    // file always waits about a second).
     void launcherSleep(double seconds) const {
         writeFileBytes(file("fake_launcher.sleep"), std::to_string(seconds) + "\n");
     }
@@ -140,8 +143,10 @@ public:
         // A line still being written is not counted yet.
         std::vector<std::string> lines;
         const std::string log = readFileBytes(file("fake_launcher.log"));
-        for (std::size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1)
-            lines.push_back(log.substr(at, end - at));
+        for (std::size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1) {
+            const std::size_t cr = end > at && log[end - 1] == '\r' ? 1 : 0; // a batch file's CR LF
+            lines.push_back(log.substr(at, end - at - cr));
+        }
         return lines;
     }
     // Polls the launcher's log until it has `count` lines or the deadline passes.

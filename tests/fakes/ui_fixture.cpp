@@ -6,7 +6,20 @@
 
 namespace kavrel::test {
 
+namespace {
+
+QStringList newProgramFiles() {
+#ifdef _WIN32
+    return QDir(QStringLiteral("c:/")).entryList({QStringLiteral("Prog_*"), QStringLiteral("Test.*")}, QDir::Files);
+#else
+    return {};
+#endif
+}
+
+} // namespace
+
 void UiTest::SetUp() {
+    newProgramFilesBefore_ = newProgramFiles();
     ASSERT_TRUE(programDir.isValid());
     ASSERT_TRUE(docs.isValid());
     // New programs of each test land in a home folder of its own.
@@ -27,6 +40,9 @@ void UiTest::TearDown() {
         principal->close();
         principal.reset();
     }
+    for (const QString& name : newProgramFiles())
+        if (!newProgramFilesBefore_.contains(name))
+            QFile::remove(QStringLiteral("c:/") + name);
 }
 
 QAction* UiTest::action(const char* name) const {

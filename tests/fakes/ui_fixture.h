@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -43,6 +44,12 @@ protected:
     ScriptedMessageBoxes* boxes = nullptr;
     ScriptedCommonDialog* dialogs = nullptr;
     std::unique_ptr<Principal> principal;
+
+private:
+    // On Windows new programs are named at the root of drive C, outside the
+    // test's folders, and a BOO job stages Test.asc beside them: what a test
+    // leaves there goes, what was there stays.
+    QStringList newProgramFilesBefore_;
 };
 
 // The whole contents of a file, or "<missing>".
