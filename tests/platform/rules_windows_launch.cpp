@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "support/temp_files.h"
+#include "support/windows_fake_runs.h"
 
 using namespace kavrel::assembly;
 using kavrel::platform::encodeAnsi;
@@ -83,63 +84,12 @@ std::map<std::string, std::string> launcherLog(const fs::path& file) {
     return values;
 }
 
-// Every file under `dir` whose name holds "pwned", removed once named so that
-// each case answers for its own.
-std::string injected(const fs::path& dir) {
-    std::string found;
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        if (entry.path().filename().string().find("pwned") != std::string::npos)
-            files.push_back(entry.path());
-    for (const auto& file : files) {
-        found += file.string() + " ";
-        fs::remove(file);
-    }
-    return found;
-}
-
-// The fake assembler. Its build folder is given as a path of the build
-// machine, which Wine does not see as such; it also lies at a fixed place
-// beside this program's own folder.
-fs::path fakeAssembler() {
-    const fs::path given = fs::path(KAVREL_TEST_FAKES_DIR) / "fake_asmhc11.exe";
-    if (fs::exists(given))
-        return given;
-    wchar_t self[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return fs::path(std::wstring(self, n)).parent_path().parent_path() / "tests" / "fakes" /
-           "fake_asmhc11.exe";
-}
-
-// One run of the fake, as it logged it: "cwd", "cmdline", "arg0", "arg1"...
-std::map<std::string, std::string> fakeRun(const fs::path& log) {
-    std::map<std::string, std::string> run;
-    std::istringstream in(readAll(log));
-    int args = 0;
-    for (std::string key; in >> key;) {
-        std::size_t length = 0;
-        if (key == "cwd" || key == "arg" || key == "cmdline") {
-            in >> length;
-            in.get();
-            std::string text(length, '\0');
-            in.read(text.data(), static_cast<std::streamsize>(length));
-            run[key == "arg" ? "arg" + std::to_string(args++) : key] = text;
-        } else {
-            std::string rest;
-            std::getline(in, rest);
-            run[key] = rest;
-        }
-    }
-    run["args"] = std::to_string(args);
-    return run;
-}
-
 // Wine's command interpreter expands %NAME% even where a caret keeps the real
-// one from it, and drops a lone % from a batch parameter.
-bool underWine() {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
+// one from it, and drops a lone % from a batch parameter: see underWine().
+using kavrel::test::underWine;
+using kavrel::test::fakeAssemblerExe;
+using kavrel::test::fakeRunTable;
+using kavrel::test::injectedFiles;
 
 class WindowsLaunch : public ::testing::Test {
 protected:
@@ -155,7 +105,7 @@ protected:
     fs::path programDir(const std::string& folder) const {
         const fs::path program = dir_ / folder;
         fs::create_directories(program);
-        fs::copy_file(fakeAssembler(), program / "asmhc11.exe",
+        fs::copy_file(fakeAssemblerExe(), program / "asmhc11.exe",
                       fs::copy_options::overwrite_existing);
         return program;
     }
@@ -184,7 +134,7 @@ TEST_F(WindowsLaunch, DirectStartHandsTheArgumentTextOnAsItStands) {
         fs::remove(program / "fake_asmhc11.log");
         LaunchAssembler(exe, argument, work.string(), true, false);
         ASSERT_TRUE(fs::exists(program / "fake_asmhc11.log"));
-        auto run = fakeRun(program / "fake_asmhc11.log");
+        auto run = fakeRunTable(program / "fake_asmhc11.log");
         EXPECT_EQ(run["cmdline"], encodeAnsi(exe + " " + argument));
         EXPECT_EQ(run["cwd"], work.string());
         EXPECT_EQ(run["arg0"], exe);
@@ -215,14 +165,14 @@ TEST_F(WindowsLaunch, DirectStartUnderAFolderWithABlankRunsTheAssemblerNotADecoy
     // The unquoted first token would name <dir>\Mes.exe: a decoy that logs
     // beside itself, in <dir>, if it ever runs.
     const fs::path program = programDir("Mes programmes");
-    fs::copy_file(fakeAssembler(), dir_ / "Mes.exe");
+    fs::copy_file(fakeAssemblerExe(), dir_ / "Mes.exe");
     const std::string exe = (program / "asmhc11.exe").string();
     const std::string argument = "C:\\Projets\\mon prog.asc";
     LaunchAssembler(exe, argument, program.string(), true, false);
 
     EXPECT_FALSE(fs::exists(dir_ / "fake_asmhc11.log")) << "the decoy ran";
     ASSERT_TRUE(fs::exists(program / "fake_asmhc11.log")) << "the assembler did not run";
-    auto run = fakeRun(program / "fake_asmhc11.log");
+    auto run = fakeRunTable(program / "fake_asmhc11.log");
     // Quoted here only, so that the assembler's own argv starts with its path.
     EXPECT_EQ(run["cmdline"], "\"" + exe + "\" " + argument);
     EXPECT_EQ(run["arg0"], exe);
@@ -298,7 +248,7 @@ TEST_F(WindowsLaunch, BatchStartPassesTheQuotedFolderAndTheTextAsItStands) {
         if (!c.percent || !underWine()) {
             EXPECT_EQ(log["KAVREL_ALL"], "\"" + program.string() + "\" " + c.argument);
         }
-        EXPECT_EQ(injected(dir_), "");
+        EXPECT_EQ(injectedFiles(dir_), "");
     }
 }
 

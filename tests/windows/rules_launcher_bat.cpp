@@ -19,6 +19,7 @@
 #include "assembly/launcher.h"
 #include "platform/code_page.h"
 #include "support/temp_files.h"
+#include "support/windows_fake_runs.h"
 
 using namespace kavrel::assembly;
 namespace fs = std::filesystem;
@@ -32,12 +33,8 @@ fs::path ownFolder() {
     return fs::path(std::wstring(self, n)).parent_path();
 }
 
-// The build copies the batch file beside the test programs, the fake
-// assembler into tests/fakes of the same build tree.
+// The build copies the batch file beside the test programs.
 fs::path shippedLauncher() { return ownFolder() / "LANCEUR.BAT"; }
-fs::path fakeAssembler() {
-    return ownFolder().parent_path() / "tests" / "fakes" / "fake_asmhc11.exe";
-}
 
 bool complete(const fs::path& file) {
     const std::string text = kavrel::test::readFileBytes(file);
@@ -52,27 +49,6 @@ bool waitFor(const fs::path& file, std::chrono::seconds limit = 30s) {
         std::this_thread::sleep_for(50ms);
     }
     return true;
-}
-
-// "cwd", "cmdline", "arg0"... of the fake's record.
-std::map<std::string, std::string> fakeRun(const fs::path& log) {
-    std::map<std::string, std::string> run;
-    std::istringstream in(kavrel::test::readFileBytes(log));
-    int args = 0;
-    for (std::string key; in >> key;) {
-        if (key == "cwd" || key == "arg" || key == "cmdline") {
-            std::size_t length = 0;
-            in >> length;
-            in.get();
-            std::string text(length, '\0');
-            in.read(text.data(), static_cast<std::streamsize>(length));
-            run[key == "arg" ? "arg" + std::to_string(args++) : key] = text;
-        } else {
-            std::string rest;
-            std::getline(in, rest);
-        }
-    }
-    return run;
 }
 
 // The command interpreters this process started and that still run.
@@ -103,18 +79,10 @@ void closeInterpreters() {
     }
 }
 
-std::string injected(const fs::path& dir) {
-    std::string found;
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        if (entry.path().filename().string().find("pwned") != std::string::npos)
-            found += entry.path().string() + " ";
-    return found;
-}
-
-bool underWine() {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
+using kavrel::test::underWine;
+using kavrel::test::fakeAssemblerExe;
+using kavrel::test::fakeRunTable;
+using kavrel::test::injectedFiles;
 
 // Runs the launcher as the command interpreter runs it, without Kavrel, and
 // answers its exit status.
@@ -161,7 +129,7 @@ protected:
         fs::create_directories(program);
         fs::copy_file(shippedLauncher(), program / "LANCEUR.BAT",
                       fs::copy_options::overwrite_existing);
-        fs::copy_file(fakeAssembler(), program / "asmhc11.exe",
+        fs::copy_file(fakeAssemblerExe(), program / "asmhc11.exe",
                       fs::copy_options::overwrite_existing);
         return program;
     }
@@ -197,7 +165,7 @@ TEST_F(LauncherBat, RunsTheAssemblerOnTheSourceAsWrittenAndWaitsForAKey) {
 
         LaunchAssembler("unused.exe", c.source, program.string(), true, true);
         ASSERT_TRUE(waitFor(program / "fake_asmhc11.log")) << "asmhc11.exe did not run";
-        auto run = fakeRun(program / "fake_asmhc11.log");
+        auto run = fakeRunTable(program / "fake_asmhc11.log");
         const std::string exe = (program / "asmhc11.exe").string();
         // The assembler reads the text after its own quoted path, as in a
         // direct start. Wine's interpreter expands !NAME! again inside the
@@ -206,7 +174,7 @@ TEST_F(LauncherBat, RunsTheAssemblerOnTheSourceAsWrittenAndWaitsForAKey) {
         if (c.source.find('!') == std::string::npos || !underWine())
             EXPECT_EQ(run["cmdline"], kavrel::platform::encodeAnsi("\"" + exe + "\" " + c.source));
         EXPECT_EQ(run["cwd"], program.string());
-        EXPECT_EQ(injected(dir_), "");
+        EXPECT_EQ(injectedFiles(dir_), "");
         // The console stays, waiting for a key, after the assembler ended.
         // Wine's console of a process started without a display has no
         // keyboard: its pause returns at once, so only Windows shows the wait.
