@@ -91,28 +91,7 @@ using kavrel::test::fakeAssemblerExe;
 using kavrel::test::fakeRunTable;
 using kavrel::test::injectedFiles;
 
-class WindowsLaunch : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // The interpreter inherits this folder: an injected command would
-        // write its file here.
-        saved_ = fs::current_path();
-        fs::current_path(dir_);
-    }
-    void TearDown() override { fs::current_path(saved_); }
-    // `folder` of the test folder as a program directory holding the fake as
-    // asmhc11.exe; its log lands beside it.
-    fs::path programDir(const std::string& folder) const {
-        const fs::path program = dir_ / folder;
-        fs::create_directories(program);
-        fs::copy_file(fakeAssemblerExe(), program / "asmhc11.exe",
-                      fs::copy_options::overwrite_existing);
-        return program;
-    }
-    kavrel::test::TempDir temp_;
-    const fs::path dir_ = temp_.fsPath();
-    fs::path saved_;
-};
+class WindowsLaunch : public kavrel::test::WindowsProgramFolders {};
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "platform/windows_api.h"
 
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <string>
@@ -79,6 +80,31 @@ inline bool underWine() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
+
+// Program directories holding the fake as asmhc11.exe (its log lands beside
+// it), in a test folder that is also the current folder while a test runs:
+// the command interpreter inherits it, so an injected command would write its
+// file there.
+class WindowsProgramFolders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_);
+    }
+    void TearDown() override { std::filesystem::current_path(saved_); }
+    std::filesystem::path programDir(const std::string& folder) const {
+        const std::filesystem::path program = dir_ / folder;
+        std::filesystem::create_directories(program);
+        std::filesystem::copy_file(fakeAssemblerExe(), program / "asmhc11.exe",
+                                   std::filesystem::copy_options::overwrite_existing);
+        return program;
+    }
+    TempDir temp_;
+    const std::filesystem::path dir_ = temp_.fsPath();
+
+private:
+    std::filesystem::path saved_;
+};
 
 } // namespace kavrel::test
 

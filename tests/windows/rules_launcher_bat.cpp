@@ -113,29 +113,19 @@ DWORD runLauncher(const fs::path& program, const std::wstring& arguments) {
     return code;
 }
 
-class LauncherBat : public ::testing::Test {
+class LauncherBat : public kavrel::test::WindowsProgramFolders {
 protected:
-    void SetUp() override {
-        // An injected command would write its file in the interpreter's folder.
-        saved_ = fs::current_path();
-        fs::current_path(dir_);
-    }
     void TearDown() override {
         closeInterpreters();
-        fs::current_path(saved_);
+        WindowsProgramFolders::TearDown();
     }
+    // The shipped launcher beside the fake.
     fs::path programDir(const std::string& folder) const {
-        const fs::path program = dir_ / folder;
-        fs::create_directories(program);
+        const fs::path program = WindowsProgramFolders::programDir(folder);
         fs::copy_file(shippedLauncher(), program / "LANCEUR.BAT",
-                      fs::copy_options::overwrite_existing);
-        fs::copy_file(fakeAssemblerExe(), program / "asmhc11.exe",
                       fs::copy_options::overwrite_existing);
         return program;
     }
-    kavrel::test::TempDir temp_;
-    const fs::path dir_ = temp_.fsPath();
-    fs::path saved_;
 };
 
 } // namespace
