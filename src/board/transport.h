@@ -1,0 +1,59 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+// A byte pipe to a board: a serial port, or a simulated chip in tests. The
+// download runs on it from a worker thread; every call may block, a read at
+// most for the time it is given.
+namespace kavrel::board {
+
+using Duration = std::chrono::nanoseconds;
+
+// What went wrong with the port itself.
+enum class PortFault {
+    NotFound,     // no such port
+    Busy,         // another program holds it
+    AccessDenied, // the system does not let this user open it
+    Vanished,     // unplugged while in use
+    SpeedRefused, // the speed cannot be set
+    Other,        // anything else; detail() says what
+};
+
+class PortError : public std::runtime_error {
+public:
+    explicit PortError(PortFault fault, std::string detail = {})
+        : std::runtime_error(detail.empty() ? "port" : detail), fault_(fault),
+          detail_(std::move(detail)) {}
+    PortFault fault() const noexcept { return fault_; }
+    // The system's own words (French where the adapter could say it), for Other.
+    const std::string& detail() const noexcept { return detail_; }
+
+private:
+    PortFault fault_;
+    std::string detail_;
+};
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    // 8 data bits, no parity, one stop bit, no flow control. Throws PortError.
+    virtual void open(const std::string& port, unsigned baud) = 0;
+    // Hands the bytes to the line; they leave one character time apart.
+    virtual void write(std::span<const std::uint8_t> bytes) = 0;
+    // Waits until a byte has come or `timeout` has passed, then takes what
+    // is there (at most into.size() bytes): 0 after a silence. A zero timeout
+    // only takes what has already come.
+    virtual std::size_t read(std::span<std::uint8_t> into, Duration timeout) = 0;
+    // Never throws; closing a closed transport does nothing.
+    virtual void close() = 0;
+    // A steady clock: real time for a port, the chip's time for a simulation.
+    virtual Duration now() const = 0;
+};
+
+} // namespace kavrel::board
