@@ -4,7 +4,7 @@
 // baseline runs the same loop in plain C++, for the cost of the work itself.
 #include <benchmark/benchmark.h>
 
-#include "machine.h"
+#include "sim11/machine.h"
 
 #include <cstdint>
 #include <vector>

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "assembler.h"
+#include "asmhc11/assembler.h"
 #include "fuzz_check.h"
 
 // Input: one byte choosing the mode, then the source's bytes.

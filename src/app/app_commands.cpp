@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "app/app_texts.h"
-#include "app/workspace.h"
+#include "workspace/workspace.h"
 #include "editor/documents.h"
 
 namespace kavrel::app {

@@ -5,8 +5,8 @@
 #include <QString>
 #include <memory>
 
-#include "app/message_boxes.h"
-#include "app/workspace.h"
+#include "workspace/message_boxes.h"
+#include "workspace/workspace.h"
 #include "editor/common_dialog.h"
 
 class QMdiArea;

@@ -9,7 +9,7 @@
 #include "assembly/split_path.h"
 #include "platform/failure.h"
 #include "platform/files.h"
-#include "platform/utf8_text.h"
+#include "common/utf8_text.h"
 
 namespace kavrel::assembly {
 

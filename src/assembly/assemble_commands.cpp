@@ -1,8 +1,8 @@
 #include "assembly/assemble_commands.h"
 
-#include "app/message_boxes.h"
-#include "app/wait_cursor.h"
-#include "app/workspace.h"
+#include "workspace/message_boxes.h"
+#include "workspace/wait_cursor.h"
+#include "workspace/workspace.h"
 #include "assembly/assemble.h"
 #include "assembly/assembly_report.h"
 #include "editor/documents.h"

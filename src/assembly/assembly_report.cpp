@@ -8,7 +8,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "app/workspace.h"
+#include "workspace/workspace.h"
 #include "assembly/assembly_texts.h"
 #include "editor/documents.h"
 #include "editor/editeur.h"

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <string>
 
-#include "app/workspace.h"
+#include "workspace/workspace.h"
 #include "editor/editeur.h"
 
 namespace kavrel::clipboard {

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
-#include "app/workspace.h"
+#include "workspace/workspace.h"
 #include "editor/save_filter.h"
 
 namespace kavrel::editor {

@@ -4,9 +4,9 @@
 #include <exception>
 #include <string>
 
-#include "app/message_boxes.h"
-#include "app/wait_cursor.h"
-#include "app/workspace.h"
+#include "workspace/message_boxes.h"
+#include "workspace/wait_cursor.h"
+#include "workspace/workspace.h"
 #include "editor/caret_position.h"
 #include "editor/common_dialog.h"
 #include "editor/document_format.h"

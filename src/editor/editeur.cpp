@@ -12,7 +12,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include "app/workspace.h"
+#include "workspace/workspace.h"
 #include "editor/caret_position.h"
 #include "editor/documents.h"
 #include "editor/source_colours.h"

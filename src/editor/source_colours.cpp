@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "directives.h"
+#include "asmhc11/directives.h"
 #include "editor/editeur.h"
-#include "expression.h"
+#include "asmhc11/expression.h"
 #include "hc11/instruction_set.h"
-#include "source_line.h"
+#include "asmhc11/source_line.h"
 
 namespace kavrel::editor {
 

@@ -1,6 +1,6 @@
 #include "platform/code_page.h"
 
-#include "utf8_reader.h"
+#include "platform/utf8_reader.h"
 
 namespace kavrel::platform {
 

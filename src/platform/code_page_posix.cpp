@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "utf8_reader.h"
+#include "platform/utf8_reader.h"
 
 #ifndef _WIN32
 

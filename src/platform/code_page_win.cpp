@@ -1,10 +1,10 @@
 // The system ANSI code page on Windows: CP_ACP.
 #include "platform/code_page.h"
 
-#include "utf8_reader.h"
+#include "platform/utf8_reader.h"
 
 #ifdef _WIN32
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 
 #include <climits>
 #include <stdexcept>

@@ -7,10 +7,10 @@
 
 #include "platform/failure.h"
 #include "platform/system_errors.h"
-#include "platform/utf8_text.h"
+#include "common/utf8_text.h"
 
 #ifdef _WIN32
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 
 namespace kavrel::platform {
 

@@ -1,6 +1,6 @@
 #ifdef _WIN32
 
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 
 #include <string>
 #include <vector>
@@ -11,7 +11,7 @@
 #include "platform/files.h"
 #include "platform/native.h"
 #include "platform/process.h"
-#include "platform/utf8_text.h"
+#include "common/utf8_text.h"
 
 namespace kavrel::platform {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #ifdef _WIN32
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 // Older mingw-w64 headers lack it.
 #ifndef ERROR_DISK_QUOTA_EXCEEDED
 #define ERROR_DISK_QUOTA_EXCEEDED 1295L

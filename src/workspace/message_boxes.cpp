@@ -1,4 +1,4 @@
-#include "app/message_boxes.h"
+#include "workspace/message_boxes.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

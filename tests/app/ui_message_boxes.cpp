@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/message_boxes.h"
+#include "workspace/message_boxes.h"
 
 using namespace kavrel::app;
 

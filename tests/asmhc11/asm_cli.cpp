@@ -1,6 +1,6 @@
 // The program as Kavrel starts it: a real process on temporary files.
 #include "asm_support.h"
-#include "cli.h"
+#include "asmhc11/cli.h"
 
 #include <gtest/gtest.h>
 

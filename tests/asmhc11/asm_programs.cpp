@@ -1,7 +1,7 @@
 // Whole programs: a real monitor from outside the project, and the messages
 // of a run as the command line prints them.
 #include "asm_support.h"
-#include "cli.h"
+#include "asmhc11/cli.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Helpers shared by the assembler tests.
 #pragma once
 
-#include "assembler.h"
-#include "encoding.h"
+#include "asmhc11/assembler.h"
+#include "asmhc11/encoding.h"
 
 #include <cstdint>
 #include <cstdio>

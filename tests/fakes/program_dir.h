@@ -20,7 +20,7 @@
 #endif
 
 #include "platform/native.h"
-#include "platform/utf8_text.h"
+#include "common/utf8_text.h"
 #include "support/temp_files.h"
 
 #ifndef KAVREL_TEST_FAKES_DIR

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/message_boxes.h"
+#include "workspace/message_boxes.h"
 #include "editor/common_dialog.h"
 
 namespace kavrel::test {

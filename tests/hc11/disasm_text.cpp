@@ -2,8 +2,8 @@
 // the table read back by the assembler into the same bytes.
 #include "hc11/disassembler.h"
 
-#include "assembler.h"
-#include "encoding.h"
+#include "asmhc11/assembler.h"
+#include "asmhc11/encoding.h"
 
 #include <gtest/gtest.h>
 

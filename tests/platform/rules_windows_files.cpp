@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 
 #include <filesystem>
 #include <random>
@@ -13,7 +13,7 @@
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/files.h"
-#include "platform/utf8_text.h"
+#include "common/utf8_text.h"
 #include "support/temp_files.h"
 
 using namespace kavrel;

@@ -1,9 +1,9 @@
 // Helpers shared by the simulator tests: programs written in assembler.
 #pragma once
 
-#include "assembler.h"
-#include "encoding.h"
-#include "machine.h"
+#include "asmhc11/assembler.h"
+#include "asmhc11/encoding.h"
+#include "sim11/machine.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "platform/native.h"
-#include "platform/utf8_text.h"
+#include "common/utf8_text.h"
 
 namespace kavrel::test {
 

@@ -6,7 +6,7 @@
 
 #ifdef _WIN32
 
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 
 #include <tlhelp32.h>
 

@@ -1,12 +1,12 @@
-#include "assembler.h"
+#include "asmhc11/assembler.h"
 
-#include "assembly.h"
-#include "directives.h"
-#include "encoding.h"
+#include "asmhc11/assembly.h"
+#include "asmhc11/directives.h"
+#include "asmhc11/encoding.h"
 #include "hc11/instruction_set.h"
-#include "messages.h"
-#include "output_formats.h"
-#include "platform/utf8_text.h"
+#include "asmhc11/messages.h"
+#include "asmhc11/output_formats.h"
+#include "common/utf8_text.h"
 
 #include <algorithm>
 #include <filesystem>

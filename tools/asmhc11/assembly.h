@@ -2,11 +2,11 @@
 // (assembler.cpp) and the directive handlers (directives.cpp).
 #pragma once
 
-#include "assembler.h"
-#include "expression.h"
-#include "listing.h"
-#include "source_line.h"
-#include "symbol_table.h"
+#include "asmhc11/assembler.h"
+#include "asmhc11/expression.h"
+#include "asmhc11/listing.h"
+#include "asmhc11/source_line.h"
+#include "asmhc11/symbol_table.h"
 
 #include <cstdint>
 #include <memory>

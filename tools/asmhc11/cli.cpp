@@ -1,8 +1,8 @@
-#include "cli.h"
+#include "asmhc11/cli.h"
 
-#include "encoding.h"
-#include "messages.h"
-#include "platform/utf8_text.h"
+#include "asmhc11/encoding.h"
+#include "asmhc11/messages.h"
+#include "common/utf8_text.h"
 
 #include <fstream>
 #include <iterator>

@@ -4,7 +4,7 @@
 // The argument text is one path that may hold blanks and no quotes.
 #pragma once
 
-#include "assembler.h"
+#include "asmhc11/assembler.h"
 
 #include <filesystem>
 #include <iosfwd>

@@ -1,7 +1,7 @@
-#include "directives.h"
+#include "asmhc11/directives.h"
 
-#include "assembly.h"
-#include "messages.h"
+#include "asmhc11/assembly.h"
+#include "asmhc11/messages.h"
 
 #include <algorithm>
 #include <array>

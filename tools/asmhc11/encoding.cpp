@@ -1,4 +1,4 @@
-#include "encoding.h"
+#include "asmhc11/encoding.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "expression.h"
+#include "asmhc11/expression.h"
 
-#include "encoding.h"
-#include "messages.h"
+#include "asmhc11/encoding.h"
+#include "asmhc11/messages.h"
 
 #include <cctype>
 #include <optional>

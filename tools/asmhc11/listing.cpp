@@ -1,7 +1,7 @@
-#include "listing.h"
+#include "asmhc11/listing.h"
 
-#include "encoding.h"
-#include "messages.h"
+#include "asmhc11/encoding.h"
+#include "asmhc11/messages.h"
 
 #include <algorithm>
 #include <cstring>

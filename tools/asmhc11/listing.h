@@ -2,7 +2,7 @@
 // messages, then the totals, the symbol table and the cross-reference.
 #pragma once
 
-#include "assembler.h"
+#include "asmhc11/assembler.h"
 
 #include <cstdint>
 #include <optional>

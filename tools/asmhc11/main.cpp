@@ -1,10 +1,10 @@
 // asmhc11: reads its one argument text, assembles, writes the outputs.
-#include "cli.h"
+#include "asmhc11/cli.h"
 
 #include <iostream>
 
 #ifdef _WIN32
-#include "platform/utf8_text.h"
+#include "common/utf8_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "output_formats.h"
+#include "asmhc11/output_formats.h"
 
 #include <algorithm>
 

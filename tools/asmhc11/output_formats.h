@@ -2,7 +2,7 @@
 // download image.
 #pragma once
 
-#include "assembler.h"
+#include "asmhc11/assembler.h"
 
 #include <cstdint>
 #include <string>

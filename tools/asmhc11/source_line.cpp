@@ -1,4 +1,4 @@
-#include "source_line.h"
+#include "asmhc11/source_line.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "symbol_table.h"
+#include "asmhc11/symbol_table.h"
 
-#include "source_line.h"
+#include "asmhc11/source_line.h"
 
 #include <algorithm>
 

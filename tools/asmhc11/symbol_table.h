@@ -3,7 +3,7 @@
 // is defined and used (for the cross-reference).
 #pragma once
 
-#include "expression.h"
+#include "asmhc11/expression.h"
 
 #include <cstdint>
 #include <functional>

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #ifdef _WIN32
-#include "platform/windows_api.h"
+#include "common/windows_api.h"
 #endif
 
 namespace kavrel::utf8 {

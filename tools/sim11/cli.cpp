@@ -1,7 +1,7 @@
-#include "cli.h"
+#include "sim11/cli.h"
 
 #include "hc11/disassembler.h"
-#include "s19.h"
+#include "sim11/s19.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // to the run loop, so the loop is the same whatever the SCI is tied to.
 #pragma once
 
-#include "machine.h"
+#include "sim11/machine.h"
 
 #include <atomic>
 #include <cstdint>

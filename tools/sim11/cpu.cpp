@@ -1,7 +1,7 @@
 // The 68HC11 CPU: one switch over the opcodes, the four pages folded into it
 // by the prebyte choosing which index register addresses and which is moved.
 // Every instruction's E cycles come from the shared instruction table.
-#include "machine.h"
+#include "sim11/machine.h"
 
 #include "hc11/instruction_set.h"
 

@@ -1,6 +1,6 @@
 // The host's side of sim11: standard streams, the pseudo-terminal, signals.
 // The only system-specific part of the simulator.
-#include "cli.h"
+#include "sim11/cli.h"
 
 #include <atomic>
 #include <csignal>

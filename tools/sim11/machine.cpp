@@ -1,4 +1,4 @@
-#include "machine.h"
+#include "sim11/machine.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "s19.h"
+#include "sim11/s19.h"
 
 namespace sim11 {
 
