@@ -40,6 +40,3 @@ if(KAVREL_WINDOWS_QT_PREFIX)
   # The host's Qt tools packages are found below the host's prefix.
   list(APPEND CMAKE_FIND_ROOT_PATH ${QT_HOST_PATH})
 endif()
-
-# GoogleTest has no mingw package: the tests build it from Debian's sources.
-set(KAVREL_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources built for the target")
