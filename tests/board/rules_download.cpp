@@ -4,8 +4,8 @@
 #include "board/boot_image.h"
 #include "board/bootstrap.h"
 #include "board/fill_text.h"
+#include "board/scripted_board.h"
 #include "platform/failure.h"
-#include "scripted_board.h"
 
 #include <gtest/gtest.h>
 
