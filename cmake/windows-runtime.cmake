@@ -1,5 +1,6 @@
 # The files a Windows program directory needs beside kavrel.exe when Kavrel is
-# built with the cross Qt of scripts/windows-qt: the Qt and QScintilla DLLs,
+# built with the cross Qt of scripts/windows-qt: the Qt and QScintilla DLLs
+# (Qt Serial Port's too once a target links it),
 # the platform plugins (windows; offscreen for the tests), the style plugin,
 # the compiler's runtime DLLs and the French translations of Qt's dialogs and
 # of the text box. Copied into the program directory of the build tree, so
@@ -12,12 +13,86 @@ endif()
 # Found again here: imported targets belong to the folder that found them.
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets PrintSupport)
 
+# The optional Qt modules are named nowhere else than where they are linked:
+# whether some target of the project links one is read from the targets
+# themselves, through what they link in turn.
+function(kavrel_collect_targets out folder)
+  get_property(targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(folders DIRECTORY ${folder} PROPERTY SUBDIRECTORIES)
+  foreach(sub ${folders})
+    kavrel_collect_targets(subTargets ${sub})
+    list(APPEND targets ${subTargets})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# Sets <out> when one of the targets, or a target of the project they link,
+# links Qt6::<module> (or its versionless name Qt::<module>).
+function(kavrel_links_qt_module out module)
+  set(queue ${ARGN})
+  set(seen)
+  set(found OFF)
+  while(queue)
+    list(POP_FRONT queue item)
+    # $<LINK_ONLY:x> and the like: the name inside.
+    string(REGEX REPLACE "^\\$<[A-Za-z_]+:(.*)>$" "\\1" item "${item}")
+    if(item MATCHES "^Qt6?::${module}$")
+      set(found ON)
+      break()
+    endif()
+    if(item IN_LIST seen OR NOT TARGET ${item})
+      continue()
+    endif()
+    list(APPEND seen ${item})
+    get_target_property(aliased ${item} ALIASED_TARGET)
+    if(aliased)
+      list(APPEND queue ${aliased})
+      continue()
+    endif()
+    get_target_property(imported ${item} IMPORTED)
+    if(imported)
+      continue()
+    endif()
+    get_target_property(type ${item} TYPE)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(links ${item} LINK_LIBRARIES)
+      if(links)
+        list(APPEND queue ${links})
+      endif()
+    endif()
+    get_target_property(links ${item} INTERFACE_LINK_LIBRARIES)
+    if(links)
+      list(APPEND queue ${links})
+    endif()
+  endwhile()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+kavrel_collect_targets(allTargets ${CMAKE_SOURCE_DIR})
+set(shipped)
+foreach(program kavrel asmhc11 sim11)
+  if(TARGET ${program})
+    list(APPEND shipped ${program})
+  endif()
+endforeach()
+# Copied into the build tree's program directory when any program links the
+# module (a test program too); installed when a shipped program does.
+kavrel_links_qt_module(KAVREL_WINDOWS_SERIALPORT SerialPort ${allTargets})
+kavrel_links_qt_module(KAVREL_WINDOWS_SERIALPORT_SHIPPED SerialPort ${shipped})
+
 set(runtime)
 set(platforms)
 set(styles)
 foreach(module Core Gui Widgets PrintSupport)
   list(APPEND runtime $<TARGET_FILE:Qt6::${module}>)
 endforeach()
+if(KAVREL_WINDOWS_SERIALPORT)
+  find_package(Qt6 REQUIRED COMPONENTS SerialPort)
+  set(serialPortDll $<TARGET_FILE:Qt6::SerialPort>)
+  if(KAVREL_WINDOWS_SERIALPORT_SHIPPED)
+    list(APPEND runtime ${serialPortDll})
+  endif()
+endif()
 list(APPEND platforms $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>)
 if(TARGET Qt6::QOffscreenIntegrationPlugin)
   list(APPEND platforms $<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin>)
@@ -55,6 +130,9 @@ set(testOnly)
 if(KAVREL_TESTS)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   set(testOnly $<TARGET_FILE:Qt6::Test>)
+endif()
+if(KAVREL_WINDOWS_SERIALPORT AND NOT KAVREL_WINDOWS_SERIALPORT_SHIPPED)
+  list(APPEND testOnly ${serialPortDll})
 endif()
 
 set(stamp ${CMAKE_BINARY_DIR}/windows-runtime.stamp)
