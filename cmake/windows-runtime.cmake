@@ -152,10 +152,11 @@ add_custom_command(
   VERBATIM)
 add_custom_target(kavrel_windows_runtime ALL DEPENDS ${stamp})
 add_dependencies(kavrel kavrel_windows_runtime)
-# The UI test programs start from the program directory too.
-foreach(folder app editor clipboard assembly platform)
-  if(TARGET kavrel_${folder}_ui_tests)
-    add_dependencies(kavrel_${folder}_ui_tests kavrel_windows_runtime)
+# The UI test programs start from the program directory too, whichever
+# module they test.
+foreach(target ${allTargets})
+  if(target MATCHES "^kavrel_[a-z]+_ui_tests$")
+    add_dependencies(${target} kavrel_windows_runtime)
   endif()
 endforeach()
 
