@@ -69,4 +69,24 @@ inline constexpr const char* kLoaded = "Programme chargé : %1 envoyés et véri
 inline constexpr const char* kOneByte = "octet";
 inline constexpr const char* kBytes = "octets";
 
+// The dialog "Charger dans la carte (.BOO)...".
+inline constexpr const char* kDialogTitle = "Charger dans la carte";
+inline constexpr const char* kFileLabel = "Fichier :";
+inline constexpr const char* kPortLabel = "Port :";
+inline constexpr const char* kPortPlaceholder = "nom ou chemin du port (/dev/ttyUSB0, COM3...)";
+inline constexpr const char* kFamilyLabel = "Famille du 68HC11 :";
+inline constexpr const char* kFamilyA = "A (A0, A1, A8) : 256 octets exactement";
+inline constexpr const char* kFamilyE = "E (E1, E9) : jusqu'à 512 octets";
+inline constexpr const char* kSpeedLabel = "Vitesse (bauds) :";
+inline constexpr const char* kSend = "Envoyer";
+inline constexpr const char* kCancel = "Annuler";
+inline constexpr const char* kProgressFormat = "%v / %m octets";
+inline constexpr const char* kChoosePort = "Choisissez un port dans la liste ou tapez son chemin.";
+inline constexpr const char* kBadSpeed =
+    "La vitesse doit être un nombre entier de bauds, de 50 à 4000000.";
+// %1 the port, %2 the speed.
+inline constexpr const char* kSending =
+    "Envoi sur %1 à %2 bauds... Appuyez sur RESET de la carte si ce n'est déjà fait.";
+inline constexpr const char* kCancelling = "Annulation...";
+
 } // namespace kavrel::board

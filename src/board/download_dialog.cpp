@@ -1,0 +1,263 @@
+#include "board/download_dialog.h"
+
+#include "board/board_texts.h"
+#include "board/fill_text.h"
+#include "platform/failure.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kavrel::board {
+
+namespace {
+
+constexpr unsigned kMinimumBaud = 50;
+constexpr unsigned kMaximumBaud = 4000000;
+// What the loaders of both families accept with an 8 MHz crystal first.
+constexpr const char* kSpeeds[] = {"1200", "7812", "9600"};
+
+QString q(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+QString shown(const PortEntry& entry) {
+    QStringList about;
+    if (!entry.description.isEmpty())
+        about << entry.description;
+    if (!entry.maker.isEmpty())
+        about << entry.maker;
+    return about.isEmpty() ? entry.location
+                           : entry.location + QStringLiteral(" (") + about.join(QStringLiteral(", ")) +
+                                 QStringLiteral(")");
+}
+
+} // namespace
+
+QList<PortEntry> systemPorts() {
+    QList<PortEntry> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.append({info.systemLocation(), info.description(), info.manufacturer()});
+    return ports;
+}
+
+DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
+    : QDialog(parent), booPath_(booPath), lister_(systemPorts) {
+    setWindowTitle(q(kDialogTitle));
+    // loaded() carries it, also to queued receivers.
+    qRegisterMetaType<QSerialPort*>();
+
+    auto* file = new QLabel(QDir::toNativeSeparators(booPath), this);
+    file->setObjectName(QStringLiteral("file"));
+    file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    port_ = new QComboBox(this);
+    port_->setObjectName(QStringLiteral("port"));
+    port_->setEditable(true);
+    port_->setInsertPolicy(QComboBox::NoInsert);
+    port_->lineEdit()->setPlaceholderText(q(kPortPlaceholder));
+    port_->setMinimumContentsLength(32);
+
+    familyA_ = new QRadioButton(q(kFamilyA), this);
+    familyA_->setObjectName(QStringLiteral("familyA"));
+    familyE_ = new QRadioButton(q(kFamilyE), this);
+    familyE_->setObjectName(QStringLiteral("familyE"));
+    familyE_->setChecked(true);
+    auto* families = new QVBoxLayout;
+    families->addWidget(familyA_);
+    families->addWidget(familyE_);
+
+    speed_ = new QComboBox(this);
+    speed_->setObjectName(QStringLiteral("speed"));
+    speed_->setEditable(true);
+    speed_->setInsertPolicy(QComboBox::NoInsert);
+    for (const char* speed : kSpeeds)
+        speed_->addItem(q(speed));
+    speed_->setCurrentIndex(0);
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setFormat(q(kProgressFormat));
+    progress_->setRange(0, 1);
+    progress_->setValue(0);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("status"));
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* buttons = new QDialogButtonBox(this);
+    send_ = buttons->addButton(q(kSend), QDialogButtonBox::AcceptRole);
+    send_->setObjectName(QStringLiteral("send"));
+    send_->setDefault(true);
+    cancel_ = buttons->addButton(q(kCancel), QDialogButtonBox::RejectRole);
+    cancel_->setObjectName(QStringLiteral("cancel"));
+    connect(send_, &QPushButton::clicked, this, &DownloadDialog::send);
+    connect(cancel_, &QPushButton::clicked, this, &DownloadDialog::reject);
+
+    auto* form = new QFormLayout;
+    form->addRow(q(kFileLabel), file);
+    form->addRow(q(kPortLabel), port_);
+    form->addRow(q(kFamilyLabel), families);
+    form->addRow(q(kSpeedLabel), speed_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(progress_);
+    layout->addWidget(status_);
+    layout->addWidget(buttons);
+
+    // No signal tells of a port plugged in or out: the list is looked at again.
+    poll_ = new QTimer(this);
+    poll_->setInterval(kPortPollMs);
+    connect(poll_, &QTimer::timeout, this, &DownloadDialog::refreshPorts);
+    poll_->start();
+    refreshPorts();
+}
+
+DownloadDialog::~DownloadDialog() = default;
+
+void DownloadDialog::setPortLister(std::function<QList<PortEntry>()> lister) {
+    // Another source, another list: nothing of the old choice is kept.
+    lister_ = std::move(lister);
+    ports_.clear();
+    port_->clear();
+    port_->setEditText(QString());
+    refreshPorts();
+}
+
+void DownloadDialog::setTransportFactory(DownloadJob::TransportFactory factory) {
+    factory_ = std::move(factory);
+}
+
+void DownloadDialog::refreshPorts() {
+    const QList<PortEntry> now = lister_ ? lister_() : QList<PortEntry>{};
+    const auto sameList = [&] {
+        if (now.size() != ports_.size())
+            return false;
+        for (qsizetype i = 0; i < now.size(); ++i)
+            if (now[i].location != ports_[i].location || now[i].description != ports_[i].description)
+                return false;
+        return true;
+    };
+    if (sameList() && port_->count() == static_cast<int>(now.size()))
+        return;
+    // The choice survives the new list: a port still there stays chosen, a
+    // path typed by hand stays as typed.
+    const QString chosen = chosenPort();
+    ports_ = now;
+    const QSignalBlocker blocker(port_);
+    port_->clear();
+    for (const PortEntry& entry : ports_)
+        port_->addItem(shown(entry), entry.location);
+    const int index = port_->findData(chosen);
+    if (index >= 0)
+        port_->setCurrentIndex(index);
+    else if (!chosen.isEmpty())
+        port_->setEditText(chosen);
+    else if (port_->count() > 0)
+        port_->setCurrentIndex(0);
+}
+
+QString DownloadDialog::chosenPort() const {
+    const QString text = port_->currentText().trimmed();
+    const int index = port_->currentIndex();
+    if (index >= 0 && text == port_->itemText(index))
+        return port_->itemData(index).toString();
+    return text;
+}
+
+Family DownloadDialog::family() const {
+    return familyA_->isChecked() ? Family::A : Family::E;
+}
+
+QString DownloadDialog::statusText() const {
+    return status_->text();
+}
+
+void DownloadDialog::say(const QString& text) {
+    status_->setText(text);
+}
+
+void DownloadDialog::setEditable(bool on) {
+    port_->setEnabled(on);
+    familyA_->setEnabled(on);
+    familyE_->setEnabled(on);
+    speed_->setEnabled(on);
+    send_->setEnabled(on);
+}
+
+void DownloadDialog::send() {
+    if (job_)
+        return;
+    const QString port = chosenPort();
+    if (port.isEmpty()) {
+        say(q(kChoosePort));
+        return;
+    }
+    bool number = false;
+    const uint baud = speed_->currentText().trimmed().toUInt(&number);
+    if (!number || baud < kMinimumBaud || baud > kMaximumBaud) {
+        say(q(kBadSpeed));
+        return;
+    }
+    std::vector<std::uint8_t> program;
+    try {
+        program = readBootImage(booPath_.toStdString());
+    } catch (const Failure& failure) {
+        say(QString::fromStdString(failure.reason()));
+        return;
+    }
+    DownloadSettings settings;
+    settings.port = port.toStdString();
+    settings.baud = baud;
+    settings.family = family();
+    settings.keepOpen = true;
+
+    job_ = new DownloadJob(std::move(program), settings, factory_, this);
+    jobPort_ = port;
+    jobBaud_ = baud;
+    connect(job_, &DownloadJob::progress, this, [this](qulonglong done, qulonglong total) {
+        progress_->setRange(0, static_cast<int>(total));
+        progress_->setValue(static_cast<int>(done));
+    });
+    connect(job_, &DownloadJob::finished, this, &DownloadDialog::finish);
+    setEditable(false);
+    progress_->setValue(0);
+    say(QString::fromStdString(fillText(kSending, {settings.port, std::to_string(baud)})));
+    job_->start();
+}
+
+void DownloadDialog::finish(bool ok, const QString& message, const QByteArray& output,
+                            QSerialPort* port) {
+    job_->deleteLater();
+    job_ = nullptr;
+    setEditable(true);
+    say(message);
+    if (!ok)
+        return;
+    if (port)
+        port->setParent(this);
+    emit loaded(jobPort_, jobBaud_, output, port);
+}
+
+void DownloadDialog::reject() {
+    if (job_) {
+        job_->cancel();
+        say(q(kCancelling));
+        return;
+    }
+    QDialog::reject();
+}
+
+} // namespace kavrel::board

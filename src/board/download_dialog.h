@@ -1,0 +1,90 @@
+#pragma once
+
+// "Charger dans la carte (.BOO)...": the port, the chip's family and the
+// speed, then the download with its progress; the load itself runs on a
+// worker thread (DownloadJob), so the window stays alive and "Annuler" works
+// at any moment.
+#include "board/boot_image.h"
+#include "board/download_job.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSerialPort;
+class QTimer;
+
+namespace kavrel::board {
+
+// A serial port as the system lists it.
+struct PortEntry {
+    QString location;    // what opens it: /dev/ttyUSB0, COM3
+    QString description; // FT232R USB UART
+    QString maker;       // FTDI
+};
+QList<PortEntry> systemPorts();
+
+class DownloadDialog : public QDialog {
+    Q_OBJECT
+public:
+    // How often the list of ports is looked at again for plugs and unplugs.
+    static constexpr int kPortPollMs = 1000;
+
+    explicit DownloadDialog(const QString& booPath, QWidget* parent = nullptr);
+    ~DownloadDialog() override;
+
+    // Seams: where the ports come from and how the transport is made (the
+    // system's ports and a serial port unless told otherwise).
+    void setPortLister(std::function<QList<PortEntry>()> lister);
+    void setTransportFactory(DownloadJob::TransportFactory factory);
+
+    QString chosenPort() const;
+    Family family() const;
+    QString statusText() const;
+    bool sending() const { return job_ != nullptr; }
+
+public slots:
+    void send();
+    void refreshPorts();
+    // Cancels a load under way; otherwise closes the dialog.
+    void reject() override;
+
+signals:
+    // The program is in the board. `openPort`, when the load left it open,
+    // is a child of the dialog: a receiver that keeps it takes it with
+    // setParent(). `programOutput`: the program's first words.
+    void loaded(const QString& port, unsigned baud, const QByteArray& programOutput,
+                QSerialPort* openPort);
+
+private:
+    void finish(bool ok, const QString& message, const QByteArray& output, QSerialPort* port);
+    void setEditable(bool on);
+    void say(const QString& text);
+
+    QString booPath_;
+    std::function<QList<PortEntry>()> lister_;
+    DownloadJob::TransportFactory factory_;
+    QList<PortEntry> ports_;
+    DownloadJob* job_ = nullptr;
+    QString jobPort_;
+    unsigned jobBaud_ = 0;
+
+    QComboBox* port_ = nullptr;
+    QRadioButton* familyA_ = nullptr;
+    QRadioButton* familyE_ = nullptr;
+    QComboBox* speed_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* status_ = nullptr;
+    QPushButton* send_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QTimer* poll_ = nullptr;
+};
+
+} // namespace kavrel::board

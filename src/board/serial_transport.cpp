@@ -1,0 +1,140 @@
+#include "board/serial_transport.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QThread>
+
+#include <chrono>
+
+namespace kavrel::board {
+
+namespace {
+
+// QSerialPort's own writes are flushed to the system by this wait; the
+// system's buffer takes them at once unless the adapter is stuck.
+constexpr int kWriteWaitMs = 2000;
+
+std::string text(const QString& s) {
+    return s.toStdString();
+}
+
+} // namespace
+
+SerialTransport::SerialTransport() {
+    clock_.start();
+}
+
+SerialTransport::~SerialTransport() {
+    close();
+}
+
+void SerialTransport::open(const std::string& port, unsigned baud) {
+    close();
+    port_ = std::make_unique<QSerialPort>();
+    port_->setPortName(QString::fromStdString(port));
+    if (!port_->open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = port_->error();
+        const std::string detail = text(port_->errorString());
+        const QString location = QSerialPortInfo(*port_).systemLocation();
+        port_.reset();
+        switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            throw PortError(PortFault::NotFound, detail);
+        case QSerialPort::PermissionError: {
+            // Qt says the same for a port held by another program and for one
+            // this user may not open: the device's own rights tell them apart.
+            const QFileInfo device(location.isEmpty() ? QString::fromStdString(port) : location);
+            if (device.exists() && !(device.isReadable() && device.isWritable()))
+                throw PortError(PortFault::AccessDenied, detail);
+            throw PortError(PortFault::Busy, detail);
+        }
+        case QSerialPort::OpenError:
+            throw PortError(PortFault::Busy, detail);
+        default:
+            throw PortError(PortFault::Other, detail);
+        }
+    }
+    if (!port_->setBaudRate(static_cast<qint32>(baud))) {
+        port_.reset();
+        throw PortError(PortFault::SpeedRefused);
+    }
+    if (!port_->setDataBits(QSerialPort::Data8) || !port_->setParity(QSerialPort::NoParity) ||
+        !port_->setStopBits(QSerialPort::OneStop) ||
+        !port_->setFlowControl(QSerialPort::NoFlowControl))
+        fail("réglage");
+    // Bytes left from before (the loader's break, a program's output) go.
+    port_->clear(QSerialPort::AllDirections);
+}
+
+void SerialTransport::write(std::span<const std::uint8_t> bytes) {
+    if (!port_)
+        throw PortError(PortFault::Other, "port fermé");
+    const qint64 n =
+        port_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (n != static_cast<qint64>(bytes.size()))
+        checkIo();
+    if (!port_->waitForBytesWritten(kWriteWaitMs))
+        checkIo();
+}
+
+std::size_t SerialTransport::read(std::span<std::uint8_t> into, Duration timeout) {
+    if (!port_)
+        throw PortError(PortFault::Other, "port fermé");
+    if (port_->bytesAvailable() == 0) {
+        // Rounded up to the millisecond: never back before the deadline.
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(timeout).count();
+        if (!port_->waitForReadyRead(static_cast<int>(ms))) {
+            checkIo();
+            return 0;
+        }
+    }
+    const qint64 n = port_->read(reinterpret_cast<char*>(into.data()),
+                                 static_cast<qint64>(into.size()));
+    if (n < 0)
+        checkIo();
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+void SerialTransport::close() {
+    if (port_) {
+        // What the loader did not take yet is of no use to anybody.
+        port_->clear(QSerialPort::Output);
+        port_->close();
+        port_.reset();
+    }
+}
+
+Duration SerialTransport::now() const {
+    return std::chrono::nanoseconds(clock_.nsecsElapsed());
+}
+
+QSerialPort* SerialTransport::release(QThread* thread) {
+    if (!port_)
+        return nullptr;
+    port_->moveToThread(thread);
+    return port_.release();
+}
+
+void SerialTransport::fail(const char* what) {
+    const std::string detail = port_ ? text(port_->errorString()) : std::string(what);
+    port_.reset();
+    throw PortError(PortFault::Other, detail);
+}
+
+void SerialTransport::checkIo() {
+    const QSerialPort::SerialPortError error = port_->error();
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::TimeoutError:
+        port_->clearError();
+        return;
+    case QSerialPort::ResourceError:
+        // The device went away under us: an adapter unplugged.
+        throw PortError(PortFault::Vanished, text(port_->errorString()));
+    default:
+        throw PortError(PortFault::Other, text(port_->errorString()));
+    }
+}
+
+} // namespace kavrel::board
