@@ -9,12 +9,14 @@
 // What the assembler's printed lines say: the rows of the report and its verdict.
 namespace kavrel::assembly {
 
-// One line "<path>:<line>: erreur : <message>" (or "avertissement").
+// One line "<path>:<line>: erreur : <message>" (or "avertissement"), in the
+// assembler's own form (asmhc11/diagnostic_format.h).
 struct Diagnostic {
-    std::string text; // the whole line as printed
+    std::string text; // the whole line, as the report shows it
     std::string path;
     int line = 0;
     bool error = true;
+    std::string message;
 };
 
 // The diagnostics of an output, in order; other lines are left out. Lines end

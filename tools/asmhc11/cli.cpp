@@ -1,9 +1,11 @@
 #include "asmhc11/cli.h"
 
+#include "asmhc11/diagnostic_format.h"
 #include "asmhc11/encoding.h"
 #include "asmhc11/messages.h"
 #include "common/utf8_text.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -202,7 +204,9 @@ bool writeFileAtomically(const fs::path& target, std::string_view data) {
     return true;
 }
 
-int runCommandLine(std::string_view argumentText, std::ostream& out) {
+namespace {
+
+int run(std::string_view argumentText, std::ostream& out) {
     const std::string prefix = messages::cliPrefix;
     const Invocation invocation = parseArguments(argumentText);
     if (invocation.kind != Invocation::Kind::Assemble) {
@@ -236,10 +240,11 @@ int runCommandLine(std::string_view argumentText, std::ostream& out) {
     if (result.ok())
         outputs.emplace_back(withSuffix(invocation.base, ".S19"), &result.s19);
 
-    // "prog.asc:12: erreur : ...", the form editors read to go to the line.
     for (const Diagnostic& d : result.diagnostics)
-        out << d.file << ':' << d.line << (d.warning ? messages::warningTag : messages::errorTag)
-            << cp1252ToUtf8(d.message) << '\n';
+        out << formatDiagnostic({d.file, d.line,
+                                 d.warning ? DiagnosticKind::Warning : DiagnosticKind::Error,
+                                 cp1252ToUtf8(d.message)})
+            << '\n';
 
     std::string written;
     bool writeFailed = false;
@@ -261,6 +266,45 @@ int runCommandLine(std::string_view argumentText, std::ostream& out) {
     if (writeFailed)
         return exitUsage;
     return result.ok() ? exitOk : exitAssemblyErrors;
+}
+
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
+}
+
+} // namespace
+
+int runCommandLine(std::string_view argumentText, std::ostream& out, const fs::path& copy) {
+    if (copy.empty())
+        return run(argumentText, out);
+    std::ostringstream printed;
+    const int status = run(argumentText, printed);
+    out << printed.str();
+    // The copy is for whoever started us; the assembly's own outputs are
+    // written already, and a copy that cannot be written changes no status.
+    // It never replaces the source, whatever the variable says.
+    const Invocation invocation = parseArguments(argumentText);
+    if ((invocation.kind == Invocation::Kind::Assemble && sameFile(copy, invocation.source)) ||
+        !writeFileAtomically(copy, printed.str()))
+        out << messages::cliPrefix << messages::cannotWrite << pathToUtf8(copy) << '\n';
+    return status;
+}
+
+fs::path outputCopyFromEnvironment() {
+#ifdef _WIN32
+    // Wide, so that a temporary folder under a non-ASCII user name survives.
+    const std::wstring name = kavrel::utf8::toWide(kOutputCopyVariable);
+    const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (size <= 1)
+        return {};
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name.c_str(), value.data(), size));
+    return fs::path(value);
+#else
+    const char* value = std::getenv(kOutputCopyVariable);
+    return value ? fs::path(value) : fs::path();
+#endif
 }
 
 } // namespace asmhc11

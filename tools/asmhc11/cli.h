@@ -38,8 +38,14 @@ struct Invocation {
 Invocation parseArguments(std::string_view text);
 
 // Does what the argument text asks, prints a French summary on `out` (UTF-8)
-// and returns the exit status.
-int runCommandLine(std::string_view argumentText, std::ostream& out);
+// and returns the exit status. With a `copy` path, the same bytes also go to
+// that file, written whole at the end; a copy that cannot be written (or that
+// would replace the source) is said on `out` and changes nothing else.
+int runCommandLine(std::string_view argumentText, std::ostream& out,
+                   const std::filesystem::path& copy = {});
+
+// The file the environment variable ASMHC11_SORTIE names, or an empty path.
+std::filesystem::path outputCopyFromEnvironment();
 
 // Writes a whole file through a temporary beside it, renamed at the end.
 bool writeFileAtomically(const std::filesystem::path& target, std::string_view data);

@@ -30,7 +30,8 @@ int main() {
     // whatever the batch file runs next.
     const UINT previous = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
-    const int status = asmhc11::runCommandLine(argumentText(), std::cout);
+    const int status = asmhc11::runCommandLine(argumentText(), std::cout,
+                                               asmhc11::outputCopyFromEnvironment());
     std::cout.flush();
     if (previous != 0)
         SetConsoleOutputCP(previous);
@@ -40,7 +41,8 @@ int main() {
 #else
 
 int main(int argc, char** argv) {
-    return asmhc11::runCommandLine(asmhc11::joinArguments(argc, argv), std::cout);
+    return asmhc11::runCommandLine(asmhc11::joinArguments(argc, argv), std::cout,
+                                   asmhc11::outputCopyFromEnvironment());
 }
 
 #endif

@@ -96,8 +96,6 @@ inline constexpr const char* cannotRead = "impossible de lire le fichier source 
 inline constexpr const char* cannotWrite = "impossible d'écrire le fichier : ";
 inline constexpr const char* sourceIsOutput =
     "le source porte l'extension d'un fichier produit (.S19, .LST, .BOO) : ";
-inline constexpr const char* errorTag = ": erreur : ";
-inline constexpr const char* warningTag = ": avertissement : ";
 inline constexpr const char* errorWord = "erreur";
 inline constexpr const char* byteWord = "octet";
 inline constexpr const char* filesWritten = "fichiers écrits : ";
