@@ -5,15 +5,12 @@
 #include <QColor>
 #include <QFont>
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <string_view>
 
-#include "asmhc11/directives.h"
+#include "asmhc11/syntax.h"
 #include "editor/editeur.h"
-#include "asmhc11/expression.h"
 #include "hc11/instruction_set.h"
-#include "asmhc11/source_line.h"
 
 namespace kavrel::editor {
 
@@ -28,14 +25,11 @@ bool isAlnum(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Characters that join two words of a condition into one expression
-// ("IntType == $01").
-bool joinsCondition(char c) {
-    return std::strchr("=!<>&|+-*/(~,", c) != nullptr && c != '\0';
+// A line alone does not tell which names the program defines: an operand is
+// shown as the assembler reads it when they all are ("RegBase + oSCSR"), and
+// the assembler warns where it reads otherwise.
+bool everyNameIsASymbol(std::string_view) {
+    return true;
 }
 
 // Styles one source line (no line end) as the assembler reads it: the same
@@ -83,12 +77,17 @@ private:
         if (const hc11::MnemonicModes* modes = hc11::findMnemonic(operation)) {
             paint(operationStart, restStart, Style::Mnemonic);
             instruction(*modes, fields.rest, restStart);
-        } else if (const asmhc11::Directive* directive = asmhc11::findDirective(operation)) {
+        } else if (const asmhc11::DirectiveSyntax* directive =
+                       asmhc11::findDirective(operation)) {
             paint(operationStart, restStart, Style::Directive);
-            directiveOperand(directive->name, fields.rest, restStart);
+            directiveOperand(directive->operand, fields.rest, restStart);
         } else {
-            commentFrom(operand(asmhc11::extractOperand(fields.rest), restStart));
+            commentFrom(operand(expression(fields.rest), restStart));
         }
+    }
+
+    static std::string_view expression(std::string_view rest) {
+        return asmhc11::readOperand(rest, symbols_).operand;
     }
 
     std::size_t at(std::string_view part) const {
@@ -127,7 +126,7 @@ private:
         if (modes.in(Mode::BitDirect) || modes.in(Mode::BitBranchDirect)) {
             // Address, then X or Y and the mask, then a branch target: the
             // fields after the last one needed are a comment.
-            asmhc11::FieldReader reader(rest);
+            asmhc11::FieldReader reader(rest, symbols_);
             std::size_t needed = modes.in(Mode::BitBranchDirect) ? 3 : 2;
             std::size_t firstStart = npos, lastEnd = restStart;
             for (std::size_t count = 0; count < needed; ++count) {
@@ -146,23 +145,28 @@ private:
             commentFrom(lastEnd);
             return;
         }
-        commentFrom(operand(asmhc11::extractOperand(rest), restStart));
+        commentFrom(operand(expression(rest), restStart));
     }
 
-    void directiveOperand(std::string_view name, std::string_view rest, std::size_t restStart) {
-        if (name == "FCC") {
-            stringDirective(rest);
-        } else if (name == "INCLUDE") {
-            includeName(rest, restStart);
-        } else if (name == "IF") {
-            condition(rest, restStart);
-        } else if (name == "ELSE" || name == "ENDIF" || name == "ENDC" || name == "NAM" ||
-                   name == "TTL" || name == "PAGE" || name == "SPC" || name == "LIST" ||
-                   name == "NOLIST") {
-            // Directives that read nothing after their name.
+    void directiveOperand(asmhc11::OperandForm form, std::string_view rest,
+                          std::size_t restStart) {
+        using asmhc11::OperandForm;
+        switch (form) {
+        case OperandForm::Nothing:
             commentFrom(restStart);
-        } else {
-            commentFrom(operand(asmhc11::extractOperand(rest), restStart));
+            break;
+        case OperandForm::Expression:
+            commentFrom(operand(expression(rest), restStart));
+            break;
+        case OperandForm::Words:
+            commentFrom(operand(asmhc11::operandWord(rest), restStart));
+            break;
+        case OperandForm::Delimited:
+            stringDirective(rest);
+            break;
+        case OperandForm::FileName:
+            includeName(rest, restStart);
+            break;
         }
     }
 
@@ -180,55 +184,19 @@ private:
         std::size_t end = open + close + 1;
         paint(open, end, Style::String);
         if (end < line_.size() && line_[end] == ',')
-            end = operand(asmhc11::extractOperand(line_.substr(end + 1)), end + 1);
+            end = operand(expression(line_.substr(end + 1)), end + 1);
         commentFrom(end);
     }
 
     // INCLUDE "file", <file> or file: the name shows as a string.
     void includeName(std::string_view rest, std::size_t restStart) {
-        const std::string_view text = asmhc11::trim(rest);
-        if (text.empty())
-            return;
-        const std::size_t open = at(text);
-        std::size_t end;
-        if (text[0] == '"' || text[0] == '<') {
-            const std::size_t close = text.find(text[0] == '"' ? '"' : '>', 1);
-            end = close == npos ? open + text.size() : open + close + 1;
-        } else {
-            const std::string_view name = asmhc11::extractOperand(rest);
-            end = name.empty() ? restStart : at(name) + name.size();
-        }
-        paint(open, end, Style::String);
-        commentFrom(end);
-    }
-
-    // A condition may hold blanks ("IntType == $01"): words joined by an
-    // operator belong to it; the first word not joined starts a comment.
-    void condition(std::string_view rest, std::size_t restStart) {
-        const std::string_view first = asmhc11::extractOperand(rest);
-        if (first.empty()) {
+        const std::string_view written = asmhc11::fileNameField(rest).written;
+        if (written.empty()) {
             commentFrom(restStart);
             return;
         }
-        const std::size_t semicolon = rest.find(';');
-        const std::size_t limit = semicolon == npos ? line_.size() : restStart + semicolon;
-        const std::size_t start = at(first);
-        std::size_t end = start + first.size();
-        for (;;) {
-            std::size_t next = end;
-            while (next < limit && isBlank(line_[next]))
-                ++next;
-            if (next >= limit || !(joinsCondition(line_[end - 1]) || joinsCondition(line_[next])))
-                break;
-            const std::string_view bounded = line_.substr(0, limit);
-            while (next < limit && !isBlank(line_[next]))
-                next = line_[next] == '\'' || line_[next] == '"'
-                           ? asmhc11::skipQuoted(bounded, next)
-                           : next + 1;
-            end = next;
-        }
-        values(start, end, false);
-        commentFrom(end);
+        paint(at(written), at(written) + written.size(), Style::String);
+        commentFrom(at(written) + written.size());
     }
 
     // The tokens of an operand between `from` and `to`: numbers in every
@@ -252,15 +220,11 @@ private:
                 end = asmhc11::skipQuoted(text, i);
                 paint(i, end, Style::String);
                 expectValue = false;
-            } else if (c == '$' || c == '%' || c == '@' ||
-                       (c == '&' && expectValue && end < to && isAlnum(text[end]))) {
-                while (end < to && isAlnum(text[end]))
-                    ++end;
-                paint(i, end, Style::Number);
-                expectValue = false;
-            } else if (isDigit(c)) {
-                while (end < to && isAlnum(text[end]))
-                    ++end;
+            } else if (const auto number = c == '&' && !(expectValue && end < to &&
+                                                          isAlnum(text[end]))
+                                               ? std::nullopt
+                                               : asmhc11::numberAt(text, i)) {
+                end = number->end;
                 paint(i, end, Style::Number);
                 expectValue = false;
             } else if (asmhc11::isSymbolStart(c)) {
@@ -276,6 +240,7 @@ private:
         }
     }
 
+    inline static const asmhc11::SymbolTest symbols_ = everyNameIsASymbol;
     std::string_view line_;
     char* styles_;
 };

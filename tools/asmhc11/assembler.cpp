@@ -63,19 +63,52 @@ bool isJump(std::string_view mnemonic) {
     return mnemonic == "JMP" || mnemonic == "JSR";
 }
 
+// Lines end with CR LF, LF or a lone CR; a final line end adds no empty line.
+// A file without any CR is cut at LF alone, which is faster.
+struct LineBounds {
+    std::size_t end;  // of the text
+    std::size_t next; // start of the next line
+};
+
+LineBounds lineAt(std::string_view text, std::size_t offset, bool hasCarriageReturn) {
+    std::size_t end = offset;
+    if (hasCarriageReturn) {
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+            ++end;
+    } else {
+        end = std::min(text.find('\n', offset), text.size());
+    }
+    const bool crlf = end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n';
+    return {end, end + (crlf ? 2 : 1)};
+}
+
+std::string upperName(std::string_view name) {
+    std::string upper(name);
+    for (char& c : upper)
+        c = upperChar(c);
+    return upper;
+}
+
 } // namespace
 
 Assembly::Assembly(std::string_view source, const Options& options) : options_(options) {
     if (!options_.readFile)
         options_.readFile = readFromDisk;
+    isSymbol_ = [this](std::string_view name) {
+        return programNames_.contains(upperName(name));
+    };
     files_.push_back(
         {options_.path, keyOf(options_.path), source, source.find('\r') != std::string_view::npos});
+    result_.lineMap.files.push_back(options_.path);
+    mapFiles_.push_back(0);
     stream_.reserve(static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n') +
                                              std::count(source.begin(), source.end(), '\r')) +
                     1);
 }
 
 Result Assembly::run() {
+    std::unordered_set<std::string> seen = {files_[0].key};
+    collectNames(files_[0].path, files_[0].text, seen, 1);
     runPass(1);
     symbols.resolvePending([this](std::string_view expression, std::int64_t counter) {
         return evaluate(expression, counter, false);
@@ -113,14 +146,8 @@ void Assembly::readStream() {
             open_.pop_back();
             continue;
         }
-        // Lines end with CR LF, LF or a lone CR; a final line end adds no empty line.
-        std::size_t end = top.offset;
-        if (files_[top.file].hasCarriageReturn) {
-            while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-                ++end;
-        } else {
-            end = std::min(text.find('\n', top.offset), text.size());
-        }
+        const LineBounds bounds = lineAt(text, top.offset, files_[top.file].hasCarriageReturn);
+        const std::size_t end = bounds.end;
         if (stream_.size() >= maxStreamLines)
             return; // beyond 4 Gio of text: nothing more is read
         StreamLine line;
@@ -128,8 +155,7 @@ void Assembly::readStream() {
         line.number = ++top.number;
         line.offset = static_cast<std::uint32_t>(top.offset);
         line.length = static_cast<std::uint32_t>(end - top.offset);
-        top.offset =
-            end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+        top.offset = bounds.next;
         stream_.push_back(line);
         processLine(stream_.size() - 1);
     }
@@ -143,28 +169,73 @@ void Assembly::readStream() {
     conditions_.clear();
 }
 
+// An included file is looked for beside the file that includes it.
+std::string Assembly::includePath(const std::string& includer, std::string_view name) const {
+    fs::path path = pathOf(cp1252ToUtf8(name));
+    if (path.is_relative() && !includer.empty())
+        path = pathOf(includer).parent_path() / path;
+    path.make_preferred(); // "inc/defs.inc" named with the system's own separators
+    return utf8Of(path);
+}
+
+// Each file is read once, by the first of the name scan and the first pass to need it.
+const std::string* Assembly::load(const std::string& path, const std::string& key) {
+    const auto known = loaded_.find(key);
+    if (known != loaded_.end())
+        return known->second;
+    std::optional<std::string> text = options_.readFile(path);
+    const std::string* kept = nullptr;
+    if (text) {
+        texts_.push_back(std::make_unique<std::string>(std::move(*text)));
+        kept = texts_.back().get();
+    }
+    loaded_.emplace(key, kept);
+    return kept;
+}
+
+// Before the first pass: the names of every label field of the source and of
+// the files it includes, under any condition, so that the first pass already
+// knows which names an operand may continue through.
+void Assembly::collectNames(const std::string& path, std::string_view text,
+                            std::unordered_set<std::string>& seen, std::size_t depth) {
+    const bool hasCarriageReturn = text.find('\r') != std::string_view::npos;
+    for (std::size_t offset = 0; offset < text.size();) {
+        const LineBounds bounds = lineAt(text, offset, hasCarriageReturn);
+        const SourceLine fields = splitFields(text.substr(offset, bounds.end - offset));
+        offset = bounds.next;
+        if (!fields.label.empty())
+            programNames_.insert(upperName(fields.label));
+        if (fields.operation.size() < 7)
+            continue; // shorter than INCLUDE
+        const DirectiveSyntax* directive = findDirective(fields.operation);
+        if (!directive || directive->kind != DirectiveKind::Include)
+            continue;
+        const std::string_view name = fileNameField(fields.rest).name;
+        if (name.empty() || depth >= maxIncludeDepth || seen.size() >= maxIncludedFiles)
+            continue;
+        const std::string included = includePath(path, name);
+        const std::string key = keyOf(included);
+        if (!seen.insert(key).second)
+            continue;
+        if (const std::string* includedText = load(included, key))
+            collectNames(included, *includedText, seen, depth + 1);
+    }
+}
+
 void Assembly::include(std::string_view name) {
     if (ended)
         return;
-    const std::string utf8Name = cp1252ToUtf8(name);
-    const SourceFile& includer = files_[stream_[line_].file];
-    fs::path path = pathOf(utf8Name);
-    if (path.is_relative() && !includer.path.empty())
-        path = pathOf(includer.path).parent_path() / path;
-    path.make_preferred(); // "inc/defs.inc" named with the system's own separators
-    const std::string pathText = utf8Of(path);
+    const std::string pathText = includePath(files_[stream_[line_].file].path, name);
     const std::string key = keyOf(pathText);
     for (const OpenFile& open : open_)
         if (files_[open.file].key == key)
             throw makeError(messages::includeLoop, name);
     if (open_.size() >= maxIncludeDepth || files_.size() >= maxIncludedFiles)
         throw makeError(messages::includeTooDeep, name);
-    std::optional<std::string> text = options_.readFile(pathText);
+    const std::string* text = load(pathText, key);
     if (!text)
         throw makeError(messages::includeNotFound, name);
-    texts_.push_back(std::make_unique<std::string>(std::move(*text)));
-    files_.push_back(
-        {pathText, key, *texts_.back(), texts_.back()->find('\r') != std::string::npos});
+    files_.push_back({pathText, key, *text, text->find('\r') != std::string::npos});
     open_.push_back({static_cast<std::uint32_t>(files_.size() - 1)});
 }
 
@@ -205,6 +276,26 @@ ExprValue Assembly::valueOf(std::string_view text) {
     return evaluate(text);
 }
 
+std::string_view Assembly::operand(std::string_view rest) {
+    const OperandReading reading = readOperand(rest, isSymbol_);
+    noteDoubt(reading);
+    return reading.operand;
+}
+
+// Where a blank could end the operand or not, the line says which reading it took.
+void Assembly::noteDoubt(const OperandReading& reading) {
+    if (doubt_ || reading.doubt == OperandReading::Doubt::None)
+        return;
+    if (reading.doubt == OperandReading::Doubt::ReadAsComment)
+        doubt_ = makeError(messages::operandBeforeComment,
+                           {reading.operand, reading.longer, reading.culprit})
+                     .what();
+    else
+        doubt_ = makeError(messages::operandAcrossBlanks,
+                           {reading.operand, reading.shorter, reading.comment})
+                     .what();
+}
+
 void Assembly::report(const std::string& message, bool warning) {
     if (pass_ != 2 || !listed_)
         return;
@@ -221,14 +312,14 @@ void Assembly::firstPassError(const AsmError& error) {
     Pending& p = pending_[line_];
     if (!p.value)
         p.value = error.what();
-    stream_[line_].memo.hasError = true;
+    stream_[line_].memo.hasPending = true;
 }
 
 void Assembly::labelError(const AsmError& error) {
     if (pass_ != 1)
         return;
     pending_[line_].label = error.what();
-    stream_[line_].memo.hasError = true;
+    stream_[line_].memo.hasPending = true;
 }
 
 void Assembly::checkByte(const ExprValue& v) {
@@ -306,6 +397,7 @@ void Assembly::processLine(std::size_t index) {
     equValue.reset();
     cycles_ = 0;
     strayHash_ = false;
+    doubt_.reset();
 
     SourceLine fields;
     bool completed = false;
@@ -315,7 +407,7 @@ void Assembly::processLine(std::size_t index) {
             line.skipped = true;
         } else if (!active()) {
             // Only the conditions themselves are read where a condition is false.
-            const Directive* d = findDirective(fields.operation);
+            const DirectiveSyntax* d = findDirective(fields.operation);
             line.skipped = !d || !d->conditional;
         }
     } else if (!line.skipped) {
@@ -328,12 +420,14 @@ void Assembly::processLine(std::size_t index) {
     if (conditionUses)
         symbols.recordUses(index);
     if (!line.skipped) {
-        if (pass_ == 2 && memo.hasError) {
+        if (pass_ == 2 && memo.hasPending) {
             const Pending& p = pending_[index];
             if (p.label)
                 report(*p.label);
             if (p.value)
                 report(*p.value);
+            if (p.warning)
+                report(*p.warning, true);
         }
         try {
             handleFields(fields);
@@ -341,12 +435,22 @@ void Assembly::processLine(std::size_t index) {
         } catch (const AsmError& error) {
             report(error);
             // What only the first pass reads (conditions, includes) is not read again.
-            const Directive* d = findDirective(fields.operation);
+            const DirectiveSyntax* d = findDirective(fields.operation);
             if (pass_ == 1 && d && d->firstPassOnly)
                 firstPassError(error);
         }
         if (strayHash_ && pass_ == 2)
-            warn(makeError(messages::strayHash, extractOperand(fields.rest)));
+            warn(makeError(messages::strayHash, readOperand(fields.rest, isSymbol_).operand));
+        if (doubt_ && pass_ == 2) {
+            report(*doubt_, true);
+        } else if (doubt_) {
+            // Conditions and includes are not read again: their doubt waits.
+            const DirectiveSyntax* d = findDirective(fields.operation);
+            if (d && d->firstPassOnly) {
+                pending_[index].warning = std::move(doubt_);
+                memo.hasPending = true;
+            }
+        }
     }
     if (conditionUses)
         symbols.stopRecording();
@@ -358,6 +462,8 @@ void Assembly::processLine(std::size_t index) {
             report(makeError(messages::phaseError));
         if (completed)
             commitBytes();
+        if (!line.skipped && memo.size > 0)
+            mapLine(line);
         if (showAddress)
             listed.address = static_cast<std::uint16_t>(pcStart & 0xFFFF);
         listed.value = equValue;
@@ -387,7 +493,7 @@ void Assembly::processLine(std::size_t index) {
 void Assembly::handleFields(const SourceLine& f) {
     // No directive spells a mnemonic: most lines are instructions, looked up first.
     const hc11::MnemonicModes* modes = hc11::findMnemonic(f.operation);
-    const Directive* directive = modes ? nullptr : findDirective(f.operation);
+    const DirectiveSyntax* directive = modes ? nullptr : findDirective(f.operation);
     if (!f.label.empty() && !(directive && directive->ownsLabel))
         defineLabel(f.label, pcStart);
     if (f.operation.empty()) {
@@ -395,7 +501,7 @@ void Assembly::handleFields(const SourceLine& f) {
         return;
     }
     if (directive) {
-        directive->handle(*this, f);
+        handlerOf(directive->kind)(*this, f);
         return;
     }
     if (!modes) {
@@ -435,19 +541,19 @@ void Assembly::encodeInstruction(const hc11::MnemonicModes& modes, std::string_v
         return;
     }
     if (const hc11::Instruction* i = modes.in(Mode::Relative)) {
-        const std::string_view operand = extractOperand(f.rest);
-        if (operand.empty())
+        const std::string_view target = operand(f.rest);
+        if (target.empty())
             throw makeError(messages::missingBranchTarget);
         emitOpcode(*this, *i);
         cycles_ = i->cycles;
-        emitDisplacement(operand, bytes_.size() + 1);
+        emitDisplacement(target, bytes_.size() + 1);
         return;
     }
     if (modes.in(Mode::BitDirect) || modes.in(Mode::BitBranchDirect)) {
         encodeBit(modes, f.rest);
         return;
     }
-    encodeGeneral(modes, name, extractOperand(f.rest));
+    encodeGeneral(modes, name, operand(f.rest));
 }
 
 void Assembly::encodeGeneral(const hc11::MnemonicModes& modes, std::string_view name,
@@ -539,7 +645,7 @@ void Assembly::encodeGeneral(const hc11::MnemonicModes& modes, std::string_view 
 void Assembly::encodeBit(const hc11::MnemonicModes& modes, std::string_view rest) {
     using hc11::Mode;
     const bool branch = modes.in(Mode::BitBranchDirect) != nullptr;
-    FieldReader reader(rest);
+    FieldReader reader(rest, isSymbol_);
     const auto address = reader.next();
     if (!address)
         throw makeError(messages::missingOperand);
@@ -560,6 +666,8 @@ void Assembly::encodeBit(const hc11::MnemonicModes& modes, std::string_view rest
         if (!target)
             throw makeError(messages::missingBranchTarget);
     }
+    // What follows the last field is a comment: its doubt is the line's.
+    noteDoubt(reader.reading());
     std::string_view maskText = *mask;
     if (!maskText.empty() && maskText[0] == '#')
         maskText.remove_prefix(1);
@@ -677,6 +785,42 @@ void Assembly::finish() {
     }
 }
 
+void Assembly::mapLine(const StreamLine& line) {
+    LineMap& map = result_.lineMap;
+    if (mapFiles_.size() < files_.size())
+        mapFiles_.resize(files_.size(), -1);
+    int& file = mapFiles_[line.file];
+    if (file < 0) {
+        // A file included twice is one file of the map.
+        const std::string& path = files_[line.file].path;
+        const auto known = std::find(map.files.begin(), map.files.end(), path);
+        file = static_cast<int>(known - map.files.begin());
+        if (known == map.files.end())
+            map.files.push_back(path);
+    }
+    const std::int64_t size = std::min<std::int64_t>(line.memo.size, memoryEnd - pcStart);
+    if (size <= 0)
+        return;
+    map.entries.push_back({static_cast<std::uint16_t>(pcStart), static_cast<std::uint32_t>(size),
+                           static_cast<std::uint16_t>(file), line.number, reserved != 0});
+}
+
+const LineMapEntry* LineMap::find(std::uint16_t address) const {
+    for (const LineMapEntry& entry : entries)
+        if (address >= entry.address &&
+            static_cast<std::uint32_t>(address - entry.address) < entry.size)
+            return &entry;
+    return nullptr;
+}
+
+std::vector<const LineMapEntry*> LineMap::entriesOf(std::string_view file, int line) const {
+    std::vector<const LineMapEntry*> found;
+    for (const LineMapEntry& entry : entries)
+        if (entry.line == line && files[entry.file] == file)
+            found.push_back(&entry);
+    return found;
+}
+
 std::vector<Segment> Result::segments() const {
     std::vector<Segment> out;
     for (std::size_t a = 0; a < used.size(); ++a) {
@@ -700,6 +844,24 @@ Result assembleSource(std::string_view source, const Options& options) {
         result.diagnostics.push_back(d);
         return result;
     }
+}
+
+Result assembleFile(std::string_view path, Mode mode) {
+    const std::string pathText(path);
+    const std::optional<std::string> source = readFromDisk(pathText);
+    if (!source) {
+        Result result;
+        Diagnostic d{0, makeError(messages::cannotRead, utf8ToCp1252(pathText)).what(), pathText,
+                     false};
+        result.errors.push_back(d);
+        result.diagnostics.push_back(d);
+        return result;
+    }
+    Options options;
+    options.mode = mode;
+    options.path = pathText;
+    options.title = utf8ToCp1252(utf8Of(pathOf(pathText).filename()));
+    return assembleSource(*source, options);
 }
 
 Result assembleSource(std::string_view source, Mode mode, std::string_view sourceName) {

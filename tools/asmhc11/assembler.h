@@ -9,6 +9,11 @@
 //     auto result = asmhc11::assembleSource(bytes, asmhc11::Mode::S19);
 //     if (result.ok()) write(result.s19);
 //
+// assembleFile() reads a source from disk as the asmhc11 program does and
+// names its files the same way, for a program that assembles in its own
+// process (the simulator runs the result where the line map leads back to
+// the source).
+//
 // Two passes: the first reads the included files and decides the conditions,
 // and fixes the size of every line (direct addressing is chosen when the
 // operand is already known below $100); then EQU chains that refer forward
@@ -48,6 +53,27 @@ struct Segment {
     std::vector<std::uint8_t> bytes;
 };
 
+// Where the bytes of one source line lie.
+struct LineMapEntry {
+    std::uint16_t address = 0;
+    std::uint32_t size = 0;  // bytes emitted or reserved, at least 1
+    std::uint16_t file = 0;  // index in LineMap::files
+    std::int32_t line = 0;   // 1-based, in its own file
+    bool reserved = false;   // space only (RMB, DS): nothing is written there
+};
+
+// Every line that emits or reserves bytes, included files too, in the order
+// the assembler read them.
+struct LineMap {
+    std::vector<std::string> files; // UTF-8, named as diagnostics name them; [0] is the source
+    std::vector<LineMapEntry> entries;
+
+    // The line whose bytes hold the address, or nullptr.
+    const LineMapEntry* find(std::uint16_t address) const;
+    // The entries of a line (none, or more than one when its file is included twice).
+    std::vector<const LineMapEntry*> entriesOf(std::string_view file, int line) const;
+};
+
 struct Result {
     std::vector<Diagnostic> errors;
     std::vector<Diagnostic> warnings;
@@ -62,6 +88,7 @@ struct Result {
     std::string listing;
     std::string s19;
     std::string boo; // Boo mode only
+    LineMap lineMap;
 
     bool ok() const { return errors.empty(); }
     std::vector<Segment> segments() const;
@@ -79,5 +106,10 @@ Result assembleSource(std::string_view source, const Options& options);
 
 // sourceName, if given, is shown in the listing's title.
 Result assembleSource(std::string_view source, Mode mode, std::string_view sourceName = {});
+
+// Reads the source (UTF-8 path) and the files it includes from disk. A source
+// that cannot be read gives one error on line 0 and nothing else. For Boo,
+// `path` is the source itself (the program's "<path>;b" names <path>.asc).
+Result assembleFile(std::string_view path, Mode mode);
 
 } // namespace asmhc11

@@ -5,7 +5,7 @@
 #include "asmhc11/assembler.h"
 #include "asmhc11/expression.h"
 #include "asmhc11/listing.h"
-#include "asmhc11/source_line.h"
+#include "asmhc11/syntax.h"
 #include "asmhc11/symbol_table.h"
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace hc11 {
@@ -31,7 +32,7 @@ struct LineMemo {
     std::int32_t origin = -1; // the address an ORG sets, -1 for none
     std::int32_t count = 0;   // of RMB, BSZ, FILL: at most the 64 KiB of memory
     bool direct = false;      // direct addressing chosen in the first pass
-    bool hasError = false;    // an error of the first pass waits in Assembly::pending_
+    bool hasPending = false;  // a message of the first pass waits in Assembly::pending_
 };
 
 // One line of the assembled stream: the main source with its included files
@@ -68,6 +69,12 @@ public:
     ExprValue evaluate(std::string_view text) { return evaluate(text, pcStart, pass_ == 2); }
     ExprValue evaluate(std::string_view text, std::int64_t counter, bool undefinedIsError);
     ExprValue valueOf(std::string_view text);
+
+    // The operand field of an expression, read across blanks where the
+    // expression goes on; a doubtful reading is noted for a warning.
+    std::string_view operand(std::string_view rest);
+    void noteDoubt(const OperandReading& reading);
+    const SymbolTest& isSymbol() const { return isSymbol_; }
 
     void report(const std::string& message, bool warning = false);
     void report(const AsmError& error) { report(std::string(error.what())); }
@@ -125,6 +132,10 @@ private:
     };
 
     void runPass(int pass);
+    void collectNames(const std::string& path, std::string_view text,
+                      std::unordered_set<std::string>& seen, std::size_t depth);
+    const std::string* load(const std::string& path, const std::string& key);
+    std::string includePath(const std::string& includer, std::string_view name) const;
     void readStream();
     void processLine(std::size_t index);
     void handleFields(const SourceLine& f);
@@ -137,11 +148,19 @@ private:
     void checkOffset(const ExprValue& v);
     void checkDirect(const ExprValue& v);
     void commitBytes();
+    void mapLine(const StreamLine& line);
     std::string where(std::size_t line) const;
     void finish();
 
     Options options_;
     std::vector<std::unique_ptr<std::string>> texts_; // included sources, kept alive
+    std::unordered_map<std::string, const std::string*> loaded_; // by key; nullptr: unreadable
+    // The names in a label field anywhere in the program, upper case: an
+    // operand goes on across blanks only through these (and numbers).
+    std::unordered_set<std::string> programNames_;
+    SymbolTest isSymbol_;
+    std::optional<std::string> doubt_; // the warning of the current line
+    std::vector<int> mapFiles_;        // LineMap::files index of each file, -1 before its first line
     std::vector<SourceFile> files_;
     std::vector<OpenFile> open_;
     std::vector<StreamLine> stream_;
@@ -156,6 +175,7 @@ private:
     struct Pending {
         std::optional<std::string> label;
         std::optional<std::string> value;
+        std::optional<std::string> warning;
     };
     std::unordered_map<std::size_t, Pending> pending_;
     ListedLine* listed_ = nullptr;

@@ -4,7 +4,6 @@
 #include "asmhc11/messages.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 
 namespace asmhc11 {
@@ -13,7 +12,7 @@ namespace {
 
 void org(Assembly& a, const SourceLine& f) {
     LineMemo& memo = a.memo();
-    const std::string_view operand = extractOperand(f.rest);
+    const std::string_view operand = a.operand(f.rest);
     if (a.pass() == 1) {
         if (operand.empty())
             throw makeError(messages::missingOperand);
@@ -45,7 +44,7 @@ void equ(Assembly& a, const SourceLine& f) {
         throw makeError(messages::equNeedsLabel);
     if (!validSymbolName(f.label))
         throw makeError(messages::badLabel, f.label);
-    const std::string_view operand = extractOperand(f.rest);
+    const std::string_view operand = a.operand(f.rest);
     if (operand.empty())
         throw makeError(messages::missingOperand);
     if (a.pass() == 1) {
@@ -70,12 +69,12 @@ void equ(Assembly& a, const SourceLine& f) {
 
 void fcb(Assembly& a, const SourceLine& f) {
     a.showAddress = true;
-    a.emitData(extractOperand(f.rest), false);
+    a.emitData(a.operand(f.rest), false);
 }
 
 void fdb(Assembly& a, const SourceLine& f) {
     a.showAddress = true;
-    a.emitData(extractOperand(f.rest), true);
+    a.emitData(a.operand(f.rest), true);
 }
 
 // FCC /text/ with any delimiter; more items may follow after a comma.
@@ -94,23 +93,23 @@ void fcc(Assembly& a, const SourceLine& f) {
         a.emitByte(static_cast<unsigned char>(c));
     const std::string_view after = rest.substr(close + 1);
     if (!after.empty() && after[0] == ',')
-        a.emitData(extractOperand(after.substr(1)), false);
+        a.emitData(a.operand(after.substr(1)), false);
 }
 
 void rmb(Assembly& a, const SourceLine& f) {
     a.showAddress = true;
-    a.reserved = static_cast<std::size_t>(a.firstPassCount(extractOperand(f.rest)));
+    a.reserved = static_cast<std::size_t>(a.firstPassCount(a.operand(f.rest)));
 }
 
 void bsz(Assembly& a, const SourceLine& f) {
     a.showAddress = true;
-    const std::int64_t count = a.firstPassCount(extractOperand(f.rest));
+    const std::int64_t count = a.firstPassCount(a.operand(f.rest));
     a.bytes().assign(static_cast<std::size_t>(count), 0);
 }
 
 void fill(Assembly& a, const SourceLine& f) {
     a.showAddress = true;
-    const std::vector<std::string_view> parts = splitCommas(extractOperand(f.rest));
+    const std::vector<std::string_view> parts = splitCommas(a.operand(f.rest));
     if (parts.size() != 2 || parts[0].empty() || parts[1].empty())
         throw makeError(messages::missingOperand);
     const std::int64_t count = a.firstPassCount(parts[1]);
@@ -123,18 +122,17 @@ void fill(Assembly& a, const SourceLine& f) {
 // begins a comment ("END  Tells the assembler we are done").
 void end(Assembly& a, const SourceLine& f) {
     a.ended = true;
-    const std::string_view operand = extractOperand(f.rest);
-    if (operand.empty() || a.pass() != 2)
+    const std::string_view first = operandWord(f.rest);
+    if (first.empty() || a.pass() != 2)
         return;
-    const char c = operand[0];
-    if (isSymbolStart(c)) {
+    if (isSymbolStart(first[0])) {
         std::size_t n = 0;
-        while (n < operand.size() && isSymbolChar(operand[n]))
+        while (n < first.size() && isSymbolChar(first[n]))
             ++n;
-        if (!a.symbols.find(operand.substr(0, n)))
+        if (!a.symbols.find(first.substr(0, n)))
             return;
     }
-    const ExprValue v = a.evaluate(operand);
+    const ExprValue v = a.evaluate(a.operand(f.rest));
     a.checkExtended(v);
     a.startAddress = static_cast<std::uint16_t>(v.value & 0xFFFF);
 }
@@ -142,7 +140,7 @@ void end(Assembly& a, const SourceLine& f) {
 // OPT c / noc (cycle counts), cre (cross-reference), l / nol (listing on or
 // off); the other options of older assemblers are accepted and ignored.
 void opt(Assembly& a, const SourceLine& f) {
-    for (const std::string_view word : splitCommas(extractOperand(f.rest))) {
+    for (const std::string_view word : splitCommas(operandWord(f.rest))) {
         if (equalNoCase(word, "C")) {
             a.cycleCounting = true;
             a.cycleOptionUsed = true;
@@ -168,21 +166,11 @@ void ifExpression(Assembly& a, const SourceLine& f) {
         return;
     }
     bool condition = false;
-    // A condition may hold blanks ("IntType == $01"); failing that, its first
-    // word is the condition and the rest a comment.
-    std::string_view operand = trim(f.rest.substr(0, f.rest.find(';')));
     try {
+        const std::string_view operand = a.operand(f.rest);
         if (operand.empty())
             throw makeError(messages::missingOperand);
-        ExprValue v;
-        try {
-            v = a.evaluate(operand);
-        } catch (const AsmError&) {
-            if (extractOperand(f.rest) == operand)
-                throw;
-            operand = extractOperand(f.rest);
-            v = a.evaluate(operand);
-        }
+        const ExprValue v = a.evaluate(operand);
         if (!v.known)
             a.firstPassError(makeError(messages::notKnownInPass1, operand));
         condition = v.known && v.value != 0;
@@ -195,7 +183,7 @@ void ifExpression(Assembly& a, const SourceLine& f) {
 void ifDefined(Assembly& a, const SourceLine& f, bool wanted) {
     if (a.pass() != 1)
         return;
-    const std::string_view name = extractOperand(f.rest);
+    const std::string_view name = operandWord(f.rest);
     if (a.active() && name.empty())
         a.firstPassError(makeError(messages::missingOperand));
     a.beginIf(a.active() && (a.symbols.find(name) != nullptr) == wanted);
@@ -223,88 +211,54 @@ void endif(Assembly& a, const SourceLine&) {
 void include(Assembly& a, const SourceLine& f) {
     if (a.pass() != 1)
         return;
-    std::string_view text = trim(f.rest);
-    std::string_view name;
-    if (!text.empty() && (text[0] == '"' || text[0] == '<')) {
-        const std::size_t close = text.find(text[0] == '"' ? '"' : '>', 1);
-        if (close == std::string_view::npos)
-            throw makeError(messages::unterminatedString);
-        name = text.substr(1, close - 1);
-    } else {
-        name = extractOperand(text);
-    }
-    if (name.empty())
+    const FileNameField field = fileNameField(f.rest);
+    if (field.unterminated)
+        throw makeError(messages::unterminatedString);
+    if (field.name.empty())
         throw makeError(messages::missingFileName);
-    a.include(name);
+    a.include(field.name);
 }
-
-constexpr std::uint64_t packName(std::string_view name) {
-    std::uint64_t key = 0;
-    for (const char c : name)
-        key = key << 8 | static_cast<unsigned char>(upperChar(c));
-    return key;
-}
-
-struct Entry {
-    std::uint64_t key;
-    Directive directive;
-};
-
-constexpr Entry entry(std::string_view name, void (*handle)(Assembly&, const SourceLine&),
-                      bool ownsLabel = false, bool conditional = false, bool hashForm = false) {
-    return {packName(name), {name, handle, ownsLabel, conditional, hashForm, hashForm}};
-}
-
-const auto table = [] {
-    std::array entries = {
-        entry("ORG", org, true),
-        entry("EQU", equ, true),
-        entry("=", equ, true),
-        entry("FCB", fcb),
-        entry("DB", fcb),
-        entry("FDB", fdb),
-        entry("DW", fdb),
-        entry("FCC", fcc),
-        entry("RMB", rmb),
-        entry("DS", rmb),
-        entry("BSZ", bsz),
-        entry("ZMB", bsz),
-        entry("FILL", fill),
-        entry("END", end),
-        entry("OPT", opt),
-        entry("NAM", ignored),
-        entry("TTL", ignored),
-        entry("PAGE", ignored),
-        entry("SPC", ignored),
-        entry("LIST", ignored),
-        entry("NOLIST", ignored),
-        entry("IF", ifExpression, false, true, true),
-        entry("IFDEF", ifdef, false, true, true),
-        entry("IFNDEF", ifndef, false, true, true),
-        entry("ELSE", elseDirective, false, true, true),
-        entry("ENDIF", endif, false, true, true),
-        entry("ENDC", endif, false, true, true),
-        entry("INCLUDE", include, false, false, true),
-    };
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry& x, const Entry& y) { return x.key < y.key; });
-    return entries;
-}();
 
 } // namespace
 
-const Directive* findDirective(std::string_view operation) {
-    const bool hash = !operation.empty() && operation[0] == '#';
-    if (hash)
-        operation.remove_prefix(1);
-    if (operation.empty() || operation.size() > 8)
-        return nullptr;
-    const std::uint64_t key = packName(operation);
-    const auto it = std::lower_bound(table.begin(), table.end(), key,
-                                     [](const Entry& e, std::uint64_t k) { return e.key < k; });
-    if (it == table.end() || it->key != key || (hash && !it->directive.hashForm))
-        return nullptr;
-    return &it->directive;
+DirectiveHandler handlerOf(DirectiveKind kind) {
+    switch (kind) {
+    case DirectiveKind::Org:
+        return org;
+    case DirectiveKind::Equ:
+        return equ;
+    case DirectiveKind::Bytes:
+        return fcb;
+    case DirectiveKind::Words:
+        return fdb;
+    case DirectiveKind::String:
+        return fcc;
+    case DirectiveKind::Reserve:
+        return rmb;
+    case DirectiveKind::Zeros:
+        return bsz;
+    case DirectiveKind::Fill:
+        return fill;
+    case DirectiveKind::End:
+        return end;
+    case DirectiveKind::Options:
+        return opt;
+    case DirectiveKind::Ignored:
+        return ignored;
+    case DirectiveKind::If:
+        return ifExpression;
+    case DirectiveKind::IfDefined:
+        return ifdef;
+    case DirectiveKind::IfNotDefined:
+        return ifndef;
+    case DirectiveKind::Else:
+        return elseDirective;
+    case DirectiveKind::EndIf:
+        return endif;
+    case DirectiveKind::Include:
+        return include;
+    }
+    return ignored;
 }
 
 } // namespace asmhc11

@@ -1,23 +1,14 @@
-// The directives: a table of names, each with one small handler.
+// The directives' handlers, one for each kind of the table in syntax.h.
 #pragma once
 
-#include <string_view>
+#include "asmhc11/syntax.h"
 
 namespace asmhc11 {
 
 class Assembly;
-struct SourceLine;
 
-struct Directive {
-    std::string_view name;
-    void (*handle)(Assembly&, const SourceLine&);
-    bool ownsLabel = false;     // the handler gives the label its value (EQU, ORG)
-    bool conditional = false;   // also read where a false condition skips lines
-    bool hashForm = false;      // may be written with a leading '#' (#IF, #INCLUDE)
-    bool firstPassOnly = false; // the first pass alone reads it (conditions, includes)
-};
+using DirectiveHandler = void (*)(Assembly&, const SourceLine&);
 
-// The directive of an operation field in any case ("#IF" too), or nullptr.
-const Directive* findDirective(std::string_view operation);
+DirectiveHandler handlerOf(DirectiveKind kind);
 
 } // namespace asmhc11

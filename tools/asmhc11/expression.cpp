@@ -2,7 +2,9 @@
 
 #include "asmhc11/encoding.h"
 #include "asmhc11/messages.h"
+#include "asmhc11/syntax.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -102,7 +104,7 @@ private:
     }
 
     ExprValue parseOr() {
-        ExprValue left = parseAnd();
+        ExprValue left = parseXor();
         for (;;) {
             skipBlanks();
             const char c = peek();
@@ -110,20 +112,55 @@ private:
             if ((c != '|' && c != '!') || peekAt(1) == '|' || peekAt(1) == '=')
                 return left;
             ++pos_;
-            const ExprValue right = parseAnd();
+            const ExprValue right = parseXor();
             left = {left.value | right.value, left.known && right.known};
         }
     }
 
+    ExprValue parseXor() {
+        ExprValue left = parseAnd();
+        for (;;) {
+            skipBlanks();
+            if (peek() != '^')
+                return left;
+            ++pos_;
+            const ExprValue right = parseAnd();
+            left = {left.value ^ right.value, left.known && right.known};
+        }
+    }
+
     ExprValue parseAnd() {
-        ExprValue left = parseSum();
+        ExprValue left = parseShift();
         for (;;) {
             skipBlanks();
             if (peek() != '&' || peekAt(1) == '&')
                 return left;
             ++pos_;
-            const ExprValue right = parseSum();
+            const ExprValue right = parseShift();
             left = {left.value & right.value, left.known && right.known};
+        }
+    }
+
+    ExprValue parseShift() {
+        ExprValue left = parseSum();
+        for (;;) {
+            skipBlanks();
+            const char op = peek();
+            if ((op != '<' && op != '>') || peekAt(1) != op)
+                return left;
+            pos_ += 2;
+            const ExprValue right = parseSum();
+            if (right.known && right.value < 0)
+                throw makeError(messages::negativeShift, std::to_string(right.value));
+            // Values fit in 33 bits: a longer shift leaves nothing, or too much.
+            const int count = static_cast<int>(std::clamp<std::int64_t>(right.value, 0, 63));
+            std::int64_t v = left.value >> count;
+            if (op == '<') {
+                if (left.value != 0 && count >= 32)
+                    throw makeError(messages::valueTooLarge);
+                v = left.value * (std::int64_t{1} << count);
+            }
+            left = checked(v, left.known && right.known);
         }
     }
 
@@ -215,14 +252,8 @@ private:
                 ++pos_;
             return {v, true};
         }
-        if (c == '$')
-            return parseDigits(16, 1);
-        if (c == '%')
-            return parseDigits(2, 1);
-        if (c == '@')
-            return parseDigits(8, 1);
-        if (c == '&')
-            return parseDigits(10, 1);
+        if (prefixBase(c) || std::isdigit(static_cast<unsigned char>(c)))
+            return parseNumber();
         if (c == '#') {
             // Written by habit where no immediate value exists: read what follows.
             if (context_.strayHash)
@@ -234,55 +265,21 @@ private:
             --depth_;
             return v;
         }
-        if (std::isdigit(static_cast<unsigned char>(c)))
-            return parseDecimalOrSuffixed();
         if (isSymbolStart(c))
             return parseSymbol();
         throw makeError(messages::unexpectedCharacter, text_.substr(pos_));
     }
 
-    static int digitValue(char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A' + 10;
-        return 99;
-    }
-
-    // A run of letters and digits after a base prefix.
-    ExprValue parseDigits(int base, std::size_t prefixLength) {
-        const std::size_t start = pos_;
-        pos_ += prefixLength;
-        const std::size_t digitsStart = pos_;
-        while (!atEnd() && std::isalnum(static_cast<unsigned char>(text_[pos_])))
-            ++pos_;
-        return numberFrom(text_.substr(start, pos_ - start),
-                          text_.substr(digitsStart, pos_ - digitsStart), base);
-    }
-
-    // 123 in decimal, or 0FFH with the hexadecimal suffix.
-    ExprValue parseDecimalOrSuffixed() {
-        const std::size_t start = pos_;
-        while (!atEnd() && std::isalnum(static_cast<unsigned char>(text_[pos_])))
-            ++pos_;
-        const std::string_view token = text_.substr(start, pos_ - start);
-        const char last = token.back();
-        if (token.size() > 1 && (last == 'h' || last == 'H'))
-            return numberFrom(token, token.substr(0, token.size() - 1), 16);
-        return numberFrom(token, token, 10);
-    }
-
-    static ExprValue numberFrom(std::string_view token, std::string_view digits, int base) {
-        if (digits.empty())
+    ExprValue parseNumber() {
+        const NumberToken number = *numberAt(text_, pos_);
+        const std::string_view token = text_.substr(pos_, number.end - pos_);
+        pos_ = number.end;
+        if (!number.valid)
             throw makeError(messages::badNumber, token);
         std::int64_t v = 0;
-        for (const char d : digits) {
-            const int dv = digitValue(d);
-            if (dv >= base)
-                throw makeError(messages::badNumber, token);
-            v = v * base + dv;
+        for (const char d : number.digits) {
+            const int dv = d <= '9' ? d - '0' : upperChar(d) - 'A' + 10;
+            v = v * number.base + dv;
             if (v > valueLimit)
                 throw makeError(messages::numberTooLarge, token);
         }
@@ -309,8 +306,10 @@ private:
 
 } // namespace
 
-AsmError makeError(const char* utf8Message, std::string_view detail) {
-    std::string text = utf8ToCp1252(utf8Message);
+namespace {
+
+// A detail taken from the source: its bytes, shortened, control characters replaced.
+void appendDetail(std::string& text, std::string_view detail) {
     constexpr std::size_t maxDetail = 40;
     const std::size_t shown = std::min(detail.size(), maxDetail);
     for (std::size_t i = 0; i < shown; ++i) {
@@ -319,6 +318,29 @@ AsmError makeError(const char* utf8Message, std::string_view detail) {
     }
     if (detail.size() > maxDetail)
         text += "...";
+}
+
+} // namespace
+
+AsmError makeError(const char* utf8Message, std::string_view detail) {
+    std::string text = utf8ToCp1252(utf8Message);
+    appendDetail(text, detail);
+    return AsmError(text);
+}
+
+AsmError makeError(const char* utf8Template, std::initializer_list<std::string_view> details) {
+    const std::string pattern = utf8ToCp1252(utf8Template);
+    std::string text;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const std::size_t n = i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1')
+                                                      : details.size();
+        if (pattern[i] == '%' && n < details.size()) {
+            appendDetail(text, details.begin()[n]);
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
     return AsmError(text);
 }
 
@@ -360,14 +382,6 @@ ExprValue evaluateExpression(std::string_view text, const ExprContext& context) 
     if (const auto v = simpleValue(text, context))
         return *v;
     return Parser(text, context).parse();
-}
-
-bool isSymbolStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '.';
-}
-
-bool isSymbolChar(char c) {
-    return isSymbolStart(c) || std::isdigit(static_cast<unsigned char>(c));
 }
 
 } // namespace asmhc11

@@ -1,11 +1,12 @@
 // Expressions of the operand field: numbers in every base ($ hex, % binary,
 // @ octal, & decimal), characters, symbols, the location counter '*',
-// + - * / & | ! and parentheses; and for conditions, the comparisons
+// + - * / << >> & ^ | ! and parentheses; and for conditions, the comparisons
 // == != < > <= >= with && || and a unary !.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -22,6 +23,8 @@ public:
 // Builds an error from a UTF-8 message constant and a detail taken from the
 // source (kept as its bytes, shortened, control characters replaced).
 AsmError makeError(const char* utf8Message, std::string_view detail = {});
+// The same for a message that quotes several details, written %1, %2... in it.
+AsmError makeError(const char* utf8Template, std::initializer_list<std::string_view> details);
 
 struct ExprValue {
     std::int64_t value = 0;
@@ -42,9 +45,5 @@ struct ExprContext {
 // Evaluates the whole text; throws AsmError on a syntax error, an overflow, a
 // division by zero or (when asked) an undefined symbol.
 ExprValue evaluateExpression(std::string_view text, const ExprContext& context);
-
-// Characters of a symbol name.
-bool isSymbolStart(char c);
-bool isSymbolChar(char c);
 
 } // namespace asmhc11

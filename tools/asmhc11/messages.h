@@ -54,9 +54,18 @@ inline constexpr const char* includeLoop = "inclusion en boucle : ";
 inline constexpr const char* includeTooDeep = "inclusions trop imbriquées : ";
 inline constexpr const char* phaseError =
     "erreur interne : taille différente entre les deux passes";
+inline constexpr const char* negativeShift = "décalage négatif : ";
 
 // Warnings: the line is assembled all the same.
 inline constexpr const char* strayHash = "« # » ignoré, la valeur qui suit est lue telle quelle : ";
+// Where a blank could end an operand or not (%1 the operand read, %2 the
+// other reading, %3 the word or the comment that decided).
+inline constexpr const char* operandBeforeComment =
+    "opérande lu « %1 » et non « %2 » : « %3 » n'est ni un nombre ni un symbole du "
+    "programme, la suite est un commentaire";
+inline constexpr const char* operandAcrossBlanks =
+    "opérande lu « %1 » et non « %2 » : l'expression continue après les blancs, « %3 » "
+    "est un commentaire";
 
 // The listing.
 inline constexpr const char* listingTitle = "asmhc11 : assembleur 68HC11 - listing";

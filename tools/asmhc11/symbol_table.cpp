@@ -1,6 +1,6 @@
 #include "asmhc11/symbol_table.h"
 
-#include "asmhc11/source_line.h"
+#include "asmhc11/syntax.h"
 
 #include <algorithm>
 
