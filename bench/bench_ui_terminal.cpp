@@ -17,8 +17,8 @@ constexpr int kChunk = 8;
 QByteArray output() {
     QByteArray bytes;
     for (int line = 0; bytes.size() < 200'000; ++line)
-        bytes += "Mesure " + QByteArray::number(line) + " : $" + QByteArray::number(line, 16) +
-                 "\r\n";
+        bytes +=
+            "Mesure " + QByteArray::number(line) + " : $" + QByteArray::number(line, 16) + "\r\n";
     return bytes;
 }
 

@@ -66,8 +66,7 @@ struct MemoryState {
         QString label = QString::fromLatin1(reg->name);
         if (reg->lowByte)
             label += QString::fromUtf8(texts::kLowByte);
-        else if (reg->name && registerAt(address + 1) &&
-                 registerAt(address + 1)->lowByte)
+        else if (reg->name && registerAt(address + 1) && registerAt(address + 1)->lowByte)
             label += QString::fromUtf8(texts::kHighByte);
         return label;
     }
@@ -185,9 +184,7 @@ public:
         return true;
     }
 
-    void refresh() {
-        emit dataChanged(index(0, 0), index(kRows - 1, 2 * kBytesPerRow - 1));
-    }
+    void refresh() { emit dataChanged(index(0, 0), index(kRows - 1, 2 * kBytesPerRow - 1)); }
 
 private:
     // A character typed in the character column, as its byte.
@@ -275,7 +272,9 @@ public:
         return true;
     }
 
-    void refresh() { emit dataChanged(index(0, 0), index(kRegisterBlockSize - 1, ColumnCount - 1)); }
+    void refresh() {
+        emit dataChanged(index(0, 0), index(kRegisterBlockSize - 1, ColumnCount - 1));
+    }
 
 private:
     MemoryState& state_;
@@ -323,8 +322,9 @@ MemoryPane::MemoryPane(QWidget* parent)
         memoryView_->setColumnWidth(column, column < kBytesPerRow ? hexWidth : charWidth);
     registersView_->setColumnWidth(ChipRegistersModel::Address,
                                    metrics.horizontalAdvance(QStringLiteral("$FFFF")) + 16);
-    registersView_->setColumnWidth(ChipRegistersModel::Name,
-                                   metrics.horizontalAdvance(QStringLiteral("TI4O5 (poids faible)")) + 16);
+    registersView_->setColumnWidth(
+        ChipRegistersModel::Name,
+        metrics.horizontalAdvance(QStringLiteral("TI4O5 (poids faible)")) + 16);
     registersView_->horizontalHeader()->setStretchLastSection(true);
     registersView_->verticalHeader()->hide();
 
@@ -346,11 +346,13 @@ MemoryPane::MemoryPane(QWidget* parent)
     watch->setText(QString::fromUtf8(texts::kWatchMenu));
     watch->setPopupMode(QToolButton::InstantPopup);
     auto* watchMenu = new QMenu(watch);
-    watchMenu->addAction(QString::fromUtf8(texts::kWatchWrite), this,
-                         [this] { emit watchpointRequested(currentAddress(), true); })
+    watchMenu
+        ->addAction(QString::fromUtf8(texts::kWatchWrite), this,
+                    [this] { emit watchpointRequested(currentAddress(), true); })
         ->setObjectName(QStringLiteral("WatchWrite"));
-    watchMenu->addAction(QString::fromUtf8(texts::kWatchRead), this,
-                         [this] { emit watchpointRequested(currentAddress(), false); })
+    watchMenu
+        ->addAction(QString::fromUtf8(texts::kWatchRead), this,
+                    [this] { emit watchpointRequested(currentAddress(), false); })
         ->setObjectName(QStringLiteral("WatchRead"));
     watch->setMenu(watchMenu);
 
@@ -378,8 +380,7 @@ MemoryPane::MemoryPane(QWidget* parent)
             &MemoryPane::describeCurrent);
     connect(tabs_, &QTabWidget::currentChanged, this, &MemoryPane::describeCurrent);
     for (QTableView* view : {memoryView_, registersView_}) {
-        connect(view, &QTableView::customContextMenuRequested, this,
-                &MemoryPane::showContextMenu);
+        connect(view, &QTableView::customContextMenuRequested, this, &MemoryPane::showContextMenu);
         connect(view, &QTableView::doubleClicked, this, [this] {
             if (!state_->stopped)
                 status_->setText(QString::fromUtf8(texts::kEditWhileRunning));

@@ -64,8 +64,8 @@ void PinButton::paintEvent(QPaintEvent*) {
     const qreal side = std::min(area.width(), area.height() * 2 / 3);
     if (kind_ == PinKind::Absent) {
         painter.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DotLine));
-        painter.drawEllipse(QRectF(0, 0, side * 0.6, side * 0.6).translated(
-            area.center() - QPointF(side * 0.3, side * 0.3)));
+        painter.drawEllipse(QRectF(0, 0, side * 0.6, side * 0.6)
+                                .translated(area.center() - QPointF(side * 0.3, side * 0.3)));
         return;
     }
     const QPen ring = changed_ ? QPen(kChangedRing, 3) : QPen(palette().color(QPalette::Dark), 1);
@@ -111,9 +111,9 @@ PortsPane::PortsPane(QWidget* parent)
     }
     for (int p = 0; p < portCount; ++p) {
         const auto port = static_cast<Port>(p);
-        grid->addWidget(new QLabel(QString::fromUtf8(texts::kPortLabel)
-                                       .arg(QLatin1Char(portLetter(port)))),
-                        p + 1, 0);
+        grid->addWidget(
+            new QLabel(QString::fromUtf8(texts::kPortLabel).arg(QLatin1Char(portLetter(port)))),
+            p + 1, 0);
         for (int bit = 7; bit >= 0; --bit) {
             auto* pin = new PinButton;
             pin->setObjectName(qs(pinName(port, bit)));
@@ -154,9 +154,8 @@ PortsPane::PortsPane(QWidget* parent)
         connect(a.slider, &QSlider::valueChanged, this, [this, channel](int value) {
             setAnalog(channel, static_cast<std::uint8_t>(value), true);
         });
-        connect(a.volts, &QDoubleSpinBox::valueChanged, this, [this, channel](double volts) {
-            setAnalog(channel, voltsToCounts(volts), true);
-        });
+        connect(a.volts, &QDoubleSpinBox::valueChanged, this,
+                [this, channel](double volts) { setAnalog(channel, voltsToCounts(volts), true); });
     }
     analogGrid->setColumnStretch(1, 1);
 
@@ -214,8 +213,8 @@ void PortsPane::showSnapshot(const Snapshot& now, bool stopped) {
             const PinKind kind = pinKind(state, bit);
             // A switch shows where the user left it, the machine's pins
             // catch up with the next slice.
-            const bool level = kind == PinKind::Input ? (inputs_[p] & mask) != 0
-                                                      : (state.pins & mask) != 0;
+            const bool level =
+                kind == PinKind::Input ? (inputs_[p] & mask) != 0 : (state.pins & mask) != 0;
             PinButton* pin = pins_[p][bit];
             pin->setState(kind, level, (changed & mask) != 0);
             const QString name = pin->objectName();

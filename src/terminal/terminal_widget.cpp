@@ -60,8 +60,8 @@ private:
         if (control && key == Qt::Key_C && (shift || textCursor().hasSelection()))
             return {};
         if ((control && key == Qt::Key_V) || (shift && key == Qt::Key_Insert)) {
-            const std::string text = typedBytes(
-                QApplication::clipboard()->text().toStdString(), owner_->lineEnd());
+            const std::string text =
+                typedBytes(QApplication::clipboard()->text().toStdString(), owner_->lineEnd());
             return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
         }
         if (control && key >= Qt::Key_At && key <= Qt::Key_Underscore) {
@@ -183,8 +183,8 @@ QString TerminalWidget::statusText() const {
 void TerminalWidget::appendReceived(const QByteArray& bytes) {
     if (bytes.isEmpty())
         return;
-    pending_ += QString::fromStdString(
-        received_.feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+    pending_ += QString::fromStdString(received_.feed(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
     if (pending_.size() > kMaxPending) {
         // Only the tail could stay on screen; cut at a line end so that the
         // first line kept is whole.
@@ -253,12 +253,12 @@ bool TerminalWidget::sendFile(const QString& path) {
         return false;
     }
     const std::string bytes = fileBytesToSend(
-        std::string_view(content.constData(), static_cast<std::size_t>(content.size())),
-        lineEnd());
+        std::string_view(content.constData(), static_cast<std::size_t>(content.size())), lineEnd());
     send(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (inputEnabled_)
-        status_->setText(
-            QString::fromUtf8(texts::kFileSent).arg(name).arg(static_cast<qulonglong>(bytes.size())));
+        status_->setText(QString::fromUtf8(texts::kFileSent)
+                             .arg(name)
+                             .arg(static_cast<qulonglong>(bytes.size())));
     return inputEnabled_;
 }
 

@@ -65,11 +65,10 @@ TEST(MemoryFormat, BytesAsTyped) {
         const char* typed;
         std::optional<std::uint8_t> value;
     } cases[] = {
-        {"3F", 0x3F},   {"$3f", 0x3F},      {"0x3F", 0x3F},   {" ff ", 0xFF}, {"%00111111", 0x3F},
-        {"#63", 63},    {"'A'", 'A'},       {"'\u00E9'", 0xE9}, {"''", std::nullopt},
-        {"100", std::nullopt}, {"#256", std::nullopt}, {"G1", std::nullopt},
-        {"", std::nullopt},    {"$", std::nullopt},    {"%2", std::nullopt},
-        {"'AB'", std::nullopt},
+        {"3F", 0x3F},         {"$3f", 0x3F},         {"0x3F", 0x3F},         {" ff ", 0xFF},
+        {"%00111111", 0x3F},  {"#63", 63},           {"'A'", 'A'},           {"'\u00E9'", 0xE9},
+        {"''", std::nullopt}, {"100", std::nullopt}, {"#256", std::nullopt}, {"G1", std::nullopt},
+        {"", std::nullopt},   {"$", std::nullopt},   {"%2", std::nullopt},   {"'AB'", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseByte(c.typed), c.value) << c.typed;

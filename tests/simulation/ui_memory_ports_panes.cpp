@@ -145,8 +145,10 @@ TEST_F(MemoryPaneTest, GoToAnAddressARegisterOrASymbol) {
 
 TEST_F(MemoryPaneTest, TheChipRegistersAreNamedWhereInitPutThem) {
     EXPECT_TRUE(cell(view(), 0x1004).data(Qt::ToolTipRole).toString().contains(u"PORTB"));
-    EXPECT_TRUE(cell(view(), 0x100F).data(Qt::ToolTipRole).toString().contains(
-        QStringLiteral("TCNT (poids faible)")));
+    EXPECT_TRUE(cell(view(), 0x100F)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .contains(QStringLiteral("TCNT (poids faible)")));
     EXPECT_TRUE(cell(view(), 0x1004).data(Qt::BackgroundRole).isValid());
 
     now->registerBase = 0x9000;
@@ -189,8 +191,8 @@ protected:
 } // namespace
 
 TEST_F(PortsPaneTest, LedsForOutputsSwitchesForInputs) {
-    now->ports[1].pins = 0x81;      // PB7 and PB0 lit
-    now->ports[2].pins = 0x05;      // PC0, PC2 driven high
+    now->ports[1].pins = 0x81; // PB7 and PB0 lit
+    now->ports[2].pins = 0x05; // PC0, PC2 driven high
     pane.showSnapshot(*now, true);
     EXPECT_TRUE(pane.pin(Port::B, 7)->isOutput());
     EXPECT_TRUE(pane.pin(Port::B, 7)->level());

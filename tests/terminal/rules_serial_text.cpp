@@ -23,11 +23,22 @@ TEST(VisibleByte, EveryByteGivesSomethingToSee) {
         int byte;
         const char* shown;
     } cases[] = {
-        {'A', "A"},          {' ', " "},           {0x00, "\u2400"}, {0x07, "\u2407"},
-        {0x09, "\u2409"},    {0x1B, "\u241B"},     {0x7F, "\u2421"}, {0x80, "\u20AC"},
-        {0x92, "\u2019"},    {0x9F, "\u0178"},     {0x81, "\u27E881\u27E9"},
-        {0x8D, "\u27E88D\u27E9"}, {0x9D, "\u27E89D\u27E9"}, {0xA0, "\u00A0"},
-        {0xE9, "\u00E9"},    {0xFF, "\u00FF"},
+        {'A', "A"},
+        {' ', " "},
+        {0x00, "\u2400"},
+        {0x07, "\u2407"},
+        {0x09, "\u2409"},
+        {0x1B, "\u241B"},
+        {0x7F, "\u2421"},
+        {0x80, "\u20AC"},
+        {0x92, "\u2019"},
+        {0x9F, "\u0178"},
+        {0x81, "\u27E881\u27E9"},
+        {0x8D, "\u27E88D\u27E9"},
+        {0x9D, "\u27E89D\u27E9"},
+        {0xA0, "\u00A0"},
+        {0xE9, "\u00E9"},
+        {0xFF, "\u00FF"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(visibleByte(static_cast<std::uint8_t>(c.byte)), c.shown) << c.byte;
@@ -50,12 +61,9 @@ TEST(ReceivedText, LineEndsAndLoneCarriageReturns) {
         std::string in;
         std::string shown;
     } cases[] = {
-        {"AB\r\nCD", "AB\nCD"},
-        {"AB\nCD", "AB\nCD"},
-        {"AB\rCD", "AB\u240DCD"},
-        {"\n\r\r\n", "\n\u240D\n"},
-        {"A\tB", "A\u2409B"},
-        {bytes({'>', 0x08, 0x00}), ">\u2408\u2400"},
+        {"AB\r\nCD", "AB\nCD"},   {"AB\nCD", "AB\nCD"},
+        {"AB\rCD", "AB\u240DCD"}, {"\n\r\r\n", "\n\u240D\n"},
+        {"A\tB", "A\u2409B"},     {bytes({'>', 0x08, 0x00}), ">\u2408\u2400"},
         {"caf\xE9", "caf\u00E9"},
     };
     for (const auto& c : cases) {
@@ -101,8 +109,8 @@ TEST(TypedBytes, EncodesInWindows1252WithTheChosenLineEnd) {
         {"a\u2029b", LineEnd::Cr, "a\rb"},
         {"\u00E9t\u00E9 \u20AC\u0153", LineEnd::Cr, "\xE9t\xE9 \x80\x9C"},
         {"\u03C0\U0001F600", LineEnd::Cr, "??"},
-        {"\xC3(", LineEnd::Cr, "?("},       // truncated sequence
-        {"\xC0\xAF", LineEnd::Cr, "??"},    // overlong slash
+        {"\xC3(", LineEnd::Cr, "?("},         // truncated sequence
+        {"\xC0\xAF", LineEnd::Cr, "??"},      // overlong slash
         {"\xED\xA0\x80", LineEnd::Cr, "???"}, // a surrogate
     };
     for (const auto& c : cases)

@@ -134,7 +134,8 @@ TEST_F(TerminalTest, SendAFileAsText) {
     terminal.setFileChooser([] { return QString(); });
     QTest::mouseClick(terminal.findChild<QPushButton*>(QStringLiteral("SendFile")), Qt::LeftButton);
     EXPECT_FALSE(terminal.sendFile(dir.filePath(QStringLiteral("absent.txt"))));
-    EXPECT_TRUE(terminal.statusText().startsWith(QStringLiteral("Impossible de lire absent.txt : ")));
+    EXPECT_TRUE(
+        terminal.statusText().startsWith(QStringLiteral("Impossible de lire absent.txt : ")));
     EXPECT_EQ(spy.count(), 0);
 }
 
