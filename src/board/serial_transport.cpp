@@ -55,6 +55,7 @@ void SerialTransport::open(const std::string& port, unsigned baud) {
             throw PortError(PortFault::Other, detail);
         }
     }
+    location_ = QSerialPortInfo(*port_).systemLocation();
     if (!port_->setBaudRate(static_cast<qint32>(baud))) {
         port_.reset();
         throw PortError(PortFault::SpeedRefused);
@@ -132,6 +133,14 @@ void SerialTransport::checkIo() {
     case QSerialPort::ResourceError:
         // The device went away under us: an adapter unplugged.
         throw PortError(PortFault::Vanished, text(port_->errorString()));
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // A device hung up does not always say so (a pseudo-terminal's other
+        // end closed fails with ENOTTY), but its file is gone. Where ports
+        // have no file (Windows), a failing read or write is an unplug too.
+        if (!QFileInfo::exists(location_))
+            throw PortError(PortFault::Vanished, text(port_->errorString()));
+        throw PortError(PortFault::Other, text(port_->errorString()));
     default:
         throw PortError(PortFault::Other, text(port_->errorString()));
     }

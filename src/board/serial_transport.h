@@ -6,6 +6,7 @@
 #include "board/transport.h"
 
 #include <QElapsedTimer>
+#include <QString>
 
 #include <memory>
 
@@ -37,6 +38,7 @@ private:
     void checkIo();
 
     std::unique_ptr<QSerialPort> port_;
+    QString location_; // the device's file, while open
     QElapsedTimer clock_;
 };
 
