@@ -89,7 +89,8 @@ TEST(Sci, OnTheLineAnUnreadByteIsOverrunAndIdleFollowsTheLastFrame) {
 }
 
 TEST(Sci, PacedInputWaitsForTheProgramToReadAndFallSilent) {
-    auto m = idle();
+    // The program asks for input: it keeps looking at SCSR.
+    auto m = program("L LDAA $102E\n BRA L");
     m->setFeed(Feed::Paced);
     m->write(reg(0x2B), 0x30);
     m->write(reg(0x2D), 0x04);

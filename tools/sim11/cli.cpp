@@ -3,12 +3,8 @@
 #include "hc11/disassembler.h"
 #include "sim11/s19.h"
 
-#include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <sstream>
-#include <thread>
+#include <ostream>
 
 namespace sim11 {
 
@@ -54,9 +50,9 @@ std::string hex(unsigned value, int width) {
 } // namespace
 
 const char* usageText() {
-    return "usage : sim11 [--chip A1|E1|E9] [--mode single|expanded|boot] [--start ADR]\n"
-           "              [--cycles N] [--sci stdio|pty] [--realtime] [--trace] [--regs]\n"
-           "              [FICHIER.S19 ...]\n";
+    return "usage : sim11 [--chip A1|E1|E9] [--mode single|expanded|boot] [--board chip|evb]\n"
+           "              [--start ADR] [--cycles N] [--sci stdio|pty] [--realtime] [--trace]\n"
+           "              [--regs] [FICHIER.S19 ...]\n";
 }
 
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
@@ -97,6 +93,17 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
                 options.mode = Mode::Bootstrap;
             else {
                 error = "mode inconnu « " + v + " » (single, expanded ou boot)";
+                return false;
+            }
+        } else if (arg == "--board") {
+            if (!value(v))
+                return false;
+            if (v == "chip")
+                options.board = Board::Chip;
+            else if (v == "evb")
+                options.board = Board::Evb;
+            else {
+                error = "carte inconnue « " + v + " » (chip ou evb)";
                 return false;
             }
         } else if (arg == "--start") {
@@ -144,37 +151,13 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     return true;
 }
 
-bool loadPrograms(const Options& options, Machine& machine, std::string& error) {
-    for (const std::string& file : options.files) {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            error = file + " : fichier illisible";
+bool loadPrograms(const Options& options, Session& session, std::string& error) {
+    for (const std::string& file : options.files)
+        if (!session.loadS19File(file, error))
             return false;
-        }
-        std::ostringstream text;
-        text << in.rdbuf();
-        S19Image image;
-        std::string why;
-        if (!parseS19(text.str(), image, why)) {
-            error = file + " : " + why;
-            return false;
-        }
-        for (const S19Block& block : image.blocks) {
-            for (std::size_t k = 0; k < block.bytes.size(); ++k) {
-                const auto address = static_cast<std::uint16_t>(block.address + k);
-                if (!machine.load(address, block.bytes[k])) {
-                    error = file + " : l'adresse $" + hex(address, 4) +
-                            " n'est pas dans la mémoire du " + chipName(machine.chip()) +
-                            " dans ce mode";
-                    return false;
-                }
-            }
-        }
-    }
     // The reset vector may come from what was just loaded.
-    machine.reset();
-    if (options.start)
-        machine.regs().pc = *options.start;
+    session.setStart(options.start);
+    session.reset();
     return true;
 }
 
@@ -205,50 +188,57 @@ std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
     return line;
 }
 
-int runSimulation(const Options& options, Machine& machine, SerialHost& host, std::ostream& err,
+namespace {
+
+// The host, with the trace written out each time the host's output is: the
+// two streams stay in step for someone watching both.
+class TracingHost final : public SerialHost {
+public:
+    TracingHost(SerialHost& host, std::string& trace, std::ostream& err)
+        : host_(host), trace_(trace), err_(err) {}
+    void transmit(std::uint8_t byte) override { host_.transmit(byte); }
+    void poll(std::vector<std::uint8_t>& received) override { host_.poll(received); }
+    void flush() override {
+        host_.flush();
+        if (!trace_.empty()) {
+            err_ << trace_;
+            trace_.clear();
+        }
+    }
+    bool live() const override { return host_.live(); }
+
+private:
+    SerialHost& host_;
+    std::string& trace_;
+    std::ostream& err_;
+};
+
+} // namespace
+
+int runSimulation(const Options& options, Session& session, SerialHost& host, std::ostream& err,
                   const std::atomic<bool>& interrupted) {
-    machine.onTransmit = [&host](std::uint8_t byte) { host.transmit(byte); };
+    Machine& machine = session.machine();
     // Trace lines go out in blocks: one write per line would cost more than the run.
     std::string trace;
-    auto flushTrace = [&]() {
-        err << trace;
-        trace.clear();
-    };
     if (options.trace)
         machine.onTrace = [&](const TraceEntry& e) {
             trace += formatTrace(machine, e);
             trace += '\n';
-            if (trace.size() > (1u << 16))
-                flushTrace();
+            if (trace.size() > (1u << 16)) {
+                err << trace;
+                trace.clear();
+            }
         };
     // A pseudo-terminal is a wire: bytes sent while the program is busy overrun
     // as on a board; so is the loader's download, which must come in one stream.
-    // Elsewhere standard input is typed: each byte waits for the program.
+    // Elsewhere standard input is typed: each byte waits for the program to ask.
     const bool wire = options.sci == Options::Sci::Pty || options.mode == Mode::Bootstrap;
-    machine.setFeed(wire ? Feed::Line : Feed::Paced);
-    const bool paced = options.realtime || options.sci == Options::Sci::Pty;
-    const std::uint64_t limit = options.cycles.value_or(~0ull);
-    constexpr std::uint64_t slice = 20000; // 10 ms of a 2 MHz E clock
-    const std::uint64_t first = machine.cycles();
-    const auto wallStart = std::chrono::steady_clock::now();
-    std::vector<std::uint8_t> received;
-    for (;;) {
-        received.clear();
-        host.poll(received);
-        for (const std::uint8_t byte : received)
-            machine.sciFeed(byte);
-        const std::uint64_t until = std::min(limit, machine.cycles() + slice);
-        const Halt halt = machine.run(until);
-        host.flush();
-        flushTrace();
-        if (halt == Halt::Stop || machine.cycles() >= limit || interrupted.load())
-            break;
-        if (paced) {
-            const auto due = wallStart + std::chrono::nanoseconds((machine.cycles() - first) * 500);
-            std::this_thread::sleep_until(due);
-        }
-    }
-    host.flush();
+    session.setFeed(wire ? Feed::Line : Feed::Paced);
+    session.setRealTime(options.realtime || options.sci == Options::Sci::Pty);
+    TracingHost tracing(host, trace, err);
+    session.runWithHost(tracing, options.cycles.value_or(Session::unlimited), &interrupted);
+    tracing.flush();
+    machine.onTrace = nullptr;
     if (options.regs)
         err << formatRegisters(machine) << '\n';
     err.flush();

@@ -1,9 +1,10 @@
-// The command line of sim11: options, loading, the run loop and its output.
-// The host's side of the SCI (standard streams, a pseudo-terminal) is given
-// to the run loop, so the loop is the same whatever the SCI is tied to.
+// The command line of sim11: options, loading and output, on a Session. The
+// host's side of the SCI (standard streams, a pseudo-terminal) is given to the
+// session's run, so the run is the same whatever the SCI is tied to.
 #pragma once
 
 #include "sim11/machine.h"
+#include "sim11/session.h"
 
 #include <atomic>
 #include <cstdint>
@@ -20,6 +21,7 @@ inline constexpr int exitUsage = 2; // bad usage or an unreadable file
 struct Options {
     Chip chip = Chip::E9;
     Mode mode = Mode::SingleChip;
+    Board board = Board::Chip;
     std::optional<std::uint16_t> start;
     std::optional<std::uint64_t> cycles;
     enum class Sci { Stdio, Pty } sci = Sci::Stdio;
@@ -34,27 +36,17 @@ struct Options {
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 const char* usageText();
 
-// Loads every S19 file into the machine and sets the start address.
-bool loadPrograms(const Options& options, Machine& machine, std::string& error);
+// Loads every S19 file into the session, sets the start address, resets.
+bool loadPrograms(const Options& options, Session& session, std::string& error);
 
 // "A=.. B=.. X=.... Y=.... SP=.... PC=.... CCR=.. cycles=N"
 std::string formatRegisters(const Machine& machine);
 // One trace line: address, bytes, disassembly, registers, E cycles.
 std::string formatTrace(const Machine& machine, const TraceEntry& entry);
 
-// The far end of the SCI.
-class SerialHost {
-public:
-    virtual ~SerialHost() = default;
-    virtual void transmit(std::uint8_t byte) = 0;
-    // Appends the bytes that arrived since the last call.
-    virtual void poll(std::vector<std::uint8_t>& received) = 0;
-    virtual void flush() {}
-};
-
 // Runs until STOP, the cycle limit or `interrupted`; paces to a 2 MHz E
 // clock when asked. Returns the exit status.
-int runSimulation(const Options& options, Machine& machine, SerialHost& host, std::ostream& err,
+int runSimulation(const Options& options, Session& session, SerialHost& host, std::ostream& err,
                   const std::atomic<bool>& interrupted);
 
 // The whole program: options, files, the SCI on the standard streams or a

@@ -3,12 +3,16 @@
 // Every instruction's E cycles come from the shared instruction table.
 #include "sim11/machine.h"
 
+#include "chip_bits.h"
+
 #include "hc11/instruction_set.h"
 
 #include <algorithm>
 #include <array>
 
 namespace sim11 {
+
+using namespace bits;
 
 namespace {
 
@@ -29,40 +33,75 @@ inline const CycleTable& cycleTable() {
     return cycleTableInstance;
 }
 
-constexpr std::uint16_t loaderEntry = 0xBF40;
-
 } // namespace
 
+// What a run watches for besides time and events, each a variant of the loop
+// so that a plain run pays for none of them.
+enum Feature : unsigned { traceFeature = 1, breakFeature = 2, returnFeature = 4 };
+
+Halt Machine::runAny(std::uint64_t limit) {
+    const unsigned features = (onTrace ? traceFeature : 0u) | (breakCount_ ? breakFeature : 0u) |
+                              (returnWatch_ ? returnFeature : 0u);
+    switch (features) {
+    case 0:
+        return runLoop<0>(limit);
+    case 1:
+        return runLoop<1>(limit);
+    case 2:
+        return runLoop<2>(limit);
+    case 3:
+        return runLoop<3>(limit);
+    case 4:
+        return runLoop<4>(limit);
+    case 5:
+        return runLoop<5>(limit);
+    case 6:
+        return runLoop<6>(limit);
+    default:
+        return runLoop<7>(limit);
+    }
+}
+
 Halt Machine::run(std::uint64_t limit) {
-    return onTrace ? runLoop<true>(limit) : runLoop<false>(limit);
+    return runAny(limit);
 }
 
-void Machine::step() {
-    const std::uint64_t start = cycles_;
+Halt Machine::step() {
     // Whatever happens first: an interrupt entry, a wait step, an instruction.
-    if (onTrace)
-        runLoop<true>(start + 1);
-    else
-        runLoop<false>(start + 1);
+    return runAny(cycles_ + 1);
 }
 
-template <bool Trace> Halt Machine::runLoop(std::uint64_t limit) {
+template <unsigned Features> Halt Machine::runLoop(std::uint64_t limit) {
     if (stopped_)
         return Halt::Stop;
+    // A breakpoint on the first instruction was reported by the run that
+    // stopped there; this run goes through it.
+    std::uint32_t resumeAt = r_.pc;
     for (;;) {
-        if (cycles_ >= attentionAt_ || cycles_ >= limit) {
-            if (haltRequested_) {
-                haltRequested_ = false;
+        if (cycles_ >= attentionAt_.load(std::memory_order_relaxed) || cycles_ >= limit) {
+            if (ended_) {
+                ended_ = false;
+                schedule();
+                return endReason_;
+            }
+            if (haltRequested_.load(std::memory_order_relaxed)) {
+                haltRequested_.store(false, std::memory_order_relaxed);
                 schedule();
                 return Halt::Requested;
             }
             if (cycles_ >= limit)
                 return Halt::CycleLimit;
-            attentionAt_ = ~0ull;
+            attentionAt_.store(never, std::memory_order_relaxed);
             service();
-            attentionAt_ = std::min(attentionAt_, nextEvent_);
-            if (takeInterrupt())
+            if (haltRequested_.load(std::memory_order_relaxed))
+                wakeAttention(); // asked while the line above cleared it
+            lowerAttention(nextEvent_);
+            if (ended_)
                 continue;
+            if (takeInterrupt()) {
+                resumeAt = 0x10000;
+                continue;
+            }
             if (waiting_) {
                 // Nothing can happen before the next event: skip to it.
                 const std::uint64_t until = std::min(nextEvent_, limit);
@@ -71,18 +110,45 @@ template <bool Trace> Halt Machine::runLoop(std::uint64_t limit) {
                 continue;
             }
         }
-        if constexpr (Trace)
+        if constexpr ((Features & breakFeature) != 0) {
+            if (breakpoint(r_.pc) && r_.pc != resumeAt)
+                return Halt::Breakpoint;
+            resumeAt = 0x10000;
+        }
+        bool returning = false;
+        if constexpr ((Features & returnFeature) != 0) {
+            const std::uint8_t* p = fetchMap_[r_.pc >> 6];
+            const std::uint8_t op = p ? p[r_.pc & 63] : peek(r_.pc);
+            returning = (op == 0x39 || op == 0x3B) && r_.sp >= returnSp_; // RTS, RTI
+        }
+        if constexpr ((Features & traceFeature) != 0)
             onTrace(TraceEntry{r_.pc, r_, cycles_});
         execute();
-        if (stopHit_) {
-            stopHit_ = false;
-            return Halt::Stop;
+        if constexpr ((Features & returnFeature) != 0) {
+            if (returning && !ended_) {
+                returnWatch_ = false;
+                return Halt::Returned;
+            }
         }
     }
 }
 
-template Halt Machine::runLoop<true>(std::uint64_t);
-template Halt Machine::runLoop<false>(std::uint64_t);
+void Machine::setBreakpoint(std::uint16_t address, bool on) {
+    std::uint64_t& word = breaks_[address >> 6];
+    const std::uint64_t bit = std::uint64_t{1} << (address & 63);
+    if (on && !(word & bit)) {
+        word |= bit;
+        ++breakCount_;
+    } else if (!on && (word & bit)) {
+        word &= ~bit;
+        --breakCount_;
+    }
+}
+
+void Machine::clearBreakpoints() {
+    breaks_.fill(0);
+    breakCount_ = 0;
+}
 
 void Machine::illegalOpcode(std::uint16_t at, bool prebyte) {
     if (mode_ == Mode::Bootstrap && at == loaderEntry) {
@@ -94,13 +160,17 @@ void Machine::illegalOpcode(std::uint16_t at, bool prebyte) {
         return;
     }
     r_.pc = at;
+    if (stopOnIllegal_) {
+        end(Halt::Illegal);
+        return;
+    }
     enterInterrupt(vector::ILLEGAL, ccr::I, prebyte ? 15 : 14);
 }
 
 void Machine::execute() {
     Registers& r = r_;
     const std::uint16_t start = r.pc;
-    auto fetch = [&]() { return rd(r.pc++); };
+    auto fetch = [&]() { return fetchByte(r.pc++); };
     std::uint8_t op = fetch();
     unsigned page = 0;
     std::uint16_t* addrReg = &r.x; // the index register that forms addresses
@@ -161,9 +231,8 @@ void Machine::execute() {
         return static_cast<std::uint16_t>(hi << 8 | pull());
     };
     auto imm16 = [&]() {
-        const std::uint16_t v = rd16(r.pc);
-        r.pc = static_cast<std::uint16_t>(r.pc + 2);
-        return v;
+        const std::uint8_t hi = fetch();
+        return static_cast<std::uint16_t>(hi << 8 | fetch());
     };
     auto direct = [&]() { return static_cast<std::uint16_t>(fetch()); };
     auto extended = [&]() { return imm16(); };
@@ -403,7 +472,7 @@ void Machine::execute() {
                     // STOP: the clocks stop unless S disables it; the run ends here either way.
                     if (!(cc & ccr::S))
                         stopped_ = true;
-                    stopHit_ = true;
+                    end(Halt::Stop);
                 } else { // XGDX/XGDY
                     const std::uint16_t d = r.d();
                     r.setD(*dataReg);

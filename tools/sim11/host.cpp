@@ -46,6 +46,7 @@ public:
             int c;
             while ((c = std::getc(stdin)) != EOF)
                 queue_.push_back(static_cast<std::uint8_t>(c));
+            ended_.store(true);
             return;
         }
 #ifndef _WIN32
@@ -66,6 +67,7 @@ public:
                 std::lock_guard<std::mutex> lock(mutex_);
                 queue_.push_back(static_cast<std::uint8_t>(c));
             }
+            ended_.store(true);
         }).detach();
     }
     ~StdioHost() override {
@@ -89,8 +91,11 @@ public:
         }
         std::fflush(stdout);
     }
+    // A pipe or a terminal may still send until its end is read.
+    bool live() const override { return !ended_.load(); }
 
 private:
+    std::atomic<bool> ended_{false};
     std::mutex mutex_;
     std::deque<std::uint8_t> queue_;
     std::string out_;
@@ -156,6 +161,8 @@ public:
         }
         out_.clear();
     }
+    // A terminal program may open the line and send at any time.
+    bool live() const override { return true; }
 
 private:
     int master_ = -1, slave_ = -1;
@@ -185,8 +192,8 @@ int runCommandLine(int argc, char** argv) {
                      "Voir sim11.hlp à côté du programme.\n";
         return exitOk;
     }
-    auto machine = std::make_unique<Machine>(options.chip, options.mode);
-    if (!loadPrograms(options, *machine, error)) {
+    auto session = std::make_unique<Session>(Setup{options.chip, options.mode, options.board});
+    if (!loadPrograms(options, *session, error)) {
         std::cerr << "sim11 : " << error << '\n';
         return exitUsage;
     }
@@ -211,7 +218,7 @@ int runCommandLine(int argc, char** argv) {
     } else {
         host = std::make_unique<StdioHost>();
     }
-    const int status = runSimulation(options, *machine, *host, std::cerr, interrupted);
+    const int status = runSimulation(options, *session, *host, std::cerr, interrupted);
     host.reset();
     return status;
 }

@@ -17,7 +17,10 @@ int hexDigit(char c) {
 } // namespace
 
 bool parseS19(std::string_view text, S19Image& image, std::string& error) {
-    std::size_t lineNumber = 0;
+    // A DOS end-of-file mark ends the text, as old editors and loaders left it.
+    if (const std::size_t eof = text.find('\x1A'); eof != std::string_view::npos)
+        text = text.substr(0, eof);
+    std::size_t lineNumber = 0, records = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -34,6 +37,7 @@ bool parseS19(std::string_view text, S19Image& image, std::string& error) {
         if (line.size() < 4 || (line[0] != 'S' && line[0] != 's'))
             return fail("ce n'est pas un enregistrement S");
         const char type = line[1];
+        ++records;
         std::vector<std::uint8_t> bytes;
         for (std::size_t k = 2; k + 1 < line.size(); k += 2) {
             const int hi = hexDigit(line[k]), lo = hexDigit(line[k + 1]);
@@ -64,6 +68,10 @@ bool parseS19(std::string_view text, S19Image& image, std::string& error) {
         } else if (type != '0' && type != '5') {
             return fail("type d'enregistrement non pris en charge (S1, S9 attendus)");
         }
+    }
+    if (records == 0) {
+        error = "le fichier ne contient aucun enregistrement S";
+        return false;
     }
     return true;
 }

@@ -19,8 +19,9 @@ struct S19Image {
     std::optional<std::uint16_t> entry; // from an S9 record
 };
 
-// Reads S19 text (S0 header, S1 data, S5 count, S9 end). On a bad record,
-// returns false and a French message naming its line.
+// Reads S19 text (S0 header, S1 data, S5 count, S9 end), up to a DOS
+// end-of-file mark (Ctrl+Z) if there is one. On a bad record, or with no
+// record at all, returns false and a French message (naming the line).
 bool parseS19(std::string_view text, S19Image& image, std::string& error);
 
 } // namespace sim11
