@@ -77,8 +77,7 @@ private:
         if (const hc11::MnemonicModes* modes = hc11::findMnemonic(operation)) {
             paint(operationStart, restStart, Style::Mnemonic);
             instruction(*modes, fields.rest, restStart);
-        } else if (const asmhc11::DirectiveSyntax* directive =
-                       asmhc11::findDirective(operation)) {
+        } else if (const asmhc11::DirectiveSyntax* directive = asmhc11::findDirective(operation)) {
             paint(operationStart, restStart, Style::Directive);
             directiveOperand(directive->operand, fields.rest, restStart);
         } else {
@@ -148,8 +147,7 @@ private:
         commentFrom(operand(expression(rest), restStart));
     }
 
-    void directiveOperand(asmhc11::OperandForm form, std::string_view rest,
-                          std::size_t restStart) {
+    void directiveOperand(asmhc11::OperandForm form, std::string_view rest, std::size_t restStart) {
         using asmhc11::OperandForm;
         switch (form) {
         case OperandForm::Nothing:
@@ -220,10 +218,10 @@ private:
                 end = asmhc11::skipQuoted(text, i);
                 paint(i, end, Style::String);
                 expectValue = false;
-            } else if (const auto number = c == '&' && !(expectValue && end < to &&
-                                                          isAlnum(text[end]))
-                                               ? std::nullopt
-                                               : asmhc11::numberAt(text, i)) {
+            } else if (const auto number =
+                           c == '&' && !(expectValue && end < to && isAlnum(text[end]))
+                               ? std::nullopt
+                               : asmhc11::numberAt(text, i)) {
                 end = number->end;
                 paint(i, end, Style::Number);
                 expectValue = false;

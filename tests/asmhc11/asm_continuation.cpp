@@ -121,8 +121,8 @@ TEST(OperandReading, EndsWhereTheAssemblerEndsIt) {
         {" A + 'x'", "A + 'x'", D::None},
         {" 'a + 1", "'a + 1", D::None},
         {" '+ A", "'+", D::None}, // a character, not an operator
-        {" A ~ 1", "A", D::None},   // no binary operator
-        {" A +", "A", D::None},     // no term after the operator
+        {" A ~ 1", "A", D::None}, // no binary operator
+        {" A +", "A", D::None},   // no term after the operator
         {" A + 1 deux", "A + 1", D::ContinuedBeforeWords},
         {" A + 1 * trois", "A + 1", D::None},
         {" A == 1 || A != 2 && A >= 0", "A == 1 || A != 2 && A >= 0", D::None},

@@ -80,24 +80,24 @@ struct Expected {
 
 TEST(LineMap, EveryLineThatEmitsOrReservesBytesAgainstTheListing) {
     const std::string main = " ORG $C000\n"             // 1
-                             "DEBUT LDAA #1\n"           // 2
-                             " INCLUDE \"lib/a.inc\"\n"  // 3
-                             " IF 0\n"                   // 4
-                             " FCB 1,2,3\n"              // 5 skipped
-                             " ELSE\n"                   // 6
-                             " FCB 4\n"                  // 7
-                             " ENDIF\n"                  // 8
-                             "TAMPON RMB 4\n"            // 9
-                             "ICI\n"                     // 10 a label alone
-                             " FCC /abcdefgh/\n"         // 11 more than one row
-                             " INCLUDE \"lib/a.inc\"\n"  // 12 the same file again
-                             " ORG $FFFE\n"              // 13
-                             " FDB DEBUT\n"              // 14
-                             " END\n"                    // 15
-                             " NOP\n";                   // 16 after END
+                             "DEBUT LDAA #1\n"          // 2
+                             " INCLUDE \"lib/a.inc\"\n" // 3
+                             " IF 0\n"                  // 4
+                             " FCB 1,2,3\n"             // 5 skipped
+                             " ELSE\n"                  // 6
+                             " FCB 4\n"                 // 7
+                             " ENDIF\n"                 // 8
+                             "TAMPON RMB 4\n"           // 9
+                             "ICI\n"                    // 10 a label alone
+                             " FCC /abcdefgh/\n"        // 11 more than one row
+                             " INCLUDE \"lib/a.inc\"\n" // 12 the same file again
+                             " ORG $FFFE\n"             // 13
+                             " FDB DEBUT\n"             // 14
+                             " END\n"                   // 15
+                             " NOP\n";                  // 16 after END
     const Result result =
         assembleWithFiles(main, {{"prog/lib/a.inc", "* bibliothèque\n NOP\n IFNDEF VAL\nVAL EQU 1\n"
-                                                   " ENDIF\n BSZ 2\n"}});
+                                                    " ENDIF\n BSZ 2\n"}});
     ASSERT_EQ(errorsOf(result), "");
 
     ASSERT_EQ(result.lineMap.files.size(), 2u);
@@ -107,11 +107,9 @@ TEST(LineMap, EveryLineThatEmitsOrReservesBytesAgainstTheListing) {
     EXPECT_EQ(included, "prog/lib/a.inc");
 
     const Expected expected[] = {
-        {"main", 2, 0xC000, 2, false},  {"inc", 2, 0xC002, 1, false},
-        {"inc", 6, 0xC003, 2, false},   {"main", 7, 0xC005, 1, false},
-        {"main", 9, 0xC006, 4, true},   {"main", 11, 0xC00A, 8, false},
-        {"inc", 2, 0xC012, 1, false},   {"inc", 6, 0xC013, 2, false},
-        {"main", 14, 0xFFFE, 2, false},
+        {"main", 2, 0xC000, 2, false}, {"inc", 2, 0xC002, 1, false}, {"inc", 6, 0xC003, 2, false},
+        {"main", 7, 0xC005, 1, false}, {"main", 9, 0xC006, 4, true}, {"main", 11, 0xC00A, 8, false},
+        {"inc", 2, 0xC012, 1, false},  {"inc", 6, 0xC013, 2, false}, {"main", 14, 0xFFFE, 2, false},
     };
     const std::vector<LineMapEntry>& entries = result.lineMap.entries;
     ASSERT_EQ(entries.size(), std::size(expected));

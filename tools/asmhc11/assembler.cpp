@@ -3,10 +3,10 @@
 #include "asmhc11/assembly.h"
 #include "asmhc11/directives.h"
 #include "asmhc11/encoding.h"
-#include "hc11/instruction_set.h"
 #include "asmhc11/messages.h"
 #include "asmhc11/output_formats.h"
 #include "common/utf8_text.h"
+#include "hc11/instruction_set.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -94,9 +94,7 @@ std::string upperName(std::string_view name) {
 Assembly::Assembly(std::string_view source, const Options& options) : options_(options) {
     if (!options_.readFile)
         options_.readFile = readFromDisk;
-    isSymbol_ = [this](std::string_view name) {
-        return programNames_.contains(upperName(name));
-    };
+    isSymbol_ = [this](std::string_view name) { return programNames_.contains(upperName(name)); };
     files_.push_back(
         {options_.path, keyOf(options_.path), source, source.find('\r') != std::string_view::npos});
     result_.lineMap.files.push_back(options_.path);

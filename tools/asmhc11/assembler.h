@@ -56,10 +56,10 @@ struct Segment {
 // Where the bytes of one source line lie.
 struct LineMapEntry {
     std::uint16_t address = 0;
-    std::uint32_t size = 0;  // bytes emitted or reserved, at least 1
-    std::uint16_t file = 0;  // index in LineMap::files
-    std::int32_t line = 0;   // 1-based, in its own file
-    bool reserved = false;   // space only (RMB, DS): nothing is written there
+    std::uint32_t size = 0; // bytes emitted or reserved, at least 1
+    std::uint16_t file = 0; // index in LineMap::files
+    std::int32_t line = 0;  // 1-based, in its own file
+    bool reserved = false;  // space only (RMB, DS): nothing is written there
 };
 
 // Every line that emits or reserves bytes, included files too, in the order

@@ -5,8 +5,8 @@
 #include "asmhc11/assembler.h"
 #include "asmhc11/expression.h"
 #include "asmhc11/listing.h"
-#include "asmhc11/syntax.h"
 #include "asmhc11/symbol_table.h"
+#include "asmhc11/syntax.h"
 
 #include <cstdint>
 #include <memory>
@@ -153,14 +153,14 @@ private:
     void finish();
 
     Options options_;
-    std::vector<std::unique_ptr<std::string>> texts_; // included sources, kept alive
+    std::vector<std::unique_ptr<std::string>> texts_;            // included sources, kept alive
     std::unordered_map<std::string, const std::string*> loaded_; // by key; nullptr: unreadable
     // The names in a label field anywhere in the program, upper case: an
     // operand goes on across blanks only through these (and numbers).
     std::unordered_set<std::string> programNames_;
     SymbolTest isSymbol_;
     std::optional<std::string> doubt_; // the warning of the current line
-    std::vector<int> mapFiles_;        // LineMap::files index of each file, -1 before its first line
+    std::vector<int> mapFiles_; // LineMap::files index of each file, -1 before its first line
     std::vector<SourceFile> files_;
     std::vector<OpenFile> open_;
     std::vector<StreamLine> stream_;

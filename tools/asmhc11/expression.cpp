@@ -332,8 +332,9 @@ AsmError makeError(const char* utf8Template, std::initializer_list<std::string_v
     const std::string pattern = utf8ToCp1252(utf8Template);
     std::string text;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const std::size_t n = i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1')
-                                                      : details.size();
+        const std::size_t n = i + 1 < pattern.size()
+                                  ? static_cast<std::size_t>(pattern[i + 1] - '1')
+                                  : details.size();
         if (pattern[i] == '%' && n < details.size()) {
             appendDetail(text, details.begin()[n]);
             ++i;

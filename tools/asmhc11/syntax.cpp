@@ -168,9 +168,9 @@ std::optional<NumberToken> numberAt(std::string_view text, std::size_t i) {
         token.base = 16;
         token.digits.remove_suffix(1);
     }
-    token.valid = !token.digits.empty() &&
-                  std::all_of(token.digits.begin(), token.digits.end(),
-                              [&](char d) { return digitValue(d) < token.base; });
+    token.valid =
+        !token.digits.empty() && std::all_of(token.digits.begin(), token.digits.end(),
+                                             [&](char d) { return digitValue(d) < token.base; });
     return token;
 }
 
@@ -249,8 +249,8 @@ std::size_t OperandScanner::run(std::size_t i, State& state, std::string_view* c
             state.expectValue = true;
             continue;
         }
-        if (isDigit(c) || (prefixBase(c) && (c != '&' || (state.expectValue && i + 1 < n &&
-                                                            isAlnum(s_[i + 1]))))) {
+        if (isDigit(c) || (prefixBase(c) &&
+                           (c != '&' || (state.expectValue && i + 1 < n && isAlnum(s_[i + 1]))))) {
             const NumberToken token = *numberAt(s_, i);
             if (!token.valid)
                 blame(s_.substr(i, token.end - i));
@@ -459,11 +459,7 @@ constexpr DirectiveSyntax directiveTable[] = {
     {.name = "SPC", .kind = K::Ignored, .operand = F::Nothing},
     {.name = "LIST", .kind = K::Ignored, .operand = F::Nothing},
     {.name = "NOLIST", .kind = K::Ignored, .operand = F::Nothing},
-    {.name = "IF",
-     .kind = K::If,
-     .conditional = true,
-     .hashForm = true,
-     .firstPassOnly = true},
+    {.name = "IF", .kind = K::If, .conditional = true, .hashForm = true, .firstPassOnly = true},
     {.name = "IFDEF",
      .kind = K::IfDefined,
      .operand = F::Words,

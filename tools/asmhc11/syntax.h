@@ -54,7 +54,7 @@ std::vector<std::string_view> splitCommas(std::string_view text);
 // A number as written: $1F, %1010, @17, &25, 25 or 1FH. `digits` is empty
 // and `valid` false for a prefix with nothing after it.
 struct NumberToken {
-    std::size_t end = 0;     // index after the token
+    std::size_t end = 0; // index after the token
     int base = 10;
     std::string_view digits; // without prefix or suffix
     bool valid = false;      // every digit below the base
