@@ -76,5 +76,21 @@ TEST_F(Buffalo, BootsAndAnswersItsCommands) {
     converse("\r", ">");
 }
 
+// On the evaluation board OC5 drives XIRQ: the monitor's trace runs one
+// instruction of the user's program and comes back.
+TEST_F(Buffalo, TracesOnTheEvaluationBoard) {
+    m_->setOc5ToXirq(true);
+    m_->run(2000000);
+    converse("\r", "\r\n>");
+    converse("ASM 0100\r", "0100 ");
+    converse("LDAA #55\r", "86 55");
+    converse("INCA\r", "4C");
+    converse("\x01", ">");
+    converse("RM\r", "P-");
+    converse("0100\r", ">");
+    converse("T\r", "LDAA #$55            P-0102 Y-0000 X-0000 A-55");
+    converse("T\r", "INCA                 P-0103 Y-0000 X-0000 A-56");
+}
+
 } // namespace
 } // namespace sim11::test

@@ -189,6 +189,7 @@ TEST_F(Cli, BadUsageAndUnreadableFilesExitWithTwo) {
     const std::string good = s19("p.s19", " ORG $E000\n STOP\n");
     writeAll(dir_ / "bad.s19", "S1050000860174\n");
     writeAll(dir_ / "junk.s19", "bonjour\n");
+    writeAll(dir_ / "empty.s19", "");
     const std::string quotedDir = "\"" + dir_.string();
     struct Case {
         std::string args;
@@ -201,6 +202,9 @@ TEST_F(Cli, BadUsageAndUnreadableFilesExitWithTwo) {
         {"--start E000 " + good, "adresse de départ invalide"},
         {"--cycles -5 " + good, "nombre de cycles invalide"},
         {"--sci com1 " + good, "liaison série inconnue « com1 »"},
+        {"--board pcb " + good, "carte inconnue « pcb »"},
+        {quotedDir + "\"", "c'est un répertoire, pas un fichier S19"},
+        {quotedDir + "/empty.s19\"", "ne contient aucun enregistrement S"},
         {"--vite " + good, "option inconnue « --vite »"},
         {"--regs --cycles", "l'option --cycles attend une valeur"},
         {quotedDir + "/absent.s19\"", "fichier illisible"},
@@ -220,7 +224,33 @@ TEST_F(Cli, HelpIsFrenchAndTheHelpFileSitsBesideTheProgram) {
     const Outcome run = sim("--help");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("usage : sim11 [--chip A1|E1|E9]", 0), 0u) << run.out;
-    EXPECT_TRUE(fs::exists(fs::path(SIM11_EXECUTABLE).parent_path() / "sim11.hlp"));
+    const fs::path help = fs::path(SIM11_EXECUTABLE).parent_path() / "sim11.hlp";
+    ASSERT_TRUE(fs::exists(help));
+    // Like the other help files: Windows-1252, CR LF.
+    const std::string text = readAll(help);
+    EXPECT_NE(text.find("--board evb"), std::string::npos);
+    EXPECT_NE(text.find("Simulateur du microcontr\xF4leur"), std::string::npos) << "Windows-1252";
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << "ligne finie par LF seul, octet " << at;
+}
+
+TEST_F(Cli, ADosEndOfFileMarkEndsTheS19Text) {
+    const asmhc11::Result result = asmhc11::assembleSource(
+        " ORG $E000\nS LDAA #$12\n STOP\n ORG $FFFE\n FDB S\n", asmhc11::Mode::S19);
+    writeAll(dir_ / "dos.s19", result.s19 + "\x1A");
+    const Outcome run = sim("--regs \"" + (dir_ / "dos.s19").string() + "\"");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.substr(0, 5), "A=12 ");
+}
+
+TEST_F(Cli, ConfigFromTheS19FileArmsTheCop) {
+    // Never serviced, the watchdog resets the chip through its own vector.
+    const std::string file = s19("p.s19", " ORG $E000\nS BRA S\nC LDAB #$C0\n STOP\n"
+                                          " ORG $FFFA\n FDB C\n ORG $FFFE\n FDB S\n"
+                                          " ORG $103F\n FCB $0B\n");
+    const Outcome run = sim("--regs --cycles 100000 " + file);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.substr(0, 10), "A=00 B=C0 ") << run.err;
 }
 
 TEST_F(Cli, BuffaloAnswersOnStandardInputAndOutput) {
@@ -237,6 +267,60 @@ TEST_F(Cli, BuffaloAnswersOnStandardInputAndOutput) {
 }
 
 #ifndef _WIN32
+// A downloader on a pipe that sends a byte and waits for its echo, as real
+// ones do: the E9's loader must not time out between two bytes.
+TEST_F(Cli, BootLoaderOverAPipeWaitsForAHostThatWaitsForEachEcho) {
+    for (const char* realtime : {"", "--realtime "}) {
+        // LDAB #'K, STAB SCDR, W LDAA SCSR, ANDA #TC, BEQ W, STOP
+        std::string image = "\xC6\x4B\xF7\x10\x2F\xB6\x10\x2E\x84\x40\x27\xF9\xCF";
+        image.resize(40, '\x01');
+        int toSim[2], fromSim[2];
+        ASSERT_EQ(::pipe(toSim), 0);
+        ASSERT_EQ(::pipe(fromSim), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::dup2(toSim[0], 0);
+            ::dup2(fromSim[1], 1);
+            ::close(toSim[1]);
+            ::close(fromSim[0]);
+            const std::string options = std::string(realtime) + "--mode boot";
+            ::execl("/bin/sh", "sh", "-c",
+                    ("exec \"" + std::string(SIM11_EXECUTABLE) + "\" --cycles 4000000 " + options)
+                        .c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(toSim[0]);
+        ::close(fromSim[1]);
+        auto readByte = [&](int& byte) {
+            pollfd p{fromSim[0], POLLIN, 0};
+            unsigned char c;
+            if (::poll(&p, 1, 3000) <= 0 || ::read(fromSim[0], &c, 1) != 1)
+                return false;
+            byte = c;
+            return true;
+        };
+        int got = -1;
+        ASSERT_TRUE(readByte(got));
+        EXPECT_EQ(got, 0x00) << "the loader's break";
+        const char ff = '\xFF';
+        ASSERT_EQ(::write(toSim[1], &ff, 1), 1);
+        std::size_t echoed = 0;
+        for (const char byte : image) {
+            if (::write(toSim[1], &byte, 1) != 1 || !readByte(got) || got != (byte & 0xFF))
+                break;
+            ++echoed;
+        }
+        EXPECT_EQ(echoed, image.size()) << realtime;
+        EXPECT_TRUE(readByte(got) && got == 'K') << "the program ran " << realtime;
+        ::close(toSim[1]);
+        ::close(fromSim[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+    }
+}
+
 TEST_F(Cli, PseudoTerminalCarriesTheSciInRealTime) {
     const std::string file = s19("p.s19", echo);
     // Two seconds of simulated time, paced: the run ends by itself.
