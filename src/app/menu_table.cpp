@@ -6,12 +6,39 @@
 #include "assembly/assemble_commands.h"
 #include "clipboard/clipboard_commands.h"
 #include "editor/documents.h"
+#include "simulation/simulation_commands.h"
+#include "simulation/simulation_window.h"
+#include "editor/editeur.h"
+#include "workspace/workspace.h"
 
 namespace kavrel::app {
 
 namespace {
 using K = MenuKind;
 constexpr Guard guarded = Guard::ProgramOpen;
+
+// An assembly offers its new image to a window that simulates that source.
+void assembleThenOffer(Workspace& workspace, void (*assemble)(Workspace&)) {
+    assemble(workspace);
+    if (Editeur* editor = workspace.activeEditor())
+        simulation::offerReload(workspace, editor->caption());
+}
+void assembleToS19(Workspace& workspace) {
+    assembleThenOffer(workspace, &assembly::AssembleToS19);
+}
+void assembleToBOO(Workspace& workspace) {
+    assembleThenOffer(workspace, &assembly::AssembleToBOO);
+}
+
+// The run commands need a simulation window to act on.
+ItemState simulationCommand(Workspace& workspace) {
+    return {simulation::activeSimulation(workspace) != nullptr, false};
+}
+ItemState realTimeCommand(Workspace& workspace) {
+    const auto* window = simulation::activeSimulation(workspace);
+    return {window != nullptr, window && window->realTime()};
+}
+constexpr StateOf inSimulation = &simulationCommand;
 
 // Captions carry no access-key marker; no item has a shortcut.
 constexpr std::array kMenu{
@@ -30,10 +57,25 @@ constexpr std::array kMenu{
     MenuEntry{2, "Mode_select", "Mode de lancement", K::Submenu},
     MenuEntry{3, "Batch_mode", "Mode Batch", K::CheckCommand, &app::Batch_mode},
     MenuEntry{3, "Normal_mode", "Mode normal", K::CheckCommand, &app::Normal_mode},
-    MenuEntry{2, "AssembleToS19", "Assembler -> S19", K::Command, &assembly::AssembleToS19,
-              guarded},
-    MenuEntry{2, "AssembleToBOO", "Assembler -> .BOO", K::Command, &assembly::AssembleToBOO,
-              guarded},
+    MenuEntry{2, "AssembleToS19", "Assembler -> S19", K::Command, &assembleToS19, guarded},
+    MenuEntry{2, "AssembleToBOO", "Assembler -> .BOO", K::Command, &assembleToBOO, guarded},
+    // Room is left below "Simuler" for the board's download and terminal.
+    MenuEntry{1, "Execution", "Exécution", K::Submenu},
+    MenuEntry{2, "Simulate", "Simuler", K::Command, &simulation::Simulate, guarded},
+    MenuEntry{2, "Reset", "Réinitialiser", K::Command, &simulation::Reset, Guard::None,
+              inSimulation},
+    MenuEntry{2, "Step", "Pas à pas", K::Command, &simulation::Step, Guard::None,
+              inSimulation},
+    MenuEntry{2, "Step_over", "Pas par-dessus", K::Command, &simulation::StepOver, Guard::None,
+              inSimulation},
+    MenuEntry{2, "Step_out", "Sortir de la routine", K::Command, &simulation::StepOut,
+              Guard::None, inSimulation},
+    MenuEntry{2, "Run", "Exécuter", K::Command, &simulation::Run, Guard::None, inSimulation},
+    MenuEntry{2, "Run_to_cursor", "Exécuter jusqu'au curseur", K::Command,
+              &simulation::RunToCursor, Guard::None, inSimulation},
+    MenuEntry{2, "Stop", "Arrêter", K::Command, &simulation::Stop, Guard::None, inSimulation},
+    MenuEntry{2, "Real_time", "Temps réel", K::CheckCommand, &simulation::RealTime,
+              Guard::None, &realTimeCommand},
     MenuEntry{1, "Window", "Fenêtre", K::WindowList},
     MenuEntry{1, "Help", "Aide", K::Submenu},
     MenuEntry{2, "Help_Kavrel", "Aide Kavrel", K::Command, &app::Help_Kavrel},

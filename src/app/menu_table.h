@@ -17,6 +17,14 @@ using Command = void (*)(Workspace&);
 // does nothing else.
 enum class Guard { None, ProgramOpen };
 
+// What a row shows besides its caption, for rows that act on the active
+// window (the simulation's commands): greyed out without one, its check.
+struct ItemState {
+    bool enabled = true;
+    bool checked = false;
+};
+using StateOf = ItemState (*)(Workspace&);
+
 // One row per menu item, in display order: an item at level n+1 belongs to
 // the nearest item above it at level n.
 struct MenuEntry {
@@ -26,6 +34,7 @@ struct MenuEntry {
     MenuKind kind;
     Command command = nullptr;
     Guard guard = Guard::None;
+    StateOf state = nullptr; // always enabled when null
 };
 
 std::span<const MenuEntry> menuTable();

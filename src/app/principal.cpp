@@ -7,6 +7,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <vector>
@@ -42,6 +43,8 @@ Principal::Principal(QString programDir, std::unique_ptr<app::MessageBoxes> mess
 
     status_ = new app::StatusPanels(statusBar());
     buildMenus();
+    refreshItemStates();
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &Principal::refreshItemStates);
 
     // The creation step sets the launch mode to normal, in this order.
     setBatchMode(false);
@@ -71,6 +74,11 @@ void Principal::buildMenus() {
         }
         action->setObjectName(name);
         action->setIconVisibleInMenu(false);
+        if (entry.state) {
+            statefulItems_.emplace_back(action, &entry);
+            connect(parents.back(), &QMenu::aboutToShow, this, &Principal::refreshItemStates,
+                    Qt::UniqueConnection);
+        }
         if (entry.kind == app::MenuKind::WindowList) {
             windowMenu_ = menu;
             connect(menu, &QMenu::aboutToShow, this, &Principal::fillWindowMenu);
@@ -80,16 +88,26 @@ void Principal::buildMenus() {
 
 // The window list is rebuilt each time it opens: one entry per editor, in
 // opening order, under its caption, the active one checked.
+void Principal::refreshItemStates() {
+    for (const auto& [action, entry] : statefulItems_) {
+        const app::ItemState state = entry->state(*this);
+        action->setEnabled(state.enabled);
+        if (action->isCheckable())
+            action->setChecked(state.checked);
+    }
+}
+
+// Other windows (a simulation) are listed among the editors by their title.
 void Principal::fillWindowMenu() {
     windowMenu_->clear();
-    Editeur* active = activeEditor();
-    for (Editeur* editor : editors()) {
-        QString text = editor->caption();
+    QMdiSubWindow* active = mdiArea_->currentSubWindow();
+    for (QMdiSubWindow* window : subWindows()) {
+        QString text = window->windowTitle();
         text.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* entry = windowMenu_->addAction(text);
         entry->setCheckable(true);
-        entry->setChecked(editor == active);
-        connect(entry, &QAction::triggered, editor, [this, editor] { activateEditor(editor); });
+        entry->setChecked(window == active);
+        connect(entry, &QAction::triggered, window, [this, window] { activateSubWindow(window); });
     }
 }
 
@@ -103,7 +121,43 @@ QList<Editeur*> Principal::editors() const {
 
 Editeur* Principal::activeEditor() const {
     // The current window stays known while the application is inactive.
-    return qobject_cast<Editeur*>(mdiArea_->currentSubWindow());
+    QMdiSubWindow* current = mdiArea_->currentSubWindow();
+    if (!current)
+        return nullptr;
+    if (auto* editor = qobject_cast<Editeur*>(current))
+        return editor;
+    // Another kind of window is active: the editor that last was.
+    const QList<QMdiSubWindow*> history = mdiArea_->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = history.crbegin(); it != history.crend(); ++it)
+        if (auto* editor = qobject_cast<Editeur*>(*it))
+            return editor;
+    return nullptr;
+}
+
+QList<QMdiSubWindow*> Principal::subWindows() const {
+    return mdiArea_->subWindowList(QMdiArea::CreationOrder);
+}
+
+QMdiSubWindow* Principal::activeSubWindow() const {
+    return mdiArea_->currentSubWindow();
+}
+
+void Principal::addSubWindow(QMdiSubWindow* window) {
+    mdiArea_->addSubWindow(window);
+    window->show();
+    activateSubWindow(window);
+}
+
+void Principal::activateSubWindow(QMdiSubWindow* window) {
+    if (auto* editor = qobject_cast<Editeur*>(window)) {
+        activateEditor(editor);
+        return;
+    }
+    if (window->isMinimized())
+        window->showNormal();
+    mdiArea_->setActiveSubWindow(window);
+    if (window->widget())
+        window->widget()->setFocus();
 }
 
 Editeur* Principal::createEditor(const QString& caption) {
@@ -214,6 +268,10 @@ void Principal::closeEvent(QCloseEvent* event) {
             return;
         }
     }
+    // The other windows have nothing to save; they stop what they run.
+    for (QMdiSubWindow* window : subWindows())
+        if (!qobject_cast<Editeur*>(window))
+            window->close();
     event->accept();
 }
 

@@ -4,12 +4,16 @@
 #include <QMainWindow>
 #include <QString>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "workspace/message_boxes.h"
 #include "workspace/workspace.h"
 #include "editor/common_dialog.h"
 
 class QMdiArea;
+class QMdiSubWindow;
+class QAction;
 class QMenu;
 
 namespace kavrel {
@@ -37,6 +41,10 @@ public:
     Editeur* activeEditor() const override;
     Editeur* createEditor(const QString& caption) override;
     void activateEditor(Editeur* editor) override;
+    void addSubWindow(QMdiSubWindow* window) override;
+    QList<QMdiSubWindow*> subWindows() const override;
+    QMdiSubWindow* activeSubWindow() const override;
+    void activateSubWindow(QMdiSubWindow* window) override;
     app::MessageBoxes& messages() override { return *messages_; }
     editor::CommonDialog& CommonDialog() override { return *commonDialog_; }
     void showFailure(const Failure& failure) override;
@@ -60,6 +68,8 @@ protected:
 private:
     void buildMenus();
     void fillWindowMenu();
+    // The rows that depend on the active window follow it.
+    void refreshItemStates();
     int cascadeStep(const Editeur* added) const;
     // With no editor open, shows the no-program-open box and returns true.
     bool noProgramOpen();
@@ -70,6 +80,7 @@ private:
     QMdiArea* mdiArea_ = nullptr;
     app::StatusPanels* status_ = nullptr;
     QMenu* windowMenu_ = nullptr;
+    std::vector<std::pair<QAction*, const app::MenuEntry*>> statefulItems_;
 };
 
 // Start-up: creates the main window, shows it and writes the start text of

@@ -1,5 +1,90 @@
 #pragma once
 
+// French texts of the simulator window and of the "Exécution" menu.
+namespace kavrel::simulation::texts {
+
+// "Simulation : <chemin du source>"
+inline constexpr const char* kWindowTitleStart = "Simulation : ";
+
+// Commands, in the window's toolbar and in the menu.
+inline constexpr const char* kReset = "Réinitialiser";
+inline constexpr const char* kStep = "Pas à pas";
+inline constexpr const char* kStepOver = "Pas par-dessus";
+inline constexpr const char* kStepOut = "Sortir de la routine";
+inline constexpr const char* kRun = "Exécuter";
+inline constexpr const char* kRunToCursor = "Exécuter jusqu'au curseur";
+inline constexpr const char* kStop = "Arrêter";
+inline constexpr const char* kRealTime = "Temps réel";
+inline constexpr const char* kToggleBreakpoint = "Point d'arrêt";
+inline constexpr const char* kToolbarName = "Commandes de la simulation";
+
+// The machine chosen in the window.
+inline constexpr const char* kChipLabel = "Circuit :";
+inline constexpr const char* kModeLabel = "Mode :";
+inline constexpr const char* kBoardLabel = "Carte :";
+inline constexpr const char* kModeSingleChip = "Monopuce";
+inline constexpr const char* kModeExpanded = "Étendu";
+inline constexpr const char* kModeBootstrap = "Amorçage";
+inline constexpr const char* kBoardPlain = "Circuit seul";
+inline constexpr const char* kBoardEvaluation = "Carte d'évaluation";
+
+// Panes.
+inline constexpr const char* kSourcePane = "Source";
+inline constexpr const char* kRegistersPane = "Registres";
+inline constexpr const char* kMemoryPane = "Mémoire";
+inline constexpr const char* kPortsPane = "Ports";
+inline constexpr const char* kTerminalPane = "Terminal";
+inline constexpr const char* kSourceFileLabel = "Fichier :";
+inline constexpr const char* kDisassemblyName = "Désassemblage";
+inline constexpr const char* kCyclesLabel = "Cycles";
+inline constexpr const char* kTimeLabel = "Temps";
+inline constexpr const char* kFlagsLabel = "Indicateurs";
+inline constexpr const char* kPanePending = "(panneau à venir)";
+
+// The state line at the bottom of the window.
+inline constexpr const char* kStateStopped = "Arrêté.";
+inline constexpr const char* kStateRunning = "En cours d'exécution...";
+inline constexpr const char* kStateRunningRealTime = "En cours d'exécution (temps réel)...";
+inline constexpr const char* kStoppedAtBreakpoint = "Arrêté sur un point d'arrêt.";
+inline constexpr const char* kStoppedByUser = "Arrêté à la demande.";
+inline constexpr const char* kStoppedStep = "Pas exécuté.";
+inline constexpr const char* kStoppedCursor = "Arrêté au curseur.";
+inline constexpr const char* kStoppedReturned = "Sorti de la routine.";
+inline constexpr const char* kStoppedOnStop = "Le programme a exécuté STOP.";
+inline constexpr const char* kStoppedWatchpoint = "Arrêté : l'adresse surveillée a été écrite.";
+inline constexpr const char* kResetDone = "Réinitialisé : le programme est prêt à démarrer.";
+inline constexpr const char* kReloaded = "Nouvelle version du programme chargée.";
+// A runaway program.
+inline constexpr const char* kIllegalOpcode =
+    "Arrêté : code d'instruction illégal à l'adresse $%1 : le programme s'est égaré.";
+inline constexpr const char* kCopReset =
+    "Arrêté : le chien de garde (COP) a réinitialisé le circuit : le programme ne le sert plus.";
+inline constexpr const char* kClockFailure =
+    "Arrêté : le moniteur d'horloge a réinitialisé le circuit.";
+inline constexpr const char* kEmptyMemory =
+    "Arrêté : le programme exécute une mémoire vide à l'adresse $%1 : il s'est égaré.";
+inline constexpr const char* kNoLineAtCursor =
+    "Aucune instruction n'est assemblée sur la ligne du curseur.";
+
+// The assembly for the simulator, in the report panel.
+inline constexpr const char* kAssemblerName = "asmhc11 ";
+inline constexpr const char* kErrorTag = ": erreur : ";
+inline constexpr const char* kWarningTag = ": avertissement : ";
+inline constexpr const char* kSummaryStart = "asmhc11 : ";
+inline constexpr const char* kOneError = " erreur";
+inline constexpr const char* kErrors = " erreurs";
+inline constexpr const char* kOneByte = " octet";
+inline constexpr const char* kBytes = " octets";
+inline constexpr const char* kSimulatedNoFile = ", pour la simulation (aucun fichier écrit)";
+
+// The offer made after an assembly when a window simulates that source.
+inline constexpr const char* kReloadTitle = "Simulation";
+inline constexpr const char* kReloadQuestion =
+    "Le programme a été assemblé de nouveau. Charger la nouvelle version dans la fenêtre de "
+    "simulation ?";
+
+} // namespace kavrel::simulation::texts
+
 // The memory and ports panes.
 namespace kavrel::simulation::texts {
 

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QDockWidget;
+class QMdiSubWindow;
 class QWidget;
 
 namespace kavrel {
@@ -29,7 +30,8 @@ public:
     virtual QWidget* window() = 0;
 
     // Editors in opening order; the active one (the one with the focus or
-    // that last had it), or null with none open.
+    // that last had it, also while another kind of window is active), or
+    // null with none open.
     virtual QList<Editeur*> editors() const = 0;
     virtual Editeur* activeEditor() const = 0;
     // The main window included: 1 means no editor is open.
@@ -38,6 +40,15 @@ public:
     // Creates an empty editor with that caption, shows it and makes it active.
     virtual Editeur* createEditor(const QString& caption) = 0;
     virtual void activateEditor(Editeur* editor) = 0;
+
+    // Windows that are not editors (a simulation) live in the same
+    // workspace: listed under "Fenêtre" with the editors, in opening order,
+    // but never counted, prompted or saved as documents.
+    virtual void addSubWindow(QMdiSubWindow* window) = 0;
+    // Every window, editors included, in opening order; the active one.
+    virtual QList<QMdiSubWindow*> subWindows() const = 0;
+    virtual QMdiSubWindow* activeSubWindow() const = 0;
+    virtual void activateSubWindow(QMdiSubWindow* window) = 0;
 
     virtual app::MessageBoxes& messages() = 0;
     virtual editor::CommonDialog& CommonDialog() = 0;

@@ -25,8 +25,8 @@ struct Item {
     const char* caption;
 };
 
-// The items of the seed as the user sees them, in display order: what the menu
-// table must hold.
+// The items of the seed and of the simulation as the user sees them, in
+// display order: what the menu table must hold.
 const Item kTree[] = {
     {1, "File", "Fichier"},
     {2, "New", "Nouveau programme"},
@@ -45,6 +45,16 @@ const Item kTree[] = {
     {3, "Normal_mode", "Mode normal"},
     {2, "AssembleToS19", "Assembler -> S19"},
     {2, "AssembleToBOO", "Assembler -> .BOO"},
+    {1, "Execution", "Exécution"},
+    {2, "Simulate", "Simuler"},
+    {2, "Reset", "Réinitialiser"},
+    {2, "Step", "Pas à pas"},
+    {2, "Step_over", "Pas par-dessus"},
+    {2, "Step_out", "Sortir de la routine"},
+    {2, "Run", "Exécuter"},
+    {2, "Run_to_cursor", "Exécuter jusqu'au curseur"},
+    {2, "Stop", "Arrêter"},
+    {2, "Real_time", "Temps réel"},
     {1, "Window", "Fenêtre"},
     {1, "Help", "Aide"},
     {2, "Help_Kavrel", "Aide Kavrel"},
@@ -90,7 +100,8 @@ TEST_F(MainWindow, MenuTreeMatchesTheMenuTable) {
         EXPECT_FALSE(action->text().contains(QLatin1Char('&')));
         EXPECT_TRUE(action->shortcut().isEmpty());
         EXPECT_FALSE(action->isSeparator());
-        EXPECT_TRUE(action->isEnabled());
+        // The simulation's run commands wait for a simulation window.
+        EXPECT_EQ(action->isEnabled(), row.state == nullptr);
         EXPECT_TRUE(action->isVisible());
         EXPECT_EQ(action->isCheckable(), row.kind == app::MenuKind::CheckCommand);
         EXPECT_EQ(action->menu() != nullptr,
@@ -98,10 +109,11 @@ TEST_F(MainWindow, MenuTreeMatchesTheMenuTable) {
         EXPECT_EQ(row.command != nullptr,
                   row.kind == app::MenuKind::Command || row.kind == app::MenuKind::CheckCommand);
     }
-    // Only the two launch modes carry a check mark.
+    // Only the two launch modes and the simulation's real time carry a check mark.
     for (const app::MenuEntry& row : table)
         EXPECT_EQ(row.kind == app::MenuKind::CheckCommand,
-                  std::string_view(row.name).ends_with("_mode"))
+                  std::string_view(row.name).ends_with("_mode") ||
+                      std::string_view(row.name) == "Real_time")
             << row.name;
 }
 

@@ -1,0 +1,126 @@
+#pragma once
+
+// The simulator window: an MDI child "Simulation : <chemin du source>" that
+// runs one assembled program on its own simulated chip. The session runs on
+// a worker thread of the window's own; the panes are drawn from the
+// snapshots it sends, at a steady rate while it runs and whenever it stops.
+#include <QMdiSubWindow>
+#include <memory>
+
+#include "simulation/controller.h"
+#include "simulation/program.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QThread;
+class QToolBar;
+
+namespace kavrel {
+class Workspace;
+}
+
+namespace kavrel::terminal {
+class TerminalWidget;
+}
+
+namespace kavrel::simulation {
+
+class MemoryPane;
+class PortsPane;
+class RegistersPane;
+class SourcePane;
+
+class SimulationWindow : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program);
+    ~SimulationWindow() override;
+
+    // The source it simulates (native separators, as the editor's caption).
+    QString sourcePath() const;
+    // A new image of the same source, on a machine reset as before.
+    void reload(std::shared_ptr<const Program> program);
+
+    // The commands of the toolbar and of the "Exécution" menu.
+    void resetMachine();
+    void stepInto();
+    void stepOver();
+    void stepOut();
+    void run();
+    void runToCursor();
+    void stop();
+    void setRealTime(bool on);
+    bool realTime() const;
+    void setMachine(MachineChoice choice);
+    MachineChoice machine() const { return choice_; }
+
+    bool isRunning() const { return running_; }
+    // The machine as last shown, and what the state line says.
+    const Snapshot* snapshot() const { return snapshot_.get(); }
+    QString stateText() const;
+    const std::shared_ptr<const Program>& program() const { return program_; }
+
+    SourcePane* sourcePane() const { return source_; }
+    RegistersPane* registersPane() const { return registers_; }
+    terminal::TerminalWidget* terminal() const { return terminal_; }
+    MemoryPane* memoryPane() const { return memory_; }
+    PortsPane* portsPane() const { return ports_; }
+    Controller* controller() const { return controller_; }
+
+    // Queues a call on the worker thread.
+    template <typename F> void post(F&& call);
+
+signals:
+    // Each update shown: `running` false when the machine stopped there.
+    void shown(bool running);
+    // The run state changed (the menu follows it).
+    void stateChanged();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildActions();
+    void buildPanes();
+    void apply(const Update& update);
+    void updateActions();
+    void showProgram();
+    void load();
+    void startRunning();
+    static QString reasonText(const Update& update);
+
+    Workspace& workspace_;
+    std::shared_ptr<const Program> program_;
+    MachineChoice choice_;
+    QThread* thread_;
+    Controller* controller_;
+    std::shared_ptr<const Snapshot> snapshot_;
+    bool running_ = false;
+
+    QToolBar* toolbar_ = nullptr;
+    QAction* reset_ = nullptr;
+    QAction* step_ = nullptr;
+    QAction* stepOver_ = nullptr;
+    QAction* stepOut_ = nullptr;
+    QAction* run_ = nullptr;
+    QAction* runToCursor_ = nullptr;
+    QAction* stop_ = nullptr;
+    QAction* realTime_ = nullptr;
+    QAction* breakpoint_ = nullptr;
+    QComboBox* chip_ = nullptr;
+    QComboBox* mode_ = nullptr;
+    QComboBox* board_ = nullptr;
+    QLabel* state_ = nullptr;
+    SourcePane* source_ = nullptr;
+    RegistersPane* registers_ = nullptr;
+    MemoryPane* memory_ = nullptr;
+    PortsPane* ports_ = nullptr;
+    terminal::TerminalWidget* terminal_ = nullptr;
+};
+
+template <typename F> void SimulationWindow::post(F&& call) {
+    QMetaObject::invokeMethod(controller_, std::forward<F>(call), Qt::QueuedConnection);
+}
+
+} // namespace kavrel::simulation

@@ -1,0 +1,286 @@
+#include "simulation/source_pane.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTextBlock>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "editor/document_format.h"
+#include "editor/editeur.h"
+#include "editor/source_colours.h"
+#include "hc11/disassembler.h"
+#include "simulation/simulation_texts.h"
+#include "simulation/snapshot.h"
+
+namespace kavrel::simulation {
+
+namespace {
+
+constexpr int kMarginBreakpoints = 1;
+constexpr int kMarkerBreakpoint = 0;
+constexpr int kMarkerCurrent = 1;
+constexpr int kMarkerCurrentLine = 2;
+// Instructions shown before and after the PC in the disassembly.
+constexpr int kDisassemblyBefore = 8;
+constexpr int kDisassemblyAfter = 24;
+
+QString hex4(unsigned value) {
+    return QStringLiteral("%1").arg(value & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+SourcePane::SourcePane(QWidget* parent)
+    : QWidget(parent), files_(new QComboBox), stack_(new QStackedWidget), texte_(new Texte),
+      disassembly_(new QPlainTextEdit) {
+    setObjectName(QStringLiteral("SourcePane"));
+    setAccessibleName(QString::fromUtf8(texts::kSourcePane));
+    files_->setObjectName(QStringLiteral("SourceFiles"));
+    files_->setAccessibleName(QString::fromUtf8(texts::kSourceFileLabel));
+
+    texte_->setObjectName(QStringLiteral("SourceText"));
+    texte_->setReadOnly(true);
+    texte_->setCaretLineVisible(true);
+    texte_->setCaretLineBackgroundColor(QColor(0xF0, 0xF0, 0xF8));
+    texte_->setMarginType(kMarginBreakpoints, QsciScintilla::SymbolMargin);
+    texte_->setMarginWidth(kMarginBreakpoints, 16);
+    texte_->setMarginSensitivity(kMarginBreakpoints, true);
+    texte_->setMarginMarkerMask(kMarginBreakpoints, (1 << kMarkerBreakpoint) | (1 << kMarkerCurrent));
+    texte_->markerDefine(QsciScintilla::Circle, kMarkerBreakpoint);
+    texte_->setMarkerBackgroundColor(QColor(0xC0, 0x10, 0x10), kMarkerBreakpoint);
+    texte_->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), kMarkerBreakpoint);
+    texte_->markerDefine(QsciScintilla::RightArrow, kMarkerCurrent);
+    texte_->setMarkerBackgroundColor(QColor(0xF0, 0xC0, 0x00), kMarkerCurrent);
+    texte_->markerDefine(QsciScintilla::Background, kMarkerCurrentLine);
+    texte_->setMarkerBackgroundColor(QColor(0xFF, 0xF0, 0xA0), kMarkerCurrentLine);
+    connect(texte_, &QsciScintilla::marginClicked, this,
+            [this](int, int line, Qt::KeyboardModifiers) {
+                if (shownFile_ >= 0)
+                    toggleBreakpoint(shownFile_, line + 1);
+            });
+
+    disassembly_->setObjectName(QStringLiteral("Disassembly"));
+    disassembly_->setAccessibleName(QString::fromUtf8(texts::kDisassemblyName));
+    disassembly_->setReadOnly(true);
+    disassembly_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    disassembly_->setFont(texte_->font());
+    disassembly_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    stack_->addWidget(texte_);
+    stack_->addWidget(disassembly_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(files_);
+    layout->addWidget(stack_, 1);
+    setFocusProxy(texte_);
+
+    connect(files_, &QComboBox::activated, this, [this](int index) { showFile(index); });
+}
+
+void SourcePane::setProgram(std::shared_ptr<const Program> program) {
+    // Breakpoints stay on the lines that still emit code.
+    std::set<std::pair<int, int>> kept;
+    if (program_)
+        for (const auto& [file, line] : breakpoints_)
+            if (file < static_cast<int>(program_->files().size())) {
+                const std::string& name = program_->files()[static_cast<std::size_t>(file)];
+                const auto& files = program->files();
+                const auto found = std::find(files.begin(), files.end(), name);
+                if (found != files.end()) {
+                    const int newFile = static_cast<int>(found - files.begin());
+                    if (program->addressOf(newFile, line))
+                        kept.insert({newFile, line});
+                }
+            }
+    breakpoints_ = std::move(kept);
+    program_ = std::move(program);
+    texts_.assign(program_->files().size(), {});
+    read_.assign(program_->files().size(), false);
+    files_->clear();
+    for (const std::string& file : program_->files())
+        files_->addItem(QFileInfo(QString::fromStdString(file)).fileName(),
+                        QString::fromStdString(file));
+    files_->setVisible(program_->files().size() > 1);
+    shownFile_ = -1;
+    markedLine_ = 0;
+    if (!program_->files().empty())
+        showFile(0);
+    emit breakpointsChanged();
+}
+
+QString SourcePane::fileText(int file) {
+    const auto index = static_cast<std::size_t>(file);
+    if (!read_[index]) {
+        read_[index] = true;
+        QFile in(QString::fromStdString(program_->files()[index]));
+        if (in.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = in.readAll();
+            texts_[index] = QString::fromStdString(
+                editor::decodeDocument(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+        }
+    }
+    return texts_[index];
+}
+
+void SourcePane::showFile(int file) {
+    if (!program_ || file < 0 || file >= static_cast<int>(program_->files().size()))
+        return;
+    stack_->setCurrentWidget(texte_);
+    if (file == shownFile_)
+        return;
+    shownFile_ = file;
+    files_->setCurrentIndex(file);
+    // A read-only text box refuses every change, its loading too.
+    texte_->setReadOnly(false);
+    texte_->setWholeText(fileText(file).toStdString());
+    texte_->setReadOnly(true);
+    // An included file is source whatever its name ends with.
+    editor::showSourceColours(*texte_, QStringLiteral("source.asc"));
+    markedLine_ = 0;
+    refreshBreakpointMarks();
+}
+
+bool SourcePane::showsDisassembly() const {
+    return stack_->currentWidget() == disassembly_;
+}
+
+void SourcePane::setCursorLine(int line) {
+    texte_->setCursorPosition(line - 1, 0);
+}
+
+void SourcePane::markLine(int line) {
+    texte_->markerDeleteAll(kMarkerCurrent);
+    texte_->markerDeleteAll(kMarkerCurrentLine);
+    markedLine_ = line;
+    if (line <= 0)
+        return;
+    texte_->markerAdd(line - 1, kMarkerCurrent);
+    texte_->markerAdd(line - 1, kMarkerCurrentLine);
+    texte_->ensureLineVisible(line - 1);
+}
+
+void SourcePane::showSnapshot(const Snapshot& snapshot, bool stopped) {
+    if (!program_)
+        return;
+    if (!stopped) {
+        // No mark while running: it would only flicker.
+        if (!showsDisassembly())
+            markLine(0);
+        return;
+    }
+    const SourceLine where = program_->lineAt(snapshot.regs.pc);
+    if (where.valid() && program_->lineStartsAt(snapshot.regs.pc)) {
+        showFile(where.file);
+        markLine(where.line);
+        texte_->setCursorPosition(where.line - 1, 0);
+        return;
+    }
+    showDisassembly(snapshot);
+}
+
+void SourcePane::showDisassembly(const Snapshot& snapshot) {
+    markLine(0);
+    const std::uint16_t pc = snapshot.regs.pc;
+    auto peek = [&snapshot](std::uint16_t a) { return snapshot.memory[a]; };
+    // Instructions have no marks of their own: start a little before the PC
+    // from the first place whose instructions fall exactly on it.
+    std::uint16_t start = pc;
+    for (int back = kDisassemblyBefore * 3; back > 0; --back) {
+        auto at = static_cast<std::uint16_t>(pc - back);
+        int count = 0;
+        while (at != pc && static_cast<std::uint16_t>(pc - at) <= kDisassemblyBefore * 3) {
+            at = static_cast<std::uint16_t>(at + hc11::disassemble(at, peek).length);
+            ++count;
+        }
+        if (at == pc && count <= kDisassemblyBefore) {
+            start = static_cast<std::uint16_t>(pc - back);
+            break;
+        }
+    }
+    disassemblyAddresses_.clear();
+    QStringList lines;
+    int pcLine = 0;
+    std::uint16_t at = start;
+    for (int n = 0; n < kDisassemblyBefore + kDisassemblyAfter; ++n) {
+        const hc11::Disassembly d = hc11::disassemble(at, peek);
+        QString bytes;
+        for (int i = 0; i < d.length; ++i)
+            bytes += QStringLiteral("%1 ")
+                         .arg(snapshot.memory[static_cast<std::uint16_t>(at + i)], 2, 16, QLatin1Char('0'))
+                         .toUpper();
+        if (at == pc)
+            pcLine = n;
+        lines << QStringLiteral("%1 %2  %3  %4")
+                     .arg(at == pc ? QStringLiteral(">") : QStringLiteral(" "), hex4(at))
+                     .arg(bytes, -12)
+                     .arg(QString::fromStdString(d.text));
+        disassemblyAddresses_.push_back(at);
+        at = static_cast<std::uint16_t>(at + d.length);
+    }
+    disassembly_->setPlainText(lines.join(QLatin1Char('\n')));
+    QTextEdit::ExtraSelection current;
+    current.format.setBackground(QColor(0xFF, 0xF0, 0xA0));
+    current.format.setProperty(QTextFormat::FullWidthSelection, true);
+    current.cursor = QTextCursor(disassembly_->document()->findBlockByNumber(pcLine));
+    disassembly_->setExtraSelections({current});
+    disassembly_->setTextCursor(current.cursor);
+    disassembly_->centerCursor();
+    stack_->setCurrentWidget(disassembly_);
+}
+
+std::optional<std::uint16_t> SourcePane::cursorAddress() const {
+    if (!program_)
+        return std::nullopt;
+    if (showsDisassembly()) {
+        const int block = disassembly_->textCursor().blockNumber();
+        if (block >= 0 && block < static_cast<int>(disassemblyAddresses_.size()))
+            return disassemblyAddresses_[static_cast<std::size_t>(block)];
+        return std::nullopt;
+    }
+    int line = 0, index = 0;
+    texte_->getCursorPosition(&line, &index);
+    return program_->addressOf(shownFile_, line + 1);
+}
+
+bool SourcePane::toggleBreakpoint(int file, int line) {
+    if (!program_ || !program_->addressOf(file, line))
+        return false;
+    const std::pair key{file, line};
+    if (!breakpoints_.erase(key))
+        breakpoints_.insert(key);
+    refreshBreakpointMarks();
+    emit breakpointsChanged();
+    return true;
+}
+
+bool SourcePane::toggleBreakpointAtCursor() {
+    if (showsDisassembly() || shownFile_ < 0)
+        return false;
+    int line = 0, index = 0;
+    texte_->getCursorPosition(&line, &index);
+    return toggleBreakpoint(shownFile_, line + 1);
+}
+
+std::vector<std::uint16_t> SourcePane::breakpointAddresses() const {
+    std::vector<std::uint16_t> addresses;
+    for (const auto& [file, line] : breakpoints_)
+        if (const auto address = program_->addressOf(file, line))
+            addresses.push_back(*address);
+    return addresses;
+}
+
+void SourcePane::refreshBreakpointMarks() {
+    texte_->markerDeleteAll(kMarkerBreakpoint);
+    for (const auto& [file, line] : breakpoints_)
+        if (file == shownFile_)
+            texte_->markerAdd(line - 1, kMarkerBreakpoint);
+}
+
+} // namespace kavrel::simulation
