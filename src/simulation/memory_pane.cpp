@@ -394,6 +394,7 @@ MemoryPane::~MemoryPane() = default;
 void MemoryPane::showSnapshot(const Snapshot& now, bool stopped) {
     MemoryState& s = *state_;
     s.now = now.memory;
+    const bool otherChip = s.chip != now.chip;
     s.chip = now.chip;
     s.registerBase = now.registerBase;
     s.stopped = stopped;
@@ -408,6 +409,8 @@ void MemoryPane::showSnapshot(const Snapshot& now, bool stopped) {
     memory_->refresh();
     registers_->refresh();
     describeCurrent();
+    if (otherChip) // the A parts lack a few of the E parts' registers
+        setSymbols(symbols_);
 }
 
 void MemoryPane::setSymbols(const QMap<QString, quint16>& symbols) {
