@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // Process starts. On POSIX the argument text is passed as one argv entry and no
@@ -28,10 +29,21 @@ struct ProcessRun {
 // when `wait` is true, and then fills `run` when given: on POSIX the program's
 // standard output and error then go to a pipe, read while it runs (so a long
 // output cannot block it) and kept in `run->output`; on Windows the program
-// keeps its own console and only its exit code is read. Throws Failure when it
-// cannot be started.
+// keeps its own console and only its exit code is read (kStartCapturesOutput).
+// Throws Failure when it cannot be started.
 void startProgram(const std::string& exePath, const std::string& argument,
                   const std::string& workDir, bool wait, ProcessRun* run = nullptr);
+
+#ifdef _WIN32
+inline constexpr bool kStartCapturesOutput = false;
+#else
+inline constexpr bool kStartCapturesOutput = true;
+#endif
+
+// Sets `name` (UTF-8) in the program's own environment, which the programs it
+// starts inherit, or removes it when `value` is empty; returns what it was.
+std::optional<std::string> setEnvironmentVariable(const std::string& name,
+                                                  const std::optional<std::string>& value);
 
 // Starts the batch launcher of `dir` on the argument text and returns at once,
 // leaving no zombie behind. POSIX: /bin/sh <dir>/LANCEUR.sh <dir> <argument>.

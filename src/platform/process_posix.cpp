@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -186,6 +187,18 @@ void startProgram(const std::string& exePath, const std::string& argument,
         if (run)
             recordStatus(status, *run);
     }
+}
+
+std::optional<std::string> setEnvironmentVariable(const std::string& name,
+                                                  const std::optional<std::string>& value) {
+    std::optional<std::string> before;
+    if (const char* current = ::getenv(name.c_str()))
+        before = current;
+    if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(name.c_str());
+    return before;
 }
 
 void startLauncher(const std::string& dir, const std::string& argument) {

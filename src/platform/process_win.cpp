@@ -59,6 +59,25 @@ void startProgram(const std::string& exePath, const std::string& argument,
     closeBoth(info);
 }
 
+std::optional<std::string> setEnvironmentVariable(const std::string& name,
+                                                  const std::optional<std::string>& value) {
+    // The system's own block, wide: it is what CreateProcess hands a child
+    // whose environment is not given, whatever the C runtime's copy says.
+    const std::wstring wideName = utf8::toWide(name);
+    std::optional<std::string> before;
+    SetLastError(ERROR_SUCCESS);
+    const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (size == 0 && GetLastError() != ERROR_ENVVAR_NOT_FOUND) {
+        before = std::string(); // set, and empty
+    } else if (size > 0) {
+        std::wstring current(size, L'\0');
+        current.resize(GetEnvironmentVariableW(wideName.c_str(), current.data(), size));
+        before = utf8::fromWide(current);
+    }
+    SetEnvironmentVariableW(wideName.c_str(), value ? utf8::toWide(*value).c_str() : nullptr);
+    return before;
+}
+
 void startLauncher(const std::string& dir, const std::string& argument) {
     const std::string script = inProgramDir(dir, kLauncherName);
     if (!fileExists(script))

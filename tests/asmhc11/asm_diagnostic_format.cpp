@@ -184,5 +184,11 @@ TEST_F(OutputCopy, TheProgramWritesTheFileItsVariableNames) {
                   {pathToUtf8(source), 2, DiagnosticKind::Error, "instruction inconnue : LDZ"}}));
 }
 
+TEST(OutputCopyHelp, TheHelpFileNamesTheVariable) {
+    std::ifstream in(ASMHC11_HELP_FILE, std::ios::binary);
+    const std::string help((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(help.find(kOutputCopyVariable), std::string::npos);
+}
+
 } // namespace
 } // namespace asmhc11::test

@@ -2,13 +2,18 @@
 // and the direct start that captures it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "asmhc11/diagnostic_format.h"
 
 #include "assembly/assemble.h"
 #include "assembly/diagnostics.h"
 #include "assembly/launcher.h"
 #include "fakes/program_dir.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace kavrel::assembly {
@@ -81,6 +86,86 @@ TEST(Diagnostics, VerdictFromHowTheAssemblerEnded) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(verdictOf(c.run, c.errors), c.verdict);
+}
+
+// Where a direct start does not hand us what the assembler prints (Windows),
+// the assembler's copy comes back instead; the same on every system here.
+class OutputCopy : public ::testing::Test {
+protected:
+    // Our temporary folders go into one the test watches.
+    void SetUp() override {
+        for (const char* name : kTemporaryVariables)
+            before_.push_back(platform::setEnvironmentVariable(name, temporary_.path()));
+        platform::setEnvironmentVariable(asmhc11::kOutputCopyVariable, "avant");
+    }
+    void TearDown() override {
+        for (std::size_t i = 0; i < before_.size(); ++i)
+            platform::setEnvironmentVariable(kTemporaryVariables[i], before_[i]);
+        platform::setEnvironmentVariable(asmhc11::kOutputCopyVariable, std::nullopt);
+    }
+    bool temporaryIsEmpty() const {
+        return std::filesystem::is_empty(test::u8Path(temporary_.path()));
+    }
+    static constexpr const char* kTemporaryVariables[] = {"TMPDIR", "TMP", "TEMP"};
+    const test::TempDir temporary_{"temporaire é"};
+    std::vector<std::optional<std::string>> before_;
+    const test::ProgramDir dir_{"programme copié"};
+};
+
+TEST_F(OutputCopy, WhatTheAssemblerCopiedIsTheRunsOutput) {
+    const std::string diagnostic = "C:\\Mes programmes\\été.asc:2: erreur : fin";
+    std::string tenLines;
+    for (int i = 0; i < 10; ++i)
+        tenLines += std::string(63, 'x') + "\n";
+    const std::string logVariable = std::string("env ") + asmhc11::kOutputCopyVariable + "\n";
+    struct Case {
+        std::string control;
+        bool captured;
+        std::string output;
+        int exitCode;
+        std::size_t rows;
+    };
+    const Case cases[] = {
+        {"say " + diagnostic + "\nexit 1\n", true, diagnostic + "\n", 1, 1},
+        {"print 640\n", true, tenLines, 0, 0},
+        {"say perdu\nnocopy\nexit 2\n", false, "", 2, 0}, // an assembler without the copy
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        dir_.clearRuns();
+        dir_.control(c.control + logVariable);
+        platform::ProcessRun run;
+        run.output = "reste d'avant";
+        startWithOutputCopy(dir_.assembler(), "prog.asc", dir_.path(), run);
+        EXPECT_EQ(run.captured, c.captured);
+        EXPECT_EQ(run.output, c.output);
+        EXPECT_TRUE(run.exited);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(parseDiagnostics(run.output).size(), c.rows);
+
+        // The child had a file of a folder of ours in the temporary folder; we
+        // have our variable back, and that folder is gone.
+        const auto runs = dir_.runs();
+        ASSERT_EQ(runs.size(), 1u);
+        ASSERT_EQ(runs[0].env.size(), 1u);
+#ifdef _WIN32
+        const std::string temporary = platform::encodeAnsi(temporary_.path()); // as getenv gives it
+#else
+        const std::string temporary = temporary_.path();
+#endif
+        EXPECT_TRUE(runs[0].env[0].second.starts_with(temporary)) << runs[0].env[0].second;
+        EXPECT_EQ(platform::setEnvironmentVariable(asmhc11::kOutputCopyVariable, "avant"),
+                  "avant");
+        EXPECT_TRUE(temporaryIsEmpty());
+    }
+}
+
+TEST_F(OutputCopy, AStartThatFailsLeavesNothingBehind) {
+    platform::ProcessRun run;
+    EXPECT_THROW(startWithOutputCopy(dir_.file("absent"), "prog.asc", dir_.path(), run), Failure);
+    EXPECT_EQ(platform::setEnvironmentVariable(asmhc11::kOutputCopyVariable, "avant"), "avant");
+    EXPECT_TRUE(temporaryIsEmpty());
+    EXPECT_FALSE(run.captured);
 }
 
 #ifndef _WIN32

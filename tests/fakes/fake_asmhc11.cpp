@@ -20,6 +20,9 @@
 //   print <bytes>     write that many bytes of text on standard output (lines
 //                     of 63 characters), half of them first on standard error
 //   say <text>        write the rest of the line on standard output
+//   nocopy            ignore the copy variable, as an older assembler would
+// What it prints (both streams) is also written to the file that the
+// assembler's copy variable names, when set, as the real assembler does.
 // argv[1] "<path>;b" writes <path>.BOO, .LST, .S19 by default; any other
 // argv[1] writes S19 and LST beside it (its extension replaced). Each output
 // holds "<EXT>" and a line feed, then the bytes of <path>.asc (or argv[1]).
@@ -32,6 +35,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "asmhc11/diagnostic_format.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -91,6 +96,31 @@ bool contains(const std::vector<std::string>& list, const std::string& item) {
     return false;
 }
 
+// The copy of what was printed, where the variable asks for it.
+void writeCopy(long long printBytes, const std::string& said) {
+#ifdef _WIN32
+    wchar_t name[64];
+    MultiByteToWideChar(CP_UTF8, 0, asmhc11::kOutputCopyVariable, -1, name, 64);
+    wchar_t path[4096];
+    const DWORD n = GetEnvironmentVariableW(name, path, 4096);
+    if (n == 0 || n >= 4096)
+        return;
+    std::FILE* copy = _wfopen(path, L"wb");
+#else
+    const char* path = std::getenv(asmhc11::kOutputCopyVariable);
+    if (!path || !*path)
+        return;
+    std::FILE* copy = std::fopen(path, "wb");
+#endif
+    if (!copy)
+        return;
+    const std::string line = std::string(63, 'x') + "\n";
+    for (long long n = 0; n < printBytes; n += 64)
+        std::fwrite(line.data(), 1, line.size(), copy);
+    std::fwrite(said.data(), 1, said.size(), copy);
+    std::fclose(copy);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -104,6 +134,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> envNames;
     bool outputsGiven = false;
     long long printBytes = 0;
+    bool copy = true;
     std::string said;
     std::istringstream control(readAll(dir + "/fake_asmhc11.ctl"));
     for (std::string line; std::getline(control, line);) {
@@ -127,6 +158,8 @@ int main(int argc, char** argv) {
             std::string rest;
             std::getline(words, rest);
             said += rest.substr(rest.empty() ? 0 : 1) + "\n";
+        } else if (order == "nocopy") {
+            copy = false;
         } else if (order == "env") {
             for (std::string name; words >> name;)
                 envNames.push_back(name);
@@ -142,6 +175,8 @@ int main(int argc, char** argv) {
         std::fwrite(line.data(), 1, line.size(), n < printBytes / 2 ? stderr : stdout);
     std::fwrite(said.data(), 1, said.size(), stdout);
     std::fflush(stdout);
+    if (copy)
+        writeCopy(printBytes, said);
 
     if (argc > 1) {
         const std::string arg = argv[1];
