@@ -10,31 +10,31 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "simulation/program.h"
 #include "simulation/snapshot.h"
+#include "sim11/session.h"
 
 class QTimer;
 
-namespace sim11 {
-class Machine;
-}
-
 namespace kavrel::simulation {
 
-enum class Board { Plain, Evaluation };
+using Board = sim11::Board;
 
 struct MachineChoice {
     sim11::Chip chip = sim11::Chip::E9;
     sim11::Mode mode = sim11::Mode::SingleChip;
-    Board board = Board::Plain;
+    Board board = Board::Chip;
 };
 
 // Why the machine is where it is.
 enum class StopReason {
-    None,       // still running (a refresh)
+    None,       // still running (a refresh), or an input changed
     Loaded,     // a program was loaded, or the machine was reset
+    LoadFailed, // part of the program has no memory on this chip (see message)
     Step,       // one instruction
     StepOver,   // the next line, a call run through
     StepOut,    // back in the caller
@@ -45,8 +45,6 @@ enum class StopReason {
     StopInstruction,
     IllegalOpcode,
     CopReset,
-    ClockFailure,
-    EmptyMemory,
 };
 
 // What the window receives: the machine as it is, and what the SCI sent
@@ -55,7 +53,8 @@ struct Update {
     std::shared_ptr<const Snapshot> snapshot;
     bool running = false;
     StopReason reason = StopReason::None;
-    std::uint16_t where = 0; // the address a runaway stop names
+    std::uint16_t where = 0; // the address a watchpoint or a runaway stop names
+    std::string message;     // why a load failed (UTF-8)
     QByteArray transmitted;
 };
 
@@ -65,8 +64,8 @@ public:
     explicit Controller(QObject* parent = nullptr);
     ~Controller() override;
 
-    // Any thread: ends a run within one slice.
-    void requestStop() { stopRequested_.store(true, std::memory_order_relaxed); }
+    // Any thread: ends a run at the next instruction.
+    void requestStop();
     // Any thread: true once the window has taken the last running update, so
     // that a slow window never gets a queue of them.
     void updateTaken() { updateInFlight_.store(false, std::memory_order_release); }
@@ -74,20 +73,21 @@ public:
     // --- posted to the worker thread ---
     // A new machine of that kind with the program loaded, reset, at its entry.
     void load(MachineChoice choice, std::shared_ptr<const Program> program);
-    void reset();    // the machine again from the program's image
+    void reset();    // power-on: the program's image stored again
     void pinReset(); // the RESET pin: memory kept
     void step();
     void stepOver();
     void stepOut();
     void run();
-    void halt(); // ends a run as requestStop() does, after the commands posted before
     void runTo(std::uint16_t address);
+    void halt(); // ends a run as requestStop() does, after the commands posted before
     void setRealTime(bool on);
     void setBreakpoints(std::vector<std::uint16_t> addresses);
-    // Stops after an instruction writes (or reads) that byte; -1 for none.
-    void setWatchpoint(int address, bool onWrite = true);
+    // Stops after an instruction writes (or reads) that byte.
+    void setWatchpoint(std::uint16_t address, bool onWrite);
     void setRegisters(sim11::Registers registers);
     void writeMemory(std::uint16_t address, std::uint8_t value);
+    // Inputs, at any time: a switch thrown while the program runs.
     void setPortInputs(Port port, std::uint8_t levels);
     void setAnalog(int channel, std::uint8_t value);
     void setIrq(bool asserted);
@@ -97,43 +97,29 @@ public:
     // Refreshes while running, per second.
     static constexpr int kRefreshRate = 40;
 
+    // The session itself, for a benchmark that runs it bare beside the window.
+    sim11::Session& session() { return session_; }
+
 signals:
     void updated(const kavrel::simulation::Update& update);
 
 private:
-    enum class Goal { Free, To, Over, Out };
-    void startRun(Goal goal, std::uint16_t target = 0, std::uint16_t stack = 0);
+    void startRun(sim11::Session::Goal goal, std::uint16_t address = 0);
     void slice();
-    void finish(StopReason reason, std::uint16_t where = 0);
-    void publish(bool running, StopReason reason, std::uint16_t where);
-    // Runs up to `limit` cycles; true with `reason` set when the run must end.
-    bool runUntil(std::uint64_t limit, StopReason& reason, std::uint16_t& where);
-    bool executesNothing(std::uint16_t pc) const;
-    void placeAtEntry();
-    void applyInputs();
+    void finish(sim11::RunEnd end);
+    void publish(bool running, StopReason reason, std::uint16_t where = 0, std::string message = {});
+    void placeStart();
 
     MachineChoice choice_;
     std::shared_ptr<const Program> program_;
-    std::unique_ptr<sim11::Machine> machine_;
-    std::vector<std::uint8_t> breakpoints_ = std::vector<std::uint8_t>(0x10000, 0);
-    bool anyBreakpoint_ = false;
-    int watchpoint_ = -1;
-    std::uint8_t watchedValue_ = 0;
-
+    sim11::Session session_;
+    std::mutex sessionMutex_; // requestStop() against a machine being replaced
+    sim11::Session::Goal goal_ = sim11::Session::Goal::Run;
     bool running_ = false;
-    bool realTime_ = false;
-    Goal goal_ = Goal::Free;
-    bool leaving_ = false; // the first instruction of a run ignores its breakpoint
-    std::uint16_t target_ = 0;
-    std::uint16_t stack_ = 0;
     QTimer* sliceTimer_ = nullptr;
     QElapsedTimer sinceRefresh_;
-    QElapsedTimer paceClock_;
-    std::uint64_t paceStartCycles_ = 0;
-    std::uint64_t cyclesPerSlice_ = 20000;
 
-    // Inputs the machine does not give back.
-    std::array<std::uint8_t, portCount> inputs_{};
+    // Inputs the session does not give back.
     std::array<std::uint8_t, 8> analog_{};
     bool irq_ = false, xirq_ = false;
 
@@ -141,9 +127,6 @@ private:
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> updateInFlight_{false};
 };
-
-// The E clock the pacing follows (an 8 MHz crystal).
-inline constexpr double kEClockHz = 2'000'000.0;
 
 } // namespace kavrel::simulation
 

@@ -51,7 +51,7 @@ inline constexpr const char* kStoppedStep = "Pas exécuté.";
 inline constexpr const char* kStoppedCursor = "Arrêté au curseur.";
 inline constexpr const char* kStoppedReturned = "Sorti de la routine.";
 inline constexpr const char* kStoppedOnStop = "Le programme a exécuté STOP.";
-inline constexpr const char* kStoppedWatchpoint = "Arrêté : l'adresse surveillée a été écrite.";
+inline constexpr const char* kStoppedWatchpoint = "Arrêté : le programme a accédé à l'adresse surveillée $%1.";
 inline constexpr const char* kResetDone = "Réinitialisé : le programme est prêt à démarrer.";
 inline constexpr const char* kReloaded = "Nouvelle version du programme chargée.";
 // A runaway program.
@@ -59,10 +59,7 @@ inline constexpr const char* kIllegalOpcode =
     "Arrêté : code d'instruction illégal à l'adresse $%1 : le programme s'est égaré.";
 inline constexpr const char* kCopReset =
     "Arrêté : le chien de garde (COP) a réinitialisé le circuit : le programme ne le sert plus.";
-inline constexpr const char* kClockFailure =
-    "Arrêté : le moniteur d'horloge a réinitialisé le circuit.";
-inline constexpr const char* kEmptyMemory =
-    "Arrêté : le programme exécute une mémoire vide à l'adresse $%1 : il s'est égaré.";
+inline constexpr const char* kLoadFailed = "Le programme ne se charge pas sur ce circuit : ";
 inline constexpr const char* kNoLineAtCursor =
     "Aucune instruction n'est assemblée sur la ligne du curseur.";
 

@@ -220,8 +220,8 @@ void SimulationWindow::buildActions() {
     board_ = new QComboBox;
     board_->setObjectName(QStringLiteral("SimBoard"));
     board_->setAccessibleName(tr8(texts::kBoardLabel));
-    board_->addItem(tr8(texts::kBoardPlain), static_cast<int>(Board::Plain));
-    board_->addItem(tr8(texts::kBoardEvaluation), static_cast<int>(Board::Evaluation));
+    board_->addItem(tr8(texts::kBoardPlain), static_cast<int>(Board::Chip));
+    board_->addItem(tr8(texts::kBoardEvaluation), static_cast<int>(Board::Evb));
     toolbar_->addWidget(new QLabel(tr8(texts::kChipLabel)));
     toolbar_->addWidget(chip_);
     toolbar_->addWidget(new QLabel(tr8(texts::kModeLabel)));
@@ -363,7 +363,7 @@ QString SimulationWindow::reasonText(const Update& update) {
     case StopReason::Breakpoint:
         return tr8(texts::kStoppedAtBreakpoint);
     case StopReason::Watchpoint:
-        return tr8(texts::kStoppedWatchpoint);
+        return tr8(texts::kStoppedWatchpoint).arg(hex4(update.where));
     case StopReason::User:
         return tr8(texts::kStoppedByUser);
     case StopReason::StopInstruction:
@@ -372,10 +372,8 @@ QString SimulationWindow::reasonText(const Update& update) {
         return tr8(texts::kIllegalOpcode).arg(hex4(update.where));
     case StopReason::CopReset:
         return tr8(texts::kCopReset);
-    case StopReason::ClockFailure:
-        return tr8(texts::kClockFailure);
-    case StopReason::EmptyMemory:
-        return tr8(texts::kEmptyMemory).arg(hex4(update.where));
+    case StopReason::LoadFailed:
+        return tr8(texts::kLoadFailed) + QString::fromStdString(update.message);
     }
     return {};
 }
