@@ -22,10 +22,10 @@ std::vector<Diagnostic> parseDiagnostics(std::string_view output) {
 }
 
 Diagnostic renamed(const Diagnostic& diagnostic, const std::string& to) {
-    return fromLine({to, diagnostic.line,
-                     diagnostic.error ? asmhc11::DiagnosticKind::Error
-                                      : asmhc11::DiagnosticKind::Warning,
-                     diagnostic.message});
+    return fromLine(
+        {to, diagnostic.line,
+         diagnostic.error ? asmhc11::DiagnosticKind::Error : asmhc11::DiagnosticKind::Warning,
+         diagnostic.message});
 }
 
 std::string verdictOf(const platform::ProcessRun& run, int errors) {

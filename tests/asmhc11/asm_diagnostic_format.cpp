@@ -26,10 +26,10 @@ TEST(DiagnosticFormat, EveryPathAndMessageComesBackAsWritten) {
         {"/src/prog.asc", 14, W, "« # » ignoré, la valeur qui suit est lue telle quelle : $10"},
         {"C:\\Mes programmes\\prog.asc", 12, E, "symbole non défini : BOUCLE"},
         {"C:\\Mes programmes\\prog.asc", 1, W, "w"},
-        {"C:\\a:b\\c 2:3.asc", 7, E, "x"},               // colons and digits in the path
+        {"C:\\a:b\\c 2:3.asc", 7, E, "x"},                    // colons and digits in the path
         {"C:\\Données\\été à Noël €.asc", 999999999, W, "m"}, // non-ASCII, the largest number
         {"/home/zoë/テスト/d.inc", 2, E, "fichier inclus introuvable : x:3: erreur : y"},
-        {"relatif.asc", 5, E, ""},                       // an empty message
+        {"relatif.asc", 5, E, ""}, // an empty message
         {" blancs autour ", 6, W, " : deux points : "},
     };
     std::string output;
@@ -131,8 +131,7 @@ TEST_F(OutputCopy, ACopyThatCannotBeWrittenIsSaidAndTheStatusStays) {
         SCOPED_TRACE(pathToUtf8(c.copy));
         std::ostringstream printed;
         EXPECT_EQ(runCommandLine(pathToUtf8(source), printed, c.copy), exitOk);
-        EXPECT_NE(printed.str().find("asmhc11 : " + c.said + pathToUtf8(c.copy)),
-                  std::string::npos)
+        EXPECT_NE(printed.str().find("asmhc11 : " + c.said + pathToUtf8(c.copy)), std::string::npos)
             << printed.str();
         EXPECT_EQ(readAll(source), " ORG $100\r\n NOP\r\n");
         EXPECT_TRUE(fs::exists(dir_ / "juste.S19"));

@@ -154,8 +154,7 @@ TEST_F(OutputCopy, WhatTheAssemblerCopiedIsTheRunsOutput) {
         const std::string temporary = temporary_.path();
 #endif
         EXPECT_TRUE(runs[0].env[0].second.starts_with(temporary)) << runs[0].env[0].second;
-        EXPECT_EQ(platform::setEnvironmentVariable(asmhc11::kOutputCopyVariable, "avant"),
-                  "avant");
+        EXPECT_EQ(platform::setEnvironmentVariable(asmhc11::kOutputCopyVariable, "avant"), "avant");
         EXPECT_TRUE(temporaryIsEmpty());
     }
 }

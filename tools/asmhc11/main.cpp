@@ -30,8 +30,8 @@ int main() {
     // whatever the batch file runs next.
     const UINT previous = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
-    const int status = asmhc11::runCommandLine(argumentText(), std::cout,
-                                               asmhc11::outputCopyFromEnvironment());
+    const int status =
+        asmhc11::runCommandLine(argumentText(), std::cout, asmhc11::outputCopyFromEnvironment());
     std::cout.flush();
     if (previous != 0)
         SetConsoleOutputCP(previous);
