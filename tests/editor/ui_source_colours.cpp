@@ -100,7 +100,13 @@ TEST_F(SourceColours, EachKindOfTokenHasItsStyle) {
         {" nam Mon programme", " ddd ccc ccccccccc"},
         {"\tINCLUDE \"defs.asm\" x", " ddddddd ssssssssss c"},
         {"\tORG\t$F800", " ddd nnnnn"},
-        {"\tBIDON 12 x", " ..... nn c"}, // not an instruction: plain, its operand still read
+        // An expression goes on across blanks; '*' after a blank is a comment.
+        {"SCSR EQU RegBase + oSCSR registre", "llll ddd ....... . ..... cccccccc"},
+        {"swi EQU * - 2", "lll ddd . . n"},
+        {" ldx #$1000 * regs", " mmm #nnnnn c cccc"},
+        {" ldaa #( 1 + 2 ) fin", " mmmm #. n . n . ccc"},
+        {" ldaa #1 + 1ere", " mmmm #n c cccc"}, // no number, no symbol: a comment
+        {"\tBIDON 12 x", " ..... nn c"},        // not an instruction: plain, its operand still read
         {"* \xC3\xA9t\xC3\xA9", "c ccccc"},
         {" rts ; d\xC3\xA9j\xC3\xA0", " mmm c cccccc"},
         {"", ""},
