@@ -111,8 +111,12 @@ template <unsigned Features> Halt Machine::runLoop(std::uint64_t limit) {
             }
         }
         if constexpr ((Features & breakFeature) != 0) {
-            if (breakpoint(r_.pc) && r_.pc != resumeAt)
-                return Halt::Breakpoint;
+            // One byte per 64-byte block keeps the check out of the way of code
+            // far from any breakpoint.
+            if (breakBlocks_[r_.pc >> 6]) [[unlikely]] {
+                if (breakpoint(r_.pc) && r_.pc != resumeAt)
+                    return Halt::Breakpoint;
+            }
             resumeAt = 0x10000;
         }
         bool returning = false;
@@ -143,10 +147,12 @@ void Machine::setBreakpoint(std::uint16_t address, bool on) {
         word &= ~bit;
         --breakCount_;
     }
+    breakBlocks_[address >> 6] = word != 0;
 }
 
 void Machine::clearBreakpoints() {
     breaks_.fill(0);
+    breakBlocks_.fill(0);
     breakCount_ = 0;
 }
 

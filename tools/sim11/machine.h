@@ -105,6 +105,7 @@ public:
         attentionAt_.store(0, std::memory_order_relaxed);
     }
     void cancelHalt() { haltRequested_.store(false, std::memory_order_relaxed); }
+    bool haltRequested() const { return haltRequested_.load(std::memory_order_relaxed); }
     // From a hook on the running thread: the run ends with Halt::Ended once
     // the current instruction is done.
     void endRun() { end(Halt::Ended); }
@@ -160,6 +161,8 @@ public:
     bool sciLineBusy() const { return !rxQueue_.empty() || rxDoneAt_ != never; }
     // When the host's bytes already sent will all have arrived, on a wire.
     std::uint64_t sciLineFreeAt() const;
+    // A host byte's time on the line, in E cycles.
+    std::uint64_t sciHostFrameCycles() const { return sciHostFrame(); }
     void setFeed(Feed feed) { feed_ = feed; }
     Feed feed() const { return feed_; }
     // The host's rate; 0 follows the program's. At another rate each byte is
@@ -317,6 +320,7 @@ private:
 
     // debugging
     AddressSet breaks_{};
+    std::array<std::uint8_t, 1024> breakBlocks_{}; // a breakpoint in the block
     unsigned breakCount_ = 0;
     bool returnWatch_ = false;
     std::uint16_t returnSp_ = 0;

@@ -22,6 +22,13 @@ constexpr std::uint64_t pacedSlice = 2000;
 // Behind the wall clock by more than this (the process was held up), real
 // time starts again from now rather than racing to catch up.
 constexpr auto maxLag = std::chrono::milliseconds(250);
+// How long a host in the middle of an exchange (a downloader waiting for each
+// echo) may take to answer before its silence counts, at full speed.
+constexpr auto hostAnswerWait = std::chrono::milliseconds(250);
+constexpr auto hostAnswerWaitRealTime = std::chrono::milliseconds(50);
+// A host's silence in an exchange: how much slower than real time, how long.
+constexpr double silenceSlowdown = 10.0;
+constexpr std::uint64_t talkWindowFrames = 8;
 
 std::string hex4(unsigned value) {
     char text[8];
@@ -131,7 +138,7 @@ void Session::installHooks() {
             host_->transmit(byte);
             // A live host hears it now and may answer at once: the slice ends
             // here so that its answer is not late in simulated time.
-            if (host_->live()) {
+            if (host_->live() && machine_->feed() == Feed::Line && (realTime_ || hostTalking_)) {
                 hostTurn_ = true;
                 end = true;
             }
@@ -439,6 +446,7 @@ void Session::endGoal() {
 
 void Session::begin(Goal goal, std::uint16_t address) {
     endGoal();
+    paceAnchored_ = false;
     machine_->cancelHalt();
     goal_ = goal;
     Machine& m = *machine_;
@@ -536,6 +544,27 @@ RunEnd Session::translate(Halt halt) const {
     return RunEnd::Halted;
 }
 
+bool Session::awaitHost(SerialHost& host, std::vector<std::uint8_t>& received,
+                        const std::atomic<bool>* interrupted) {
+    // In real time a shorter wait: a program blinking a LED while a user
+    // types should hardly stutter.
+    const Clock::time_point until =
+        Clock::now() + (realTime_ ? hostAnswerWaitRealTime : hostAnswerWait);
+    for (;;) {
+        received.clear();
+        host.poll(received);
+        if (!received.empty()) {
+            for (const std::uint8_t byte : received)
+                machine_->sciFeed(byte);
+            return true;
+        }
+        if (!host.live() || Clock::now() >= until || machine_->haltRequested() ||
+            (interrupted && interrupted->load()))
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
 RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point> deadline,
                         SerialHost* host, const std::atomic<bool>* interrupted) {
     syncHooks();
@@ -548,23 +577,44 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
     const std::uint64_t first = m.cycles();
     const std::uint64_t stopAt = maxCycles > unlimited - first ? unlimited : first + maxCycles;
     host_ = host;
-    bool anchored = false;
+    // Slices of one run keep one pairing of cycles and wall time, so the
+    // time between two slices is not lost to the simulation.
+    bool& anchored = paceAnchored_;
     std::vector<std::uint8_t> received;
     RunEnd end = RunEnd::Halted;
     for (;;) {
         if (host) {
             received.clear();
             host->poll(received);
+            if (!received.empty())
+                hostTalking_ = true;
             for (const std::uint8_t byte : received)
                 m.sciFeed(byte);
         }
         applyInputs();
-        // A live far end on a wire: while none of its bytes is on the line it
-        // could send one at any moment, so the silence goes at its pace.
-        const bool waitingOnHost =
-            host && host->live() && m.feed() == Feed::Line && !m.sciLineBusy();
+        // A host in the middle of an exchange, its bytes all in: it may be slow
+        // to send the next one for reasons of this computer's (a busy
+        // processor, a thread not yet woken). Its silence runs at a tenth of
+        // real time, for a few character times; after that it is real.
+        bool slowSilence = false;
+        if (host && hostTalking_ && m.feed() == Feed::Line && !m.sciLineBusy()) {
+            if (!lineIdle_) {
+                lineIdle_ = true;
+                lineIdleSince_ = m.cycles();
+            }
+            if (m.cycles() - lineIdleSince_ >= talkWindowFrames * m.sciHostFrameCycles() ||
+                !host->live())
+                hostTalking_ = false;
+            else
+                slowSilence = true;
+        } else {
+            lineIdle_ = false;
+        }
         std::uint64_t until;
-        if (realTime_ || waitingOnHost) {
+        if (slowSilence) {
+            anchored = false;
+            until = m.cycles() + std::max<std::uint64_t>(m.sciHostFrameCycles() / 8, 1);
+        } else if (realTime_) {
             const Clock::time_point now = Clock::now();
             if (!anchored)
                 pacer_.anchor(now, m.cycles());
@@ -593,18 +643,28 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
         } else {
             anchored = false;
             until = m.cycles() + fullSpeedSlice;
-            // The host's last byte in, the silence that follows is its to time.
+            // The slice ends when the host's bytes are all in: what follows
+            // is silence only if the host keeps quiet.
             if (host && host->live() && m.feed() == Feed::Line)
                 until = std::min(until, std::max(m.sciLineFreeAt(), m.cycles() + 1));
         }
         until = std::min(until, stopAt);
+        const std::uint64_t sliceFrom = m.cycles();
         Halt halt = m.run(until);
         if (host)
             host->flush();
+        if (slowSilence && !hostTurn_) {
+            const double seconds = static_cast<double>(m.cycles() - sliceFrom) / pacer_.eClock();
+            std::this_thread::sleep_for(std::chrono::duration<double>(seconds * silenceSlowdown));
+        }
         if (halt == Halt::Ended && hostTurn_ && !stopOnTransmit_) {
-            // The host's turn: its answer times the silence from here.
+            // The host's turn: the simulated time stands still while a host in
+            // the middle of an exchange answers (real time starts again from
+            // its answer), so how busy this computer is does not count.
             halt = Halt::CycleLimit;
             anchored = false;
+            if (!awaitHost(*host, received, interrupted))
+                hostTalking_ = false;
         }
         hostTurn_ = false;
         if (halt == Halt::Breakpoint && tempBreak_ && m.regs().pc == *tempBreak_) {
@@ -633,8 +693,10 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
         }
     }
     host_ = nullptr;
-    if (end != RunEnd::TimeSlice && end != RunEnd::CycleLimit)
+    if (end != RunEnd::TimeSlice && end != RunEnd::CycleLimit) {
         endGoal();
+        paceAnchored_ = false;
+    }
     return end;
 }
 

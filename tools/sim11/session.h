@@ -151,9 +151,13 @@ public:
 
     // The command line's loop: polls `host` between slices and hands it what
     // the SCI transmits. With a live host on a wire feed the simulated time
-    // never runs ahead of what the host could have sent: while nothing from
-    // it is on the line the run keeps to the wall clock, so a downloader
-    // that waits for each echo meets the chip's real timeouts.
+    // never runs ahead of what the host could have sent: each byte the chip
+    // transmits reaches the host at once, and while a host in the middle of
+    // an exchange answers (up to a quarter of a second, a twentieth in real
+    // time) the simulated time stands still; between two of its bytes its
+    // silence runs at a tenth of real time for a few character times. A
+    // downloader that waits for each echo, or sends all at once, meets the
+    // chip's own timeouts however busy this computer is.
     RunEnd runWithHost(SerialHost& host, std::uint64_t maxCycles = unlimited,
                        const std::atomic<bool>* interrupted = nullptr);
 
@@ -232,6 +236,8 @@ private:
     void applyInputs();
     void endGoal();
     RunEnd translate(Halt halt) const;
+    bool awaitHost(SerialHost& host, std::vector<std::uint8_t>& received,
+                   const std::atomic<bool>* interrupted);
     RunEnd runCore(std::uint64_t maxCycles, std::optional<Pacer::Clock::time_point> deadline,
                    SerialHost* host, const std::atomic<bool>* interrupted);
 
@@ -245,8 +251,12 @@ private:
     Feed feed_ = Feed::Line;
     unsigned hostBaud_ = 0;
     Pacer pacer_;
+    bool paceAnchored_ = false;
     SerialHost* host_ = nullptr;
-    bool hostTurn_ = false; // the SCI transmitted to a live host
+    bool hostTurn_ = false;    // the SCI transmitted to a live host
+    bool hostTalking_ = false; // the host sent since it last let an answer wait
+    bool lineIdle_ = false;    // ...and all it sent is in, since lineIdleSince_
+    std::uint64_t lineIdleSince_ = 0;
 
     Goal goal_ = Goal::Run;
     std::optional<std::uint16_t> tempBreak_; // RunTo's address, StepOver's return
