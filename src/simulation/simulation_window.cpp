@@ -263,7 +263,8 @@ void SimulationWindow::reload(std::shared_ptr<const Program> program) {
     setWindowTitle(tr8(texts::kWindowTitleStart) + sourcePath());
     showProgram();
     load();
-    state_->setText(tr8(texts::kReloaded));
+    // Said when the new image is in, in place of the reset's own words.
+    pendingState_ = tr8(texts::kReloaded);
 }
 
 void SimulationWindow::setMachine(MachineChoice choice) {
@@ -394,6 +395,9 @@ void SimulationWindow::apply(const Update& update) {
     if (update.running) {
         state_->setText(tr8(realTime() ? texts::kStateRunningRealTime : texts::kStateRunning));
         controller_->updateTaken();
+    } else if (update.reason == StopReason::Loaded && !pendingState_.isEmpty()) {
+        state_->setText(pendingState_);
+        pendingState_.clear();
     } else if (update.reason != StopReason::None || wasRunning) {
         state_->setText(reasonText(update));
     }

@@ -97,6 +97,7 @@ private:
     Controller* controller_;
     std::shared_ptr<const Snapshot> snapshot_;
     bool running_ = false;
+    QString pendingState_;
 
     QToolBar* toolbar_ = nullptr;
     QAction* reset_ = nullptr;

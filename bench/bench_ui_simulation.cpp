@@ -1,0 +1,215 @@
+// The simulation window while it runs: the same program to its STOP in the
+// window (worker thread, panes refreshed) and on the bare session; how often
+// the panes refresh; how long "Arrêter" takes; and a LED blinking in real time.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QTemporaryDir>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "app/principal.h"
+#include "simulation/program.h"
+#include "simulation/simulation_window.h"
+
+namespace {
+
+using kavrel::simulation::Program;
+using kavrel::simulation::SimulationWindow;
+
+// About 96 million E cycles, port B toggled on the way, then STOP (S cleared
+// first, so that it stops the clocks).
+const char* const kBusy = "PORTB   EQU   $1004\r\n"
+                          "        ORG   $0100\r\n"
+                          "START   LDS   #$01FF\r\n"
+                          "        LDY   #16000\r\n"
+                          "OUT     LDX   #1000\r\n"
+                          "IN      DEX\r\n"
+                          "        BNE   IN\r\n"
+                          "        LDAA  PORTB\r\n"
+                          "        EORA  #$01\r\n"
+                          "        STAA  PORTB\r\n"
+                          "        DEY\r\n"
+                          "        BNE   OUT\r\n"
+                          "        CLRA\r\n"
+                          "        TAP\r\n"
+                          "        STOP\r\n"
+                          "        END   START\r\n";
+
+// PB0 toggled every 500,000 E cycles: a 2 Hz blink at 2 MHz.
+const char* const kBlink = "PORTB   EQU   $1004\r\n"
+                           "        ORG   $0100\r\n"
+                           "START   LDS   #$01FF\r\n"
+                           "TOGGLE  LDAA  PORTB\r\n"
+                           "        EORA  #$01\r\n"
+                           "        STAA  PORTB\r\n"
+                           "        LDX   #24999\r\n" // 24999 x 20 + 3 + 17 = 500,000
+                           "WAIT    NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        DEX\r\n"
+                           "        BNE   WAIT\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        NOP\r\n"
+                           "        BRA   TOGGLE\r\n"
+                           "        END   START\r\n";
+
+// Serves the events until `done`, at most `ms` milliseconds.
+bool serveUntil(const std::function<bool()>& done, int ms = 600000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+const char* const kForever = "        ORG   $0100\r\nLOOP    INCA\r\n        BRA   LOOP\r\n";
+
+std::shared_ptr<const Program> assembled(const QTemporaryDir& dir, const char* name, const char* text) {
+    const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
+    std::ofstream(path, std::ios::binary) << text;
+    return Program::assemble(path);
+}
+
+// A main window with a simulation window open on the program, shown.
+struct Scene {
+    QTemporaryDir dir;
+    std::unique_ptr<kavrel::Principal> principal = kavrel::Main(dir.path());
+    SimulationWindow* window = nullptr;
+
+    explicit Scene(const char* text) {
+        principal->resize(1200, 800);
+        window = new SimulationWindow(*principal, assembled(dir, "programme.asc", text));
+        principal->addSubWindow(window);
+        window->resize(principal->mdiArea()->viewport()->size());
+        serveUntil([&] { return window->snapshot() != nullptr && window->isVisible(); });
+    }
+    ~Scene() { window->close(); }
+    bool until(const std::function<bool()>& done, int ms = 600000) { return serveUntil(done, ms); }
+};
+
+// The window runs the program to its STOP; refreshes counted on the way.
+void BM_SimulationWindowFullSpeed(benchmark::State& state) {
+    Scene scene(kBusy);
+    SimulationWindow* window = scene.window;
+    int refreshes = 0;
+    QObject::connect(window, &SimulationWindow::shown, window,
+                     [&](bool running) { refreshes += running ? 1 : 0; });
+    std::uint64_t cycles = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        window->resetMachine();
+        scene.until([&] { return window->snapshot()->cycles == 0 && !window->isRunning(); });
+        refreshes = 0;
+        state.ResumeTiming();
+        QElapsedTimer clock;
+        clock.start();
+        window->run();
+        scene.until([&] { return !window->isRunning() && window->snapshot()->cycles > 0; });
+        seconds += clock.nsecsElapsed() / 1e9;
+        cycles += window->snapshot()->cycles;
+    }
+    state.counters["MHz_E"] = cycles / seconds / 1e6;
+    state.counters["x_2MHz"] = cycles / seconds / 2e6;
+    state.counters["refresh_Hz"] = refreshes / (seconds / state.iterations());
+}
+BENCHMARK(BM_SimulationWindowFullSpeed)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The same program on the bare session, in this thread, in one call.
+void BM_SimulationWindowFullSpeed_Baseline(benchmark::State& state) {
+    QTemporaryDir dir;
+    const auto program = assembled(dir, "programme.asc", kBusy);
+    std::vector<sim11::Segment> segments;
+    for (auto& segment : program->segments())
+        segments.push_back({segment.address, segment.bytes});
+    std::uint64_t cycles = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        sim11::Session session;
+        std::string error;
+        session.load(segments, error);
+        session.setStart(program->entry());
+        session.reset();
+        state.ResumeTiming();
+        QElapsedTimer clock;
+        clock.start();
+        const sim11::RunEnd end = session.run();
+        seconds += clock.nsecsElapsed() / 1e9;
+        cycles += session.cycles();
+        if (end != sim11::RunEnd::Stop)
+            state.SkipWithError("le programme ne s'est pas arrêté sur STOP");
+    }
+    state.counters["MHz_E"] = cycles / seconds / 1e6;
+    state.counters["x_2MHz"] = cycles / seconds / 2e6;
+}
+BENCHMARK(BM_SimulationWindowFullSpeed_Baseline)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// From "Arrêter" to the stopped machine shown in every pane.
+void BM_SimulationStopLatency(benchmark::State& state) {
+    Scene scene(kForever);
+    SimulationWindow* window = scene.window;
+    double worst = 0;
+    for (auto _ : state) {
+        window->run();
+        scene.until([&] { return window->snapshot()->running; });
+        scene.until([&] { return window->snapshot()->cycles > 2'000'000; }, 2000);
+        const auto start = std::chrono::steady_clock::now();
+        window->stop();
+        scene.until([&] { return !window->isRunning(); });
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        worst = std::max(worst, elapsed);
+        state.SetIterationTime(elapsed);
+    }
+    state.counters["worst_ms"] = worst * 1e3;
+}
+BENCHMARK(BM_SimulationStopLatency)->Unit(benchmark::kMillisecond)->Iterations(20)->UseManualTime();
+
+// Real time: PB0 blinks at 2 Hz for 10 s of wall time; the blink counted
+// from the LED's edges as the window saw them and from the E cycles run.
+void BM_SimulationRealTimeBlink(benchmark::State& state) {
+    Scene scene(kBlink);
+    SimulationWindow* window = scene.window;
+    window->setRealTime(true);
+    int edges = 0;
+    std::uint8_t last = 0;
+    QObject::connect(window, &SimulationWindow::shown, window, [&](bool) {
+        const std::uint8_t led = window->snapshot()->ports[1].pins & 1;
+        edges += led != last ? 1 : 0;
+        last = led;
+    });
+    double wall = 0, simulated = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        const double before = window->snapshot()->seconds;
+        clock.start();
+        window->run();
+        serveUntil([&] { return clock.elapsed() >= 10'000; }); // the measurement itself
+        window->stop();
+        wall = clock.nsecsElapsed() / 1e9;
+        scene.until([&] { return !window->isRunning(); });
+        simulated = window->snapshot()->seconds - before;
+    }
+    state.counters["blink_Hz"] = simulated / 0.5 / wall;
+    state.counters["blink_Hz_seen"] = edges / 2.0 / wall;
+    state.counters["error_pct"] = (simulated / wall - 1.0) * 100.0;
+}
+BENCHMARK(BM_SimulationRealTimeBlink)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+} // namespace
