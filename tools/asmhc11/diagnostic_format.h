@@ -36,9 +36,10 @@ std::optional<DiagnosticLine> parseDiagnostic(std::string_view line);
 // Lines end with LF or CR LF.
 std::vector<DiagnosticLine> parseDiagnostics(std::string_view output);
 
-// The environment variable that names a file where asmhc11 also writes what
-// it prints (the same UTF-8 bytes): on Windows the assembler prints into its
-// own console, and Kavrel reads the copy instead.
+// The environment variable that names a file where asmhc11 also writes the
+// lines it prints (UTF-8, LF line ends, where a Windows console gets CR LF):
+// on Windows the assembler prints into its own console, and Kavrel reads the
+// copy instead.
 inline constexpr const char* kOutputCopyVariable = "ASMHC11_SORTIE";
 
 } // namespace asmhc11
