@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMdiArea>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -65,16 +67,22 @@ const char* const kBlink = "PORTB   EQU   $1004\r\n"
                            "        BRA   TOGGLE\r\n"
                            "        END   START\r\n";
 
-// Serves the events until `done`, at most `ms` milliseconds.
+// Serves the events until `done`, at most `ms` milliseconds, sleeping in the
+// event loop between two looks as the program itself would.
 bool serveUntil(const std::function<bool()>& done, int ms = 600000) {
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer look;
     QElapsedTimer clock;
     clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() > ms)
+            loop.quit();
+    });
+    look.start(2);
+    loop.exec();
+    return done();
 }
 
 const char* const kForever = "        ORG   $0100\r\nLOOP    INCA\r\n        BRA   LOOP\r\n";

@@ -12,7 +12,7 @@ using Goal = sim11::Session::Goal;
 
 // A slice of a run, in wall time: short enough for "Arrêter" and the inputs
 // to be seen at once, long enough for the event loop to cost nothing.
-constexpr std::chrono::nanoseconds kSlice = std::chrono::milliseconds(4);
+constexpr std::chrono::nanoseconds kSlice = std::chrono::milliseconds(10);
 
 sim11::Port portOf(Port port) {
     return static_cast<sim11::Port>(static_cast<int>(port));
