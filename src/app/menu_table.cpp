@@ -4,6 +4,10 @@
 
 #include "app/app_commands.h"
 #include "assembly/assemble_commands.h"
+#ifdef KAVREL_WITH_BOARD
+#include "board/board_commands.h"
+#include "board/board_texts.h"
+#endif
 #include "clipboard/clipboard_commands.h"
 #include "editor/documents.h"
 #include "simulation/simulation_commands.h"
@@ -59,9 +63,13 @@ constexpr std::array kMenu{
     MenuEntry{3, "Normal_mode", "Mode normal", K::CheckCommand, &app::Normal_mode},
     MenuEntry{2, "AssembleToS19", "Assembler -> S19", K::Command, &assembleToS19, guarded},
     MenuEntry{2, "AssembleToBOO", "Assembler -> .BOO", K::Command, &assembleToBOO, guarded},
-    // Room is left below "Simuler" for the board's download and terminal.
     MenuEntry{1, "Execution", "Exécution", K::Submenu},
     MenuEntry{2, "Simulate", "Simuler", K::Command, &simulation::Simulate, guarded},
+#ifdef KAVREL_WITH_BOARD
+    MenuEntry{2, "LoadIntoBoard", board::kLoadCaption, K::Command,
+              &board::LoadIntoBoard, guarded},
+    MenuEntry{2, "Serial_terminal", board::kTerminalCaption, K::Command, &board::SerialTerminal},
+#endif
     MenuEntry{2, "Reset", "Réinitialiser", K::Command, &simulation::Reset, Guard::None,
               inSimulation},
     MenuEntry{2, "Step", "Pas à pas", K::Command, &simulation::Step, Guard::None,

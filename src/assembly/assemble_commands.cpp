@@ -5,6 +5,8 @@
 #include "workspace/workspace.h"
 #include "assembly/assemble.h"
 #include "assembly/assembly_report.h"
+#include "assembly/diagnostics.h"
+#include "assembly/split_path.h"
 #include "editor/documents.h"
 #include "editor/editeur.h"
 
@@ -36,7 +38,8 @@ void SaveAllForms(Workspace& workspace) {
 
 namespace {
 
-void assembleActive(Workspace& workspace, const char* target) {
+// The run, as the report saw it (nothing ran in batch mode).
+AssemblyRun assembleActive(Workspace& workspace, const char* target) {
     SaveAllForms(workspace);
     // Read after the saves: the caption is the only record of the path.
     const QString caption = workspace.activeEditor()->caption();
@@ -60,6 +63,7 @@ void assembleActive(Workspace& workspace, const char* target) {
     }
     if (run.ran)
         AssemblyReport::of(workspace).present(run, caption);
+    return run;
 }
 
 } // namespace
@@ -70,6 +74,20 @@ void AssembleToS19(Workspace& workspace) {
 
 void AssembleToBOO(Workspace& workspace) {
     assembleActive(workspace, "BOO");
+}
+
+QString AssembleToBOOImage(Workspace& workspace) {
+    const AssemblyRun run = assembleActive(workspace, "BOO");
+    if (!run.ran || !run.process.exited || run.process.exitCode != 0)
+        return {};
+    // An assembler that reports an error but exits with 0 still wrote a
+    // broken image: its rows decide too.
+    for (const Diagnostic& diagnostic : parseDiagnostics(run.process.output))
+        if (diagnostic.error)
+            return {};
+    const PathParts parts =
+        SplitPath(workspace.activeEditor()->caption().toStdString(), platform::kSeparator);
+    return QString::fromStdString(parts.Folder + parts.BaseName + ".BOO");
 }
 
 } // namespace kavrel::assembly

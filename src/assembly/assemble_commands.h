@@ -16,4 +16,9 @@ void SaveAllForms(Workspace& workspace);
 void AssembleToS19(Workspace& workspace);
 void AssembleToBOO(Workspace& workspace);
 
+// "Assembler -> .BOO" for a command that goes on with the image (the
+// download into a board): the same saves, job and report. The .BOO file
+// beside the source when the assembler ended without error; empty otherwise.
+QString AssembleToBOOImage(Workspace& workspace);
+
 } // namespace kavrel::assembly

@@ -88,5 +88,33 @@ inline constexpr const char* kBadSpeed =
 inline constexpr const char* kSending =
     "Envoi sur %1 à %2 bauds... Appuyez sur RESET de la carte si ce n'est déjà fait.";
 inline constexpr const char* kCancelling = "Annulation...";
+// The speed the loaded program talks at, for the terminal that opens after it.
+inline constexpr const char* kProgramSpeedLabel = "Vitesse du programme (bauds) :";
+inline constexpr const char* kSameSpeed = "celle de l'envoi";
+
+// The menu "Exécution".
+inline constexpr const char* kLoadCaption = "Charger dans la carte (.BOO)...";
+inline constexpr const char* kTerminalCaption = "Terminal série";
+
+// The serial terminal window.
+inline constexpr const char* kTerminalTitle = "Terminal série";
+// %1 the port.
+inline constexpr const char* kTerminalTitleOn = "Terminal série : %1";
+inline constexpr const char* kTerminalPortLabel = "Port :";
+inline constexpr const char* kTerminalSpeedLabel = "Vitesse :";
+inline constexpr const char* kTerminalFrame = "8N1";
+inline constexpr const char* kTerminalFrameTip = "8 bits de données, sans parité, 1 bit d'arrêt";
+inline constexpr const char* kTerminalOpen = "Ouvrir";
+inline constexpr const char* kTerminalClose = "Fermer";
+// %1 the port, %2 the speed.
+inline constexpr const char* kTerminalOpened = "%1 ouvert à %2 bauds (8N1).";
+inline constexpr const char* kTerminalLoaded =
+    "Programme chargé ; %1 reste ouvert à %2 bauds pour lui parler.";
+inline constexpr const char* kTerminalClosed = "Port fermé.";
+inline constexpr const char* kTerminalLent =
+    "Port fermé : le chargement dans la carte l'utilise.";
+inline constexpr const char* kTerminalVanished =
+    "Le port %1 a disparu : l'adaptateur a sans doute été débranché. Rebranchez-le, "
+    "puis cliquez sur Ouvrir.";
 
 } // namespace kavrel::board

@@ -27,6 +27,15 @@ constexpr unsigned kMinimumBaud = 50;
 constexpr unsigned kMaximumBaud = 4000000;
 // What the loaders of both families accept with an 8 MHz crystal first.
 constexpr const char* kSpeeds[] = {"1200", "7812", "9600"};
+// What programs of the course commonly set once loaded.
+constexpr const char* kProgramSpeeds[] = {"1200", "2400", "4800", "7812", "9600", "19200"};
+
+// A speed as typed: 0 when it is not one.
+unsigned baudOf(const QString& text) {
+    bool number = false;
+    const uint baud = text.trimmed().toUInt(&number);
+    return number && baud >= kMinimumBaud && baud <= kMaximumBaud ? baud : 0;
+}
 
 QString q(const char* text) {
     return QString::fromUtf8(text);
@@ -86,6 +95,15 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
         speed_->addItem(q(speed));
     speed_->setCurrentIndex(0);
 
+    programSpeed_ = new QComboBox(this);
+    programSpeed_->setObjectName(QStringLiteral("programSpeed"));
+    programSpeed_->setEditable(true);
+    programSpeed_->setInsertPolicy(QComboBox::NoInsert);
+    programSpeed_->addItem(q(kSameSpeed));
+    for (const char* speed : kProgramSpeeds)
+        programSpeed_->addItem(q(speed));
+    programSpeed_->setCurrentIndex(0);
+
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setFormat(q(kProgressFormat));
@@ -111,6 +129,7 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     form->addRow(q(kPortLabel), port_);
     form->addRow(q(kFamilyLabel), families);
     form->addRow(q(kSpeedLabel), speed_);
+    form->addRow(q(kProgramSpeedLabel), programSpeed_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(progress_);
@@ -181,6 +200,13 @@ Family DownloadDialog::family() const {
     return familyA_->isChecked() ? Family::A : Family::E;
 }
 
+unsigned DownloadDialog::programBaud() const {
+    const QString text = programSpeed_->currentText();
+    if (text == q(kSameSpeed))
+        return baudOf(speed_->currentText());
+    return baudOf(text);
+}
+
 QString DownloadDialog::statusText() const {
     return status_->text();
 }
@@ -194,6 +220,7 @@ void DownloadDialog::setEditable(bool on) {
     familyA_->setEnabled(on);
     familyE_->setEnabled(on);
     speed_->setEnabled(on);
+    programSpeed_->setEnabled(on);
     send_->setEnabled(on);
 }
 
@@ -205,9 +232,8 @@ void DownloadDialog::send() {
         say(q(kChoosePort));
         return;
     }
-    bool number = false;
-    const uint baud = speed_->currentText().trimmed().toUInt(&number);
-    if (!number || baud < kMinimumBaud || baud > kMaximumBaud) {
+    const unsigned baud = baudOf(speed_->currentText());
+    if (baud == 0 || programBaud() == 0) {
         say(q(kBadSpeed));
         return;
     }
@@ -224,6 +250,7 @@ void DownloadDialog::send() {
     settings.family = family();
     settings.keepOpen = true;
 
+    emit aboutToSend(port);
     job_ = new DownloadJob(std::move(program), settings, factory_, this);
     jobPort_ = port;
     jobBaud_ = baud;

@@ -48,6 +48,8 @@ public:
     QString chosenPort() const;
     Family family() const;
     QString statusText() const;
+    // The speed the loaded program talks at: the download's unless told.
+    unsigned programBaud() const;
     bool sending() const { return job_ != nullptr; }
 
 public slots:
@@ -57,6 +59,8 @@ public slots:
     void reject() override;
 
 signals:
+    // Just before the port is opened: a terminal holding it lets it go.
+    void aboutToSend(const QString& port);
     // The program is in the board. `openPort`, when the load left it open,
     // is a child of the dialog: a receiver that keeps it takes it with
     // setParent(). `programOutput`: the program's first words.
@@ -80,6 +84,7 @@ private:
     QRadioButton* familyA_ = nullptr;
     QRadioButton* familyE_ = nullptr;
     QComboBox* speed_ = nullptr;
+    QComboBox* programSpeed_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* send_ = nullptr;

@@ -21,16 +21,17 @@ DownloadJob::DownloadJob(std::vector<std::uint8_t> program, DownloadSettings set
 
 DownloadJob::~DownloadJob() {
     download_.cancel();
-    if (worker_.joinable())
-        worker_.join();
+    if (worker_)
+        worker_->wait();
     // Gone before its end was told: nobody took the port.
     delete openPort_;
 }
 
 void DownloadJob::start() {
-    if (worker_.joinable())
+    if (worker_)
         return;
-    worker_ = std::thread([this, home = thread()] { work(home); });
+    worker_.reset(QThread::create([this, home = thread()] { work(home); }));
+    worker_->start();
 }
 
 void DownloadJob::cancel() {
@@ -52,8 +53,7 @@ void DownloadJob::work(QThread* home) {
     QMetaObject::invokeMethod(
         this,
         [this, ok, message, output] {
-            if (worker_.joinable())
-                worker_.join();
+            worker_->wait();
             done_ = true;
             QSerialPort* port = openPort_;
             openPort_ = nullptr;

@@ -11,9 +11,9 @@
 
 #include <functional>
 #include <memory>
-#include <thread>
 
 class QSerialPort;
+class QThread;
 
 namespace kavrel::board {
 
@@ -30,7 +30,7 @@ public:
 
     void start();
     void cancel();
-    bool running() const { return worker_.joinable() && !done_; }
+    bool running() const { return worker_ && !done_; }
 
 signals:
     void progress(qulonglong done, qulonglong total);
@@ -45,7 +45,9 @@ private:
 
     BootstrapDownload download_;
     TransportFactory factory_;
-    std::thread worker_;
+    // A QThread, not a bare thread: the serial port made there keeps working
+    // (its socket notifiers) once it is handed to the user-interface thread.
+    std::unique_ptr<QThread> worker_;
     bool done_ = false;
     // The port a load left open, until finished() hands it over.
     QSerialPort* openPort_ = nullptr;

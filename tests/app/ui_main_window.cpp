@@ -47,6 +47,10 @@ const Item kTree[] = {
     {2, "AssembleToBOO", "Assembler -> .BOO"},
     {1, "Execution", "Exécution"},
     {2, "Simulate", "Simuler"},
+#ifdef KAVREL_WITH_BOARD
+    {2, "LoadIntoBoard", "Charger dans la carte (.BOO)..."},
+    {2, "Serial_terminal", "Terminal série"},
+#endif
     {2, "Reset", "Réinitialiser"},
     {2, "Step", "Pas à pas"},
     {2, "Step_over", "Pas par-dessus"},

@@ -1,0 +1,261 @@
+#include "board/serial_terminal.h"
+
+#include "board/board_texts.h"
+#include "board/bootstrap.h"
+#include "board/fill_text.h"
+#include "board/serial_transport.h"
+#include "terminal/terminal_widget.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+
+namespace kavrel::board {
+
+namespace {
+
+constexpr const char* kSpeeds[] = {"1200", "2400", "4800", "7812", "9600", "19200", "38400"};
+
+QString q(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+QString filled(const char* format, std::initializer_list<std::string_view> values) {
+    return QString::fromStdString(fillText(format, values));
+}
+
+unsigned baudOf(const QString& text) {
+    bool number = false;
+    const uint baud = text.trimmed().toUInt(&number);
+    return number && baud >= 50 && baud <= 4000000 ? baud : 0;
+}
+
+} // namespace
+
+SerialTerminalWindow::SerialTerminalWindow(QWidget* parent)
+    : QMdiSubWindow(parent), lister_(systemPorts) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("SerialTerminal"));
+
+    terminal_ = new terminal::TerminalWidget(this);
+    terminal_->setInputEnabled(false);
+
+    portField_ = new QComboBox(terminal_);
+    portField_->setObjectName(QStringLiteral("port"));
+    portField_->setEditable(true);
+    portField_->setInsertPolicy(QComboBox::NoInsert);
+    portField_->lineEdit()->setPlaceholderText(q(kPortPlaceholder));
+    portField_->setMinimumContentsLength(16);
+
+    speed_ = new QComboBox(terminal_);
+    speed_->setObjectName(QStringLiteral("speed"));
+    speed_->setEditable(true);
+    speed_->setInsertPolicy(QComboBox::NoInsert);
+    for (const char* speed : kSpeeds)
+        speed_->addItem(q(speed));
+    speed_->setCurrentText(QString::number(kDefaultBaud));
+    // A program that changes its speed is followed without closing the port.
+    connect(speed_, &QComboBox::activated, this, &SerialTerminalWindow::applySpeed);
+    connect(speed_->lineEdit(), &QLineEdit::editingFinished, this,
+            &SerialTerminalWindow::applySpeed);
+
+    auto* frame = new QLabel(q(kTerminalFrame), terminal_);
+    frame->setToolTip(q(kTerminalFrameTip));
+
+    openClose_ = new QPushButton(q(kTerminalOpen), terminal_);
+    openClose_->setObjectName(QStringLiteral("openClose"));
+    connect(openClose_, &QPushButton::clicked, this, &SerialTerminalWindow::toggle);
+
+    status_ = new QLabel(terminal_);
+    status_->setObjectName(QStringLiteral("serialStatus"));
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    terminal_->addToolWidget(new QLabel(q(kTerminalPortLabel), terminal_));
+    terminal_->addToolWidget(portField_);
+    terminal_->addToolWidget(new QLabel(q(kTerminalSpeedLabel), terminal_));
+    terminal_->addToolWidget(speed_);
+    terminal_->addToolWidget(frame);
+    terminal_->addToolWidget(openClose_);
+    terminal_->addToolWidget(status_);
+    setWidget(terminal_);
+
+    connect(terminal_, &terminal::TerminalWidget::bytesTyped, this,
+            [this](const QByteArray& bytes) {
+                if (port_)
+                    port_->write(bytes);
+            });
+
+    // Adapters come and go: the list is looked at again while no port is open.
+    auto* poll = new QTimer(this);
+    poll->setInterval(DownloadDialog::kPortPollMs);
+    connect(poll, &QTimer::timeout, this, [this] {
+        if (!port_)
+            refreshPorts();
+    });
+    poll->start();
+    refreshPorts();
+    showState();
+}
+
+SerialTerminalWindow::~SerialTerminalWindow() {
+    // Deleted with the window, as its child; the signals go first.
+    if (port_)
+        port_->disconnect(this);
+}
+
+void SerialTerminalWindow::setPortLister(std::function<QList<PortEntry>()> lister) {
+    lister_ = std::move(lister);
+    refreshPorts();
+}
+
+void SerialTerminalWindow::refreshPorts() {
+    const QList<PortEntry> ports = lister_ ? lister_() : QList<PortEntry>{};
+    const QString typed = portField_->currentText();
+    QStringList now;
+    for (const PortEntry& entry : ports)
+        now << entry.location;
+    QStringList shown;
+    for (int i = 0; i < portField_->count(); ++i)
+        shown << portField_->itemText(i);
+    if (now == shown)
+        return;
+    const QSignalBlocker blocker(portField_);
+    portField_->clear();
+    portField_->addItems(now);
+    // What the user typed or chose stays.
+    portField_->setCurrentText(typed.isEmpty() && !now.isEmpty() ? now.first() : typed);
+}
+
+QString SerialTerminalWindow::portName() const {
+    return port_ ? portName_ : portField_->currentText().trimmed();
+}
+
+unsigned SerialTerminalWindow::baud() const {
+    return baudOf(speed_->currentText());
+}
+
+QString SerialTerminalWindow::statusText() const {
+    return status_->text();
+}
+
+void SerialTerminalWindow::say(const QString& text) {
+    status_->setText(text);
+}
+
+bool SerialTerminalWindow::openPort(const QString& name, unsigned baud) {
+    closePort(QString());
+    portField_->setCurrentText(name);
+    speed_->setCurrentText(QString::number(baud));
+    if (name.trimmed().isEmpty()) {
+        say(q(kChoosePort));
+        return false;
+    }
+    if (baud == 0) {
+        say(q(kBadSpeed));
+        return false;
+    }
+    // The download's opening, so a port is refused here in the same words.
+    SerialTransport transport;
+    try {
+        transport.open(name.trimmed().toStdString(), baud);
+    } catch (const PortError& error) {
+        say(QString::fromStdString(portFaultMessage(error, name.trimmed().toStdString(), baud)));
+        return false;
+    }
+    attach(transport.release(QThread::currentThread()), name.trimmed());
+    say(filled(kTerminalOpened, {portName_.toStdString(), std::to_string(baud)}));
+    return true;
+}
+
+void SerialTerminalWindow::adopt(QSerialPort* port, const QString& name, unsigned baud,
+                                 const QByteArray& firstWords) {
+    closePort(QString());
+    portField_->setCurrentText(name);
+    speed_->setCurrentText(QString::number(baud));
+    terminal_->appendReceived(firstWords);
+    if (!port) {
+        openPort(name, baud);
+        return;
+    }
+    attach(port, name);
+    if (port->baudRate() != static_cast<qint32>(baud))
+        port->setBaudRate(static_cast<qint32>(baud));
+    say(filled(kTerminalLoaded, {name.toStdString(), std::to_string(baud)}));
+}
+
+void SerialTerminalWindow::attach(QSerialPort* port, const QString& name) {
+    port_ = port;
+    port_->setParent(this);
+    portName_ = name;
+    connect(port_, &QSerialPort::readyRead, this, &SerialTerminalWindow::received);
+    connect(port_, &QSerialPort::errorOccurred, this, &SerialTerminalWindow::failed);
+    showState();
+    // Bytes that came while the port changed hands.
+    if (port_->bytesAvailable() > 0)
+        QTimer::singleShot(0, this, &SerialTerminalWindow::received);
+}
+
+void SerialTerminalWindow::closePort(const QString& why) {
+    if (port_) {
+        port_->disconnect(this);
+        port_->close();
+        port_->deleteLater();
+        port_ = nullptr;
+    }
+    if (!why.isEmpty())
+        say(why);
+    showState();
+}
+
+void SerialTerminalWindow::toggle() {
+    if (port_)
+        closePort(q(kTerminalClosed));
+    else
+        openPort(portField_->currentText(), baud());
+}
+
+void SerialTerminalWindow::received() {
+    if (port_)
+        terminal_->appendReceived(port_->readAll());
+}
+
+void SerialTerminalWindow::failed(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // The device went away (an adapter unplugged, the far end of a
+        // pseudo-terminal closed): the port is of no more use.
+        closePort(filled(kTerminalVanished, {portName_.toStdString()}));
+        break;
+    default:
+        break;
+    }
+}
+
+void SerialTerminalWindow::applySpeed() {
+    const unsigned rate = baud();
+    if (rate == 0) {
+        say(q(kBadSpeed));
+        return;
+    }
+    if (!port_ || port_->baudRate() == static_cast<qint32>(rate))
+        return;
+    if (port_->setBaudRate(static_cast<qint32>(rate)))
+        say(filled(kTerminalOpened, {portName_.toStdString(), std::to_string(rate)}));
+    else
+        say(filled(kPortSpeedRefused, {portName_.toStdString(), std::to_string(rate)}));
+}
+
+void SerialTerminalWindow::showState() {
+    const bool open = port_ != nullptr;
+    terminal_->setInputEnabled(open);
+    portField_->setEnabled(!open);
+    openClose_->setText(q(open ? kTerminalClose : kTerminalOpen));
+    setWindowTitle(open ? filled(kTerminalTitleOn, {portName_.toStdString()}) : q(kTerminalTitle));
+}
+
+} // namespace kavrel::board

@@ -1,0 +1,100 @@
+// The simulator as a board on a pseudo-terminal: `sim11 --mode boot --sci
+// pty` started as a process of its own, its terminal's path read from what
+// it prints, ended with the object. Linux only; header-only, no Qt, for the
+// tests and the benchmarks.
+#pragma once
+#ifdef __linux__
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace kavrel::board::test {
+
+class Sim11OnPty {
+public:
+    // `chip` A1, E1 or E9; `extra` more arguments (an S19 file...).
+    Sim11OnPty(const std::string& sim11, const std::string& chip,
+               std::vector<std::string> extra = {}) {
+        int err[2];
+        if (::pipe2(err, O_CLOEXEC) != 0)
+            return;
+        std::vector<std::string> args{sim11, "--chip", chip, "--mode", "boot", "--sci", "pty"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        if (::posix_spawn(&pid_, sim11.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(err[1]);
+        stderr_ = err[0];
+        if (pid_ > 0)
+            readPath();
+    }
+    ~Sim11OnPty() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        if (stderr_ >= 0)
+            ::close(stderr_);
+    }
+    Sim11OnPty(const Sim11OnPty&) = delete;
+    Sim11OnPty& operator=(const Sim11OnPty&) = delete;
+
+    // The slave side of its terminal; empty when it did not start.
+    const std::string& path() const { return path_; }
+    // What it printed on its error stream so far.
+    const std::string& said() const { return said_; }
+
+private:
+    void readPath() {
+        const std::string mark = "sim11 : terminal ";
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            pollfd p{stderr_, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            char buffer[256];
+            const ssize_t n = ::read(stderr_, buffer, sizeof buffer);
+            if (n <= 0)
+                return;
+            said_.append(buffer, static_cast<std::size_t>(n));
+            const auto at = said_.find(mark);
+            if (at == std::string::npos)
+                continue;
+            const auto lineEnd = said_.find('\n', at);
+            if (lineEnd == std::string::npos)
+                continue;
+            path_ = said_.substr(at + mark.size(), lineEnd - at - mark.size());
+            return;
+        }
+    }
+
+    pid_t pid_ = -1;
+    int stderr_ = -1;
+    std::string path_;
+    std::string said_;
+};
+
+} // namespace kavrel::board::test
+
+#endif
