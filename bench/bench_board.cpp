@@ -1,0 +1,215 @@
+// The bootstrap download: a 256-byte load through the real serial port into
+// sim11's loader on a pseudo-terminal, beside the wire's own time for the
+// same bytes (the baseline); and a thousand loads in a row into the
+// simulated chip, one in ten faulted at random, each checked for its
+// outcome, with the process's descriptors, threads and memory around them.
+#include "asmhc11/assembler.h"
+#include "board/boot_image.h"
+#include "board/bootstrap.h"
+#include "board/simulated_board.h"
+
+#ifdef KAVREL_BENCH_SIM11
+#include "board/serial_transport.h"
+#include "board/sim11_pty.h"
+#endif
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace kavrel::board;
+using kavrel::board::test::SimulatedBoard;
+
+// 256 bytes of program: a loop that greets on the SCI, then filler.
+std::vector<std::uint8_t> program256() {
+    asmhc11::Options options;
+    options.mode = asmhc11::Mode::Boo;
+    const auto result = asmhc11::assembleSource(
+        "SCSR EQU $102E\nSCDR EQU $102F\n ORG $0000\nDEBUT LDX #TEXTE\n"
+        "ENVOI LDAA 0,X\n BEQ FIN\nEMET LDAB SCSR\n BPL EMET\n STAA SCDR\n INX\n BRA ENVOI\n"
+        "FIN BRA FIN\nTEXTE FCC \"Pret\"\n FCB 13,10,0\n RMB 256-*\n",
+        options);
+    std::vector<std::uint8_t> image = parseBootImage(result.boo, "bench.BOO");
+    image.resize(256, 0x01);
+    return image;
+}
+
+#ifdef KAVREL_BENCH_SIM11
+// The bytes of a load on a wire at `baud`: the $FF and 256 bytes out, the
+// last echo back, 10 bits each.
+double wireSeconds(unsigned baud) {
+    return (1 + 256 + 1) * 10.0 / baud;
+}
+
+void BM_BoardLoadPty(benchmark::State& state) {
+    const unsigned baud = static_cast<unsigned>(state.range(0));
+    const std::vector<std::uint8_t> image = program256();
+    for (auto _ : state) {
+        // A fresh chip in its loader for each load; its start is not timed.
+        test::Sim11OnPty board(KAVREL_BENCH_SIM11, "A1");
+        if (board.path().empty()) {
+            state.SkipWithError("sim11 n'a pas ouvert de pseudo-terminal");
+            return;
+        }
+        SerialTransport port;
+        BootstrapDownload load(image, {board.path(), baud, Family::A, false});
+        const auto start = std::chrono::steady_clock::now();
+        const DownloadResult result = load.run(port);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (!result.ok()) {
+            state.SkipWithError(result.message.c_str());
+            return;
+        }
+        state.SetIterationTime(took.count());
+    }
+    state.counters["wire_s"] = wireSeconds(baud);
+}
+BENCHMARK(BM_BoardLoadPty)
+    ->Arg(1200)
+    ->Arg(9600)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// The wire's own time: what a board that echoes at once would cost.
+void BM_BoardLoadPty_Baseline(benchmark::State& state) {
+    const unsigned baud = static_cast<unsigned>(state.range(0));
+    for (auto _ : state)
+        state.SetIterationTime(wireSeconds(baud));
+    state.counters["wire_s"] = wireSeconds(baud);
+}
+BENCHMARK(BM_BoardLoadPty_Baseline)
+    ->Arg(1200)
+    ->Arg(9600)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+#endif
+
+enum class Fault { None, CorruptEcho, Silence, ClosedPort };
+
+// The simulated chip behind a line that fails once `at` echoes have come.
+class FaultyLine final : public Transport {
+public:
+    FaultyLine(SimulatedBoard& board, Fault fault, std::size_t at)
+        : board_(board), fault_(fault), at_(at) {}
+    void open(const std::string& port, unsigned baud) override { board_.open(port, baud); }
+    void write(std::span<const std::uint8_t> bytes) override {
+        if (fault_ == Fault::ClosedPort && heard_ >= at_)
+            throw PortError(PortFault::Vanished, "débranché");
+        board_.write(bytes);
+    }
+    std::size_t read(std::span<std::uint8_t> into, Duration timeout) override {
+        if (fault_ == Fault::ClosedPort && heard_ >= at_)
+            throw PortError(PortFault::Vanished, "débranché");
+        const std::size_t n = board_.read(into, timeout);
+        if (fault_ == Fault::Silence && heard_ >= at_)
+            return 0; // the chip's time went on; nothing reaches the host
+        for (std::size_t i = 0; i < n; ++i, ++heard_)
+            if (fault_ == Fault::CorruptEcho && heard_ == at_)
+                into[i] ^= 0x10;
+        return n;
+    }
+    void close() override { board_.close(); }
+    Duration now() const override { return board_.now(); }
+
+private:
+    SimulatedBoard& board_;
+    Fault fault_;
+    std::size_t at_;
+    std::size_t heard_ = 0;
+};
+
+Outcome expected(Fault fault, std::size_t at) {
+    switch (fault) {
+    case Fault::None:
+        return Outcome::Loaded;
+    case Fault::CorruptEcho:
+        return Outcome::WrongEcho;
+    case Fault::Silence:
+        return at == 0 ? Outcome::NoAnswer : Outcome::StoppedAnswering;
+    case Fault::ClosedPort:
+        return Outcome::Vanished;
+    }
+    return Outcome::Loaded;
+}
+
+#ifdef __linux__
+long openDescriptors() {
+    long count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// A field of /proc/self/status ("Threads", "VmRSS"), as a number.
+long status(const std::string& field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stol(line.substr(field.size() + 1));
+    return -1;
+}
+#else
+long openDescriptors() {
+    return -1;
+}
+long status(const std::string&) {
+    return -1;
+}
+#endif
+
+void BM_BoardThousandLoadsFaulted(benchmark::State& state) {
+    const std::vector<std::uint8_t> image = program256();
+    std::mt19937 random(2026);
+    long wrong = 0, loaded = 0, faulted = 0;
+    const long fdBefore = openDescriptors(), threadsBefore = status("Threads");
+    const long rssBefore = status("VmRSS");
+    long rssAfterFirst = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 1000; ++i) {
+            Fault fault = Fault::None;
+            if (random() % 10 == 0)
+                fault = static_cast<Fault>(1 + random() % 3);
+            const std::size_t at = random() % 256; // an echo of the 256
+            SimulatedBoard board(sim11::Chip::A1);
+            FaultyLine line(board, fault, at);
+            BootstrapDownload load(image, {"simulateur", 7812, Family::A, false});
+            DownloadResult result;
+            // On a thread of its own, as the download job runs it.
+            std::thread worker([&] { result = load.run(line); });
+            worker.join();
+            const bool right = result.outcome == expected(fault, at) && !result.message.empty();
+            if (!right) {
+                ++wrong;
+                state.SetLabel("faute " + std::to_string(static_cast<int>(fault)) + " à " +
+                               std::to_string(at) + " : " + result.message);
+            }
+            loaded += result.ok() ? 1 : 0;
+            faulted += fault == Fault::None ? 0 : 1;
+            if (i == 0)
+                rssAfterFirst = status("VmRSS");
+        }
+    }
+    state.counters["loaded"] = static_cast<double>(loaded);
+    state.counters["faulted"] = static_cast<double>(faulted);
+    state.counters["wrong_outcome"] = static_cast<double>(wrong);
+    state.counters["fd_before"] = static_cast<double>(fdBefore);
+    state.counters["fd_after"] = static_cast<double>(openDescriptors());
+    state.counters["threads_before"] = static_cast<double>(threadsBefore);
+    state.counters["threads_after"] = static_cast<double>(status("Threads"));
+    state.counters["rss_kb_before"] = static_cast<double>(rssBefore);
+    state.counters["rss_kb_after_first"] = static_cast<double>(rssAfterFirst);
+    state.counters["rss_kb_after"] = static_cast<double>(status("VmRSS"));
+}
+BENCHMARK(BM_BoardThousandLoadsFaulted)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
