@@ -5,8 +5,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMdiArea>
 #include <QEventLoop>
+#include <QMdiArea>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
@@ -87,7 +87,8 @@ bool serveUntil(const std::function<bool()>& done, int ms = 600000) {
 
 const char* const kForever = "        ORG   $0100\r\nLOOP    INCA\r\n        BRA   LOOP\r\n";
 
-std::shared_ptr<const Program> assembled(const QTemporaryDir& dir, const char* name, const char* text) {
+std::shared_ptr<const Program> assembled(const QTemporaryDir& dir, const char* name,
+                                         const char* text) {
     const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
     std::ofstream(path, std::ios::binary) << text;
     return Program::assemble(path);
@@ -136,7 +137,10 @@ void BM_SimulationWindowFullSpeed(benchmark::State& state) {
     state.counters["x_2MHz"] = cycles / seconds / 2e6;
     state.counters["refresh_Hz"] = refreshes / (seconds / state.iterations());
 }
-BENCHMARK(BM_SimulationWindowFullSpeed)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SimulationWindowFullSpeed)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 // The same program on the bare session, in this thread, in one call.
 void BM_SimulationWindowFullSpeed_Baseline(benchmark::State& state) {
@@ -166,7 +170,10 @@ void BM_SimulationWindowFullSpeed_Baseline(benchmark::State& state) {
     state.counters["MHz_E"] = cycles / seconds / 1e6;
     state.counters["x_2MHz"] = cycles / seconds / 2e6;
 }
-BENCHMARK(BM_SimulationWindowFullSpeed_Baseline)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SimulationWindowFullSpeed_Baseline)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 // From "Arrêter" to the stopped machine shown in every pane.
 void BM_SimulationStopLatency(benchmark::State& state) {

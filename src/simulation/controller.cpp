@@ -29,7 +29,9 @@ Controller::Controller(QObject* parent) : QObject(parent) {
     session_.setStopOnIllegal(true);
     session_.setStopOnCopReset(true);
     session_.setFeed(sim11::Feed::Line);
-    session_.onTransmit = [this](std::uint8_t byte) { transmitted_.append(static_cast<char>(byte)); };
+    session_.onTransmit = [this](std::uint8_t byte) {
+        transmitted_.append(static_cast<char>(byte));
+    };
 }
 
 Controller::~Controller() = default;
@@ -128,9 +130,9 @@ void Controller::setBreakpoints(std::vector<std::uint16_t> addresses) {
 }
 
 void Controller::setWatchpoint(std::uint16_t address, bool onWrite) {
-    const auto access = static_cast<sim11::Access>(static_cast<std::uint8_t>(session_.watchpoint(address)) |
-                                                   static_cast<std::uint8_t>(onWrite ? sim11::Access::Write
-                                                                                     : sim11::Access::Read));
+    const auto access = static_cast<sim11::Access>(
+        static_cast<std::uint8_t>(session_.watchpoint(address)) |
+        static_cast<std::uint8_t>(onWrite ? sim11::Access::Write : sim11::Access::Read));
     session_.setWatchpoint(address, access);
 }
 
@@ -257,7 +259,8 @@ void Controller::finish(RunEnd end) {
     publish(false, reason, where);
 }
 
-void Controller::publish(bool running, StopReason reason, std::uint16_t where, std::string message) {
+void Controller::publish(bool running, StopReason reason, std::uint16_t where,
+                         std::string message) {
     auto snapshot = std::make_shared<Snapshot>();
     const sim11::Snapshot s = session_.snapshot();
     const sim11::Machine& m = session_.machine();
@@ -272,10 +275,12 @@ void Controller::publish(bool running, StopReason reason, std::uint16_t where, s
     // Ports B and C are the address and data bus outside the single-chip modes.
     const bool busFree = m.mode() != sim11::Mode::Expanded;
     const std::uint8_t present[portCount] = {0xFF, static_cast<std::uint8_t>(busFree ? 0xFF : 0),
-                                             static_cast<std::uint8_t>(busFree ? 0xFF : 0), 0x3F, 0xFF};
+                                             static_cast<std::uint8_t>(busFree ? 0xFF : 0), 0x3F,
+                                             0xFF};
     for (int k = 0; k < portCount; ++k)
         snapshot->ports[static_cast<std::size_t>(k)] = {s.pins[static_cast<std::size_t>(k)],
-                                                        s.outputs[static_cast<std::size_t>(k)], present[k]};
+                                                        s.outputs[static_cast<std::size_t>(k)],
+                                                        present[k]};
     snapshot->analog = analog_;
     snapshot->irqLine = irq_;
     snapshot->xirqLine = xirq_;

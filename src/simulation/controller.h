@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "sim11/session.h"
 #include "simulation/program.h"
 #include "simulation/snapshot.h"
-#include "sim11/session.h"
 
 class QTimer;
 
@@ -41,7 +41,7 @@ enum class StopReason {
     Cursor,     // the address asked for
     Breakpoint,
     Watchpoint,
-    User,       // "Arrêter"
+    User, // "Arrêter"
     StopInstruction,
     IllegalOpcode,
     CopReset,
@@ -107,7 +107,8 @@ private:
     void startRun(sim11::Session::Goal goal, std::uint16_t address = 0);
     void slice();
     void finish(sim11::RunEnd end);
-    void publish(bool running, StopReason reason, std::uint16_t where = 0, std::string message = {});
+    void publish(bool running, StopReason reason, std::uint16_t where = 0,
+                 std::string message = {});
     void placeStart();
 
     MachineChoice choice_;

@@ -14,35 +14,62 @@ namespace kavrel::simulation {
 
 namespace {
 
-constexpr const char* kNames[RegistersPane::FieldCount] = {"A", "B", "D", "X", "Y", "SP", "PC", "CCR"};
+constexpr const char* kNames[RegistersPane::FieldCount] = {"A", "B",  "D",  "X",
+                                                           "Y", "SP", "PC", "CCR"};
 constexpr int kDigits[RegistersPane::FieldCount] = {2, 2, 4, 4, 4, 4, 4, 2};
 constexpr char kFlagLetters[] = "SXHINZVC";
 
 unsigned valueOf(const sim11::Registers& r, RegistersPane::Field field) {
     switch (field) {
-    case RegistersPane::A: return r.a;
-    case RegistersPane::B: return r.b;
-    case RegistersPane::D: return r.d();
-    case RegistersPane::X: return r.x;
-    case RegistersPane::Y: return r.y;
-    case RegistersPane::SP: return r.sp;
-    case RegistersPane::PC: return r.pc;
-    case RegistersPane::CCR: return r.ccr;
-    default: return 0;
+    case RegistersPane::A:
+        return r.a;
+    case RegistersPane::B:
+        return r.b;
+    case RegistersPane::D:
+        return r.d();
+    case RegistersPane::X:
+        return r.x;
+    case RegistersPane::Y:
+        return r.y;
+    case RegistersPane::SP:
+        return r.sp;
+    case RegistersPane::PC:
+        return r.pc;
+    case RegistersPane::CCR:
+        return r.ccr;
+    default:
+        return 0;
     }
 }
 
 void setValue(sim11::Registers& r, RegistersPane::Field field, unsigned v) {
     switch (field) {
-    case RegistersPane::A: r.a = static_cast<std::uint8_t>(v); break;
-    case RegistersPane::B: r.b = static_cast<std::uint8_t>(v); break;
-    case RegistersPane::D: r.setD(static_cast<std::uint16_t>(v)); break;
-    case RegistersPane::X: r.x = static_cast<std::uint16_t>(v); break;
-    case RegistersPane::Y: r.y = static_cast<std::uint16_t>(v); break;
-    case RegistersPane::SP: r.sp = static_cast<std::uint16_t>(v); break;
-    case RegistersPane::PC: r.pc = static_cast<std::uint16_t>(v); break;
-    case RegistersPane::CCR: r.ccr = static_cast<std::uint8_t>(v); break;
-    default: break;
+    case RegistersPane::A:
+        r.a = static_cast<std::uint8_t>(v);
+        break;
+    case RegistersPane::B:
+        r.b = static_cast<std::uint8_t>(v);
+        break;
+    case RegistersPane::D:
+        r.setD(static_cast<std::uint16_t>(v));
+        break;
+    case RegistersPane::X:
+        r.x = static_cast<std::uint16_t>(v);
+        break;
+    case RegistersPane::Y:
+        r.y = static_cast<std::uint16_t>(v);
+        break;
+    case RegistersPane::SP:
+        r.sp = static_cast<std::uint16_t>(v);
+        break;
+    case RegistersPane::PC:
+        r.pc = static_cast<std::uint16_t>(v);
+        break;
+    case RegistersPane::CCR:
+        r.ccr = static_cast<std::uint8_t>(v);
+        break;
+    default:
+        break;
     }
 }
 

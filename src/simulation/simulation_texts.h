@@ -51,7 +51,8 @@ inline constexpr const char* kStoppedStep = "Pas exécuté.";
 inline constexpr const char* kStoppedCursor = "Arrêté au curseur.";
 inline constexpr const char* kStoppedReturned = "Sorti de la routine.";
 inline constexpr const char* kStoppedOnStop = "Le programme a exécuté STOP.";
-inline constexpr const char* kStoppedWatchpoint = "Arrêté : le programme a accédé à l'adresse surveillée $%1.";
+inline constexpr const char* kStoppedWatchpoint =
+    "Arrêté : le programme a accédé à l'adresse surveillée $%1.";
 inline constexpr const char* kResetDone = "Réinitialisé : le programme est prêt à démarrer.";
 inline constexpr const char* kReloaded = "Nouvelle version du programme chargée.";
 // A runaway program.
@@ -93,7 +94,8 @@ inline constexpr const char* kUnknownAddress = "Adresse ou symbole inconnu : %1"
 inline constexpr const char* kBadByte =
     "Valeur refusée : tapez un octet en hexadécimal ($3F), en binaire (%00111111), en décimal "
     "(#63) ou un caractère entre apostrophes.";
-inline constexpr const char* kEditWhileRunning = "La mémoire se modifie quand la simulation est arrêtée.";
+inline constexpr const char* kEditWhileRunning =
+    "La mémoire se modifie quand la simulation est arrêtée.";
 inline constexpr const char* kWatchWrite = "Arrêter quand le programme écrit cet octet";
 inline constexpr const char* kWatchRead = "Arrêter quand le programme lit cet octet";
 inline constexpr const char* kWatchMenu = "Surveiller";
@@ -124,8 +126,10 @@ inline constexpr const char* kInterruptsGroup = "Interruptions et réinitialisat
 inline constexpr const char* kIrq = "IRQ";
 inline constexpr const char* kXirq = "XIRQ";
 inline constexpr const char* kResetButton = "RESET";
-inline constexpr const char* kIrqTip = "Maintenez le bouton enfoncé pour tenir la ligne IRQ au niveau bas";
-inline constexpr const char* kXirqTip = "Maintenez le bouton enfoncé pour tenir la ligne XIRQ au niveau bas";
+inline constexpr const char* kIrqTip =
+    "Maintenez le bouton enfoncé pour tenir la ligne IRQ au niveau bas";
+inline constexpr const char* kXirqTip =
+    "Maintenez le bouton enfoncé pour tenir la ligne XIRQ au niveau bas";
 inline constexpr const char* kResetTip = "Appuie sur la broche RESET : la mémoire est conservée";
 inline constexpr const char* kLineAsserted = "ligne active";
 inline constexpr const char* kLineIdle = "ligne au repos";

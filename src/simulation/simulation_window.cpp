@@ -56,8 +56,8 @@ SimulationWindow::~SimulationWindow() {
     controller_->requestStop();
     Controller* controller = controller_;
     // Deleted on its own thread, between two slices of a run.
-    QMetaObject::invokeMethod(controller, [controller] { delete controller; },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        controller, [controller] { delete controller; }, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
 }
@@ -124,12 +124,14 @@ void SimulationWindow::buildPanes() {
     body->setFocusProxy(source_);
 
     connect(source_, &SourcePane::breakpointsChanged, this, [this] {
-        post([c = controller_, addresses = source_->breakpointAddresses()] { c->setBreakpoints(addresses); });
+        post([c = controller_, addresses = source_->breakpointAddresses()] {
+            c->setBreakpoints(addresses);
+        });
     });
     // What is typed reaches the receiver at the wire's pace, whether running or not.
-    connect(terminal_, &terminal::TerminalWidget::bytesTyped, this, [this](const QByteArray& bytes) {
-        post([c = controller_, bytes] { c->type(bytes); });
-    });
+    connect(
+        terminal_, &terminal::TerminalWidget::bytesTyped, this,
+        [this](const QByteArray& bytes) { post([c = controller_, bytes] { c->type(bytes); }); });
     connect(memory_, &MemoryPane::byteEdited, this, [this](quint16 address, quint8 value) {
         post([c = controller_, address, value] { c->writeMemory(address, value); });
     });
@@ -172,7 +174,8 @@ void SimulationWindow::buildActions() {
          &SimulationWindow::stepOut},
         {&run_, texts::kRun, "SimRun", QKeySequence(Qt::Key_F5), &SimulationWindow::run},
         {&runToCursor_, texts::kRunToCursor, "SimRunToCursor", {}, &SimulationWindow::runToCursor},
-        {&stop_, texts::kStop, "SimStop", QKeySequence(Qt::SHIFT | Qt::Key_F5), &SimulationWindow::stop},
+        {&stop_, texts::kStop, "SimStop", QKeySequence(Qt::SHIFT | Qt::Key_F5),
+         &SimulationWindow::stop},
     };
     for (const Item& item : items) {
         auto* action = new QAction(tr8(item.text), this);
@@ -199,7 +202,8 @@ void SimulationWindow::buildActions() {
     breakpoint_->setObjectName(QStringLiteral("SimBreakpoint"));
     breakpoint_->setShortcut(QKeySequence(Qt::Key_F9));
     breakpoint_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(breakpoint_, &QAction::triggered, this, [this] { source_->toggleBreakpointAtCursor(); });
+    connect(breakpoint_, &QAction::triggered, this,
+            [this] { source_->toggleBreakpointAtCursor(); });
     body->addAction(breakpoint_);
 
     // The machine: chip, mode, board, for this window only.
@@ -244,7 +248,8 @@ void SimulationWindow::showProgram() {
     QMap<QString, quint16> symbols;
     for (const asmhc11::Symbol& symbol : program_->result().symbols)
         if (symbol.value)
-            symbols.insert(QString::fromStdString(symbol.name), static_cast<quint16>(*symbol.value));
+            symbols.insert(QString::fromStdString(symbol.name),
+                           static_cast<quint16>(*symbol.value));
     memory_->setSymbols(symbols);
 }
 
@@ -389,7 +394,10 @@ void SimulationWindow::apply(const Update& update) {
     if (stopped)
         terminal_->flush();
     source_->showSnapshot(*snapshot_, stopped);
-    registers_->showSnapshot(*snapshot_, stopped);
+    // An input or an edit while stopped is no new stop: the registers keep
+    // the marks of the last one.
+    if (!(stopped && update.reason == StopReason::None && !wasRunning))
+        registers_->showSnapshot(*snapshot_, stopped);
     memory_->showSnapshot(*snapshot_, stopped);
     ports_->showSnapshot(*snapshot_, stopped);
     if (update.running) {

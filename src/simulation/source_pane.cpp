@@ -50,7 +50,8 @@ SourcePane::SourcePane(QWidget* parent)
     texte_->setMarginType(kMarginBreakpoints, QsciScintilla::SymbolMargin);
     texte_->setMarginWidth(kMarginBreakpoints, 16);
     texte_->setMarginSensitivity(kMarginBreakpoints, true);
-    texte_->setMarginMarkerMask(kMarginBreakpoints, (1 << kMarkerBreakpoint) | (1 << kMarkerCurrent));
+    texte_->setMarginMarkerMask(kMarginBreakpoints,
+                                (1 << kMarkerBreakpoint) | (1 << kMarkerCurrent));
     texte_->markerDefine(QsciScintilla::Circle, kMarkerBreakpoint);
     texte_->setMarkerBackgroundColor(QColor(0xC0, 0x10, 0x10), kMarkerBreakpoint);
     texte_->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), kMarkerBreakpoint);
@@ -122,8 +123,8 @@ QString SourcePane::fileText(int file) {
         QFile in(QString::fromStdString(program_->files()[index]));
         if (in.open(QIODevice::ReadOnly)) {
             const QByteArray bytes = in.readAll();
-            texts_[index] = QString::fromStdString(
-                editor::decodeDocument(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+            texts_[index] = QString::fromStdString(editor::decodeDocument(
+                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
         }
     }
     return texts_[index];
@@ -213,7 +214,8 @@ void SourcePane::showDisassembly(const Snapshot& snapshot) {
         QString bytes;
         for (int i = 0; i < d.length; ++i)
             bytes += QStringLiteral("%1 ")
-                         .arg(snapshot.memory[static_cast<std::uint16_t>(at + i)], 2, 16, QLatin1Char('0'))
+                         .arg(snapshot.memory[static_cast<std::uint16_t>(at + i)], 2, 16,
+                              QLatin1Char('0'))
                          .toUpper();
         if (at == pc)
             pcLine = n;

@@ -74,7 +74,7 @@ private:
     QPlainTextEdit* disassembly_;
     std::vector<QString> texts_; // each file's text, read on first showing
     std::vector<bool> read_;
-    std::set<std::pair<int, int>> breakpoints_; // (file, line)
+    std::set<std::pair<int, int>> breakpoints_;       // (file, line)
     std::vector<std::uint16_t> disassemblyAddresses_; // one per line of the disassembly
     int shownFile_ = -1;
     int markedLine_ = 0;

@@ -39,7 +39,8 @@ protected:
         return QTest::qWaitFor(done, ms);
     }
     // Runs a command of the window and waits until the machine has stopped again.
-    static bool stopped(simulation::SimulationWindow* window, const std::function<void()>& command) {
+    static bool stopped(simulation::SimulationWindow* window,
+                        const std::function<void()>& command) {
         int shownStopped = 0;
         auto connection = QObject::connect(window, &simulation::SimulationWindow::shown, window,
                                            [&](bool running) { shownStopped += running ? 0 : 1; });
@@ -48,7 +49,8 @@ protected:
         QObject::disconnect(connection);
         return ok;
     }
-    static QString reg(simulation::SimulationWindow* window, simulation::RegistersPane::Field field) {
+    static QString reg(simulation::SimulationWindow* window,
+                       simulation::RegistersPane::Field field) {
         return window->registersPane()->field(field)->text();
     }
     QList<simulation::SimulationWindow*> simulations() const {

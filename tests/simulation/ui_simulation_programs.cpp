@@ -80,13 +80,15 @@ TEST_F(SimulationTest, TheChipModeAndBoardAreTheWindowsOwn) {
     EXPECT_EQ(window->machine().chip, sim11::Chip::E9);
     EXPECT_EQ(window->machine().mode, sim11::Mode::SingleChip);
     // An A1 has 256 bytes of RAM: the program does not fit, and says so.
-    ASSERT_TRUE(stopped(window, [&] { window->setMachine({sim11::Chip::A1, sim11::Mode::SingleChip,
-                                                          sim11::Board::Chip}); }));
+    ASSERT_TRUE(stopped(window, [&] {
+        window->setMachine({sim11::Chip::A1, sim11::Mode::SingleChip, sim11::Board::Chip});
+    }));
     EXPECT_TRUE(window->stateText().startsWith(QString::fromUtf8(simulation::texts::kLoadFailed)))
         << window->stateText().toStdString();
     EXPECT_EQ(window->snapshot()->chip, sim11::Chip::A1);
-    ASSERT_TRUE(stopped(window, [&] { window->setMachine({sim11::Chip::E1, sim11::Mode::Expanded,
-                                                          sim11::Board::Evb}); }));
+    ASSERT_TRUE(stopped(window, [&] {
+        window->setMachine({sim11::Chip::E1, sim11::Mode::Expanded, sim11::Board::Evb});
+    }));
     EXPECT_EQ(window->snapshot()->mode, sim11::Mode::Expanded);
     EXPECT_EQ(reg(window, RegistersPane::PC), QStringLiteral("0180"));
 }
@@ -110,17 +112,20 @@ TEST_F(SimulationTest, RealTimeKeepsToTheEClock) {
 }
 
 TEST_F(SimulationTest, BuffaloAnswersInTheWindowsTerminal) {
-    const QString buffalo = QDir(QStringLiteral(KAVREL_TESTDATA_DIR)).filePath(QStringLiteral("buffalo-34.asm"));
+    const QString buffalo =
+        QDir(QStringLiteral(KAVREL_TESTDATA_DIR)).filePath(QStringLiteral("buffalo-34.asm"));
     if (!QFile::exists(buffalo))
         GTEST_SKIP() << "absent : " << buffalo.toStdString();
     // Too long for an editor: a source of two lines includes it.
     ASSERT_TRUE(QFile::copy(buffalo, docs.filePath(QStringLiteral("buffalo-34.asm"))));
-    open(QStringLiteral("moniteur.asc"), {"* BUFFALO dans la ROM de l'E9", " INCLUDE \"buffalo-34.asm\""});
+    open(QStringLiteral("moniteur.asc"),
+         {"* BUFFALO dans la ROM de l'E9", " INCLUDE \"buffalo-34.asm\""});
     SimulationWindow* window = simulate();
     ASSERT_NE(window, nullptr);
     terminal::TerminalWidget* terminal = window->terminal();
     trigger("Run");
-    EXPECT_TRUE(waitFor([&] { return terminal->text().contains(QStringLiteral("BUFFALO 3.4")); }, 20000))
+    EXPECT_TRUE(
+        waitFor([&] { return terminal->text().contains(QStringLiteral("BUFFALO 3.4")); }, 20000))
         << terminal->text().toStdString();
     QTest::keyClick(terminal->display(), Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return terminal->text().endsWith(QLatin1Char('>')); }, 20000))

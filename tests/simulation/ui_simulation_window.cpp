@@ -39,36 +39,17 @@ const std::vector<std::string> kSteps = {
 
 // Port B shows port E, for ever.
 const std::vector<std::string> kPorts = {
-    "PORTB   EQU   $1004",
-    "PORTE   EQU   $100A",
-    "        ORG   $0100",
-    "        LDAA  #$A5",
-    "        STAA  PORTB",
-    "COPY    LDAA  PORTE",
-    "        STAA  PORTB",
-    "        BRA   COPY",
+    "PORTB   EQU   $1004", "PORTE   EQU   $100A", "        ORG   $0100", "        LDAA  #$A5",
+    "        STAA  PORTB", "COPY    LDAA  PORTE", "        STAA  PORTB", "        BRA   COPY",
 };
 
 // Sends back every byte it receives, at 9600 bauds.
 const std::vector<std::string> kEcho = {
-    "BAUD    EQU   $102B",
-    "SCCR2   EQU   $102D",
-    "SCSR    EQU   $102E",
-    "SCDR    EQU   $102F",
-    "        ORG   $0100",
-    "        LDAA  #$30",
-    "        STAA  BAUD",
-    "        LDAA  #$0C",
-    "        STAA  SCCR2",
-    "WAITRX  LDAA  SCSR",
-    "        ANDA  #$20",
-    "        BEQ   WAITRX",
-    "        LDAA  SCDR",
-    "WAITTX  LDAB  SCSR",
-    "        ANDB  #$80",
-    "        BEQ   WAITTX",
-    "        STAA  SCDR",
-    "        BRA   WAITRX",
+    "BAUD    EQU   $102B", "SCCR2   EQU   $102D",  "SCSR    EQU   $102E", "SCDR    EQU   $102F",
+    "        ORG   $0100", "        LDAA  #$30",   "        STAA  BAUD",  "        LDAA  #$0C",
+    "        STAA  SCCR2", "WAITRX  LDAA  SCSR",   "        ANDA  #$20",  "        BEQ   WAITRX",
+    "        LDAA  SCDR",  "WAITTX  LDAB  SCSR",   "        ANDB  #$80",  "        BEQ   WAITTX",
+    "        STAA  SCDR",  "        BRA   WAITRX",
 };
 
 } // namespace
@@ -127,6 +108,10 @@ TEST_F(SimulationTest, OpensOnTheFirstLineAndF11StepsWithTheRegistersShown) {
     EXPECT_EQ(window->sourcePane()->markedLine(), 5);
     EXPECT_TRUE(window->registersPane()->field(RegistersPane::A)->property("changed").toBool());
     EXPECT_FALSE(window->registersPane()->field(RegistersPane::B)->property("changed").toBool());
+    // A switch thrown while stopped is no new stop: the marks stay.
+    QTest::mouseClick(window->portsPane()->pin(simulation::Port::E, 0), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return (window->snapshot()->ports[4].pins & 1) == 1; }));
+    EXPECT_TRUE(window->registersPane()->field(RegistersPane::A)->property("changed").toBool());
     ASSERT_TRUE(press(Qt::Key_F11)); // LDAB
     EXPECT_EQ(reg(window, RegistersPane::B), QStringLiteral("34"));
     EXPECT_EQ(reg(window, RegistersPane::D), QStringLiteral("1234"));
@@ -227,8 +212,9 @@ TEST_F(SimulationTest, ArreterStopsARunningLoopAndResetStartsAgain) {
     EXPECT_GT(window->snapshot()->cycles, 1000u);
     EXPECT_FALSE(window->registersPane()->field(RegistersPane::A)->isReadOnly());
     // Every pane shows the machine where it stopped.
-    EXPECT_EQ(reg(window, RegistersPane::PC),
-              QStringLiteral("%1").arg(window->snapshot()->regs.pc, 4, 16, QLatin1Char('0')).toUpper());
+    EXPECT_EQ(
+        reg(window, RegistersPane::PC),
+        QStringLiteral("%1").arg(window->snapshot()->regs.pc, 4, 16, QLatin1Char('0')).toUpper());
     EXPECT_GT(window->sourcePane()->markedLine(), 6);
 
     ASSERT_TRUE(stopped(window, [&] { trigger("Reset"); }));
@@ -291,7 +277,8 @@ TEST_F(SimulationTest, ARunawayProgramStopsWithAMessage) {
     SimulationWindow* window = simulate();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(stopped(window, [&] { trigger("Run"); }));
-    EXPECT_TRUE(window->stateText().contains(QStringLiteral("égaré"))) << window->stateText().toStdString();
+    EXPECT_TRUE(window->stateText().contains(QStringLiteral("égaré")))
+        << window->stateText().toStdString();
     EXPECT_FALSE(window->isRunning());
     // Outside the program the disassembly stands in for the source.
     EXPECT_TRUE(window->sourcePane()->showsDisassembly());
