@@ -1,0 +1,199 @@
+// The serial port on Windows, through the Win32 API.
+#include "board/win32_serial.h"
+
+#ifdef _WIN32
+#include "common/utf8_text.h"
+#include "common/windows_api.h"
+#include "platform/system_errors.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace kavrel::board {
+
+namespace {
+
+HANDLE handleOf(void* handle) {
+    return static_cast<HANDLE>(handle);
+}
+
+// \\.\COMn: the only name that opens COM10 and above.
+std::wstring devicePath(const std::string& port) {
+    const std::wstring wide = utf8::toPath(port).wstring();
+    if (wide.rfind(L"\\\\.\\", 0) == 0)
+        return wide;
+    return L"\\\\.\\" + wide;
+}
+
+// The number of COMn, for the order of the list.
+unsigned long comNumber(const std::string& name) {
+    std::size_t at = name.size();
+    while (at > 0 && name[at - 1] >= '0' && name[at - 1] <= '9')
+        --at;
+    return at < name.size() ? std::stoul(name.substr(at)) : 0;
+}
+
+} // namespace
+
+Win32SerialTransport::Win32SerialTransport() = default;
+
+Win32SerialTransport::~Win32SerialTransport() {
+    close();
+}
+
+void Win32SerialTransport::open(const std::string& port, unsigned baud) {
+    close();
+    HANDLE handle = CreateFileW(devicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            throw PortError(PortFault::NotFound, platform::lastErrorReason(error));
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            // A COM port is opened by one program at a time: denied means held.
+            throw PortError(PortFault::Busy, platform::lastErrorReason(error));
+        default:
+            throw PortError(PortFault::Other, platform::lastErrorReason(error));
+        }
+    }
+    handle_ = handle;
+    timeoutSet_ = false;
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle, &dcb))
+        fail(GetLastError());
+    dcb.BaudRate = baud;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    // DTR and RTS up, as a terminal leaves them; boards that wire them to
+    // RESET are not pulsed behind the user's back.
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    if (!SetCommState(handle, &dcb)) {
+        const DWORD error = GetLastError();
+        close();
+        if (error == ERROR_INVALID_PARAMETER)
+            throw PortError(PortFault::SpeedRefused);
+        throw PortError(PortFault::Other, platform::lastErrorReason(error));
+    }
+    // Bytes left from before (the loader's break, a program's output) go.
+    PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+void Win32SerialTransport::write(std::span<const std::uint8_t> bytes) {
+    if (!handle_)
+        throw PortError(PortFault::Other, "port fermé");
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD n = 0;
+        if (!WriteFile(handleOf(handle_), bytes.data() + done,
+                       static_cast<DWORD>(bytes.size() - done), &n, nullptr))
+            fail(GetLastError());
+        done += n;
+    }
+}
+
+void Win32SerialTransport::setReadTimeout(unsigned long ms, bool wait) {
+    if (timeoutSet_ && ms == timeoutMs_ && wait == timeoutWait_)
+        return;
+    COMMTIMEOUTS timeouts{};
+    // MAXDWORD, MAXDWORD, n: back as soon as a byte is there, or after n ms.
+    // MAXDWORD, 0, 0: back at once with what is there.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = wait ? MAXDWORD : 0;
+    timeouts.ReadTotalTimeoutConstant = wait ? ms : 0;
+    timeouts.WriteTotalTimeoutConstant = 2000;
+    if (!SetCommTimeouts(handleOf(handle_), &timeouts))
+        fail(GetLastError());
+    timeoutMs_ = ms;
+    timeoutWait_ = wait;
+    timeoutSet_ = true;
+}
+
+std::size_t Win32SerialTransport::read(std::span<std::uint8_t> into, Duration timeout) {
+    if (!handle_)
+        throw PortError(PortFault::Other, "port fermé");
+    // Rounded up to the millisecond: never back before the deadline.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(timeout).count();
+    const bool wait = ms > 0;
+    setReadTimeout(static_cast<unsigned long>(std::clamp<long long>(ms, 1, MAXDWORD - 1)), wait);
+    DWORD n = 0;
+    if (!ReadFile(handleOf(handle_), into.data(), static_cast<DWORD>(into.size()), &n, nullptr))
+        fail(GetLastError());
+    return n;
+}
+
+void Win32SerialTransport::close() {
+    if (handle_) {
+        // What the loader did not take yet is of no use to anybody.
+        PurgeComm(handleOf(handle_), PURGE_TXABORT | PURGE_TXCLEAR);
+        CloseHandle(handleOf(handle_));
+        handle_ = nullptr;
+    }
+}
+
+Duration Win32SerialTransport::now() const {
+    return std::chrono::steady_clock::now().time_since_epoch();
+}
+
+void Win32SerialTransport::fail(unsigned long error) {
+    close();
+    switch (error) {
+    case ERROR_BAD_COMMAND:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_GEN_FAILURE:
+        // What USB adapters' drivers answer once they are unplugged.
+        throw PortError(PortFault::Vanished, platform::lastErrorReason(error));
+    default:
+        throw PortError(PortFault::Other, platform::lastErrorReason(error));
+    }
+}
+
+std::vector<std::string> win32SerialPorts() {
+    std::vector<std::string> ports;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return ports;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD nameSize = 256;
+        wchar_t data[256];
+        DWORD dataSize = sizeof data;
+        DWORD type = 0;
+        const LONG status = RegEnumValueW(key, index, name, &nameSize, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(data), &dataSize);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status != ERROR_SUCCESS || type != REG_SZ)
+            continue;
+        std::wstring value(data, dataSize / sizeof(wchar_t));
+        while (!value.empty() && value.back() == L'\0')
+            value.pop_back();
+        ports.push_back(utf8::fromPath(std::filesystem::path(value)));
+    }
+    RegCloseKey(key);
+    std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) {
+        return comNumber(a) != comNumber(b) ? comNumber(a) < comNumber(b) : a < b;
+    });
+    return ports;
+}
+
+} // namespace kavrel::board
+#endif
