@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMdiArea>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QThread>
 #include <QToolBar>
@@ -98,7 +99,15 @@ void SimulationWindow::buildPanes() {
     auto* top = new QSplitter(Qt::Horizontal);
     top->setObjectName(QStringLiteral("TopSplitter"));
     top->addWidget(source_);
-    top->addWidget(right);
+    // The ports and their eight sliders are taller than a small screen
+    // leaves them: they scroll rather than push the memory and the
+    // terminal out of sight.
+    auto* machine = new QScrollArea;
+    machine->setObjectName(QStringLiteral("MachineScroll"));
+    machine->setWidgetResizable(true);
+    machine->setFrameShape(QFrame::NoFrame);
+    machine->setWidget(right);
+    top->addWidget(machine);
     top->setStretchFactor(0, 3);
     top->setStretchFactor(1, 2);
     auto* bottom = new QSplitter(Qt::Horizontal);
