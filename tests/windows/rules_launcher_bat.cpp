@@ -161,8 +161,9 @@ TEST_F(LauncherBat, RunsTheAssemblerOnTheSourceAsWrittenAndWaitsForAKey) {
         // direct start. Wine's interpreter expands !NAME! again inside the
         // value of a !variable!, which Windows' does not: under Wine a name
         // holding ! is only checked to start nothing else.
-        if (c.source.find('!') == std::string::npos || !underWine())
+        if (c.source.find('!') == std::string::npos || !underWine()) {
             EXPECT_EQ(run["cmdline"], kavrel::platform::encodeAnsi("\"" + exe + "\" " + c.source));
+        }
         EXPECT_EQ(run["cwd"], program.string());
         EXPECT_EQ(injectedFiles(dir_), "");
         // The console stays, waiting for a key, after the assembler ended.
