@@ -77,7 +77,12 @@ TEST_F(AssemblyReportTest, ErrorsAreRowsVerdictAndMarksAndEachRowLeadsToItsLine)
     const auto* output = report()->findChild<QPlainTextEdit*>(QStringLiteral("Output"));
     EXPECT_TRUE(output->toPlainText().contains(QStringLiteral("asmhc11 : 2 erreurs")));
     const auto* command = report()->findChild<QLabel*>(QStringLiteral("Command"));
-    EXPECT_TRUE(command->text().endsWith(QStringLiteral("asmhc11 ") + path));
+#ifdef _WIN32
+    const QString assembler = QStringLiteral("asmhc11.exe ");
+#else
+    const QString assembler = QStringLiteral("asmhc11 ");
+#endif
+    EXPECT_TRUE(command->text().endsWith(assembler + path)) << command->text().toStdString();
     EXPECT_TRUE(boxes->shown.empty());
 
     // Lines 3 and 4 are marked, the others not.
