@@ -167,22 +167,7 @@ TEST(LineMap, FindsTheLineOfAnAddressAndTheAddressesOfALine) {
     EXPECT_EQ(map.entriesOf(map.files[1], 1).size(), 1u);
 }
 
-class AssembleFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::random_device random;
-        dir_ = fs::temp_directory_path() / ("asmhc11_file_" + std::to_string(random()));
-        fs::create_directories(dir_ / "inc");
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    void write(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-    fs::path dir_;
-};
+using AssembleFile = asmhc11::test::SourceFolder;
 
 // In Kavrel's own process: the same image, and the files named as the
 // program names them in its messages.

@@ -37,22 +37,7 @@ TEST(RealPrograms, BuffaloMonitorAssemblesIntoItsRom) {
     EXPECT_GT(result.byteCount, 7000u);
 }
 
-class ErrorForm : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::random_device random;
-        dir_ = fs::temp_directory_path() / ("asmhc11_form_" + std::to_string(random()));
-        fs::create_directories(dir_ / "inc");
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    void write(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-    fs::path dir_;
-};
+using ErrorForm = asmhc11::test::SourceFolder;
 
 // One line per message in source order, "<file>:<line>: erreur : ...", the
 // file being the one that holds the line; then the summary.

@@ -4,8 +4,13 @@
 #include "asmhc11/assembler.h"
 #include "asmhc11/encoding.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -43,5 +48,24 @@ inline std::string errorsOf(const Result& result) {
         text += std::to_string(d.line) + ": " + cp1252ToUtf8(d.message) + "\n";
     return text;
 }
+
+// A folder of its own for each test, with an "inc" folder for included
+// files, removed afterwards.
+class SourceFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device random;
+        dir_ = std::filesystem::temp_directory_path() / ("asmhc11_src_" + std::to_string(random()));
+        std::filesystem::create_directories(dir_ / "inc");
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    static void write(const std::filesystem::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    std::filesystem::path dir_;
+};
 
 } // namespace asmhc11::test
