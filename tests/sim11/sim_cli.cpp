@@ -203,6 +203,11 @@ TEST_F(Cli, BadUsageAndUnreadableFilesExitWithTwo) {
         {"--cycles -5 " + good, "nombre de cycles invalide"},
         {"--sci com1 " + good, "liaison série inconnue « com1 »"},
         {"--board pcb " + good, "carte inconnue « pcb »"},
+        {"--baud 12 " + good, "vitesse invalide « 12 »"},
+        {"--baud 9600x " + good, "vitesse invalide « 9600x »"},
+        {"--quartz 0 " + good, "quartz invalide « 0 »"},
+        {"--quartz 8MHz " + good, "quartz invalide « 8MHz »"},
+        {"--quartz 32 " + good, "quartz invalide « 32 »"},
         {quotedDir + "\"", "c'est un répertoire, pas un fichier S19"},
         {quotedDir + "/empty.s19\"", "ne contient aucun enregistrement S"},
         {"--vite " + good, "option inconnue « --vite »"},
@@ -269,56 +274,122 @@ TEST_F(Cli, BuffaloAnswersOnStandardInputAndOutput) {
 #ifndef _WIN32
 // A downloader on a pipe that sends a byte and waits for its echo, as real
 // ones do: the E9's loader must not time out between two bytes.
-TEST_F(Cli, BootLoaderOverAPipeWaitsForAHostThatWaitsForEachEcho) {
-    for (const char* realtime : {"", "--realtime "}) {
-        // LDAB #'K, STAB SCDR, W LDAA SCSR, ANDA #TC, BEQ W, STOP
-        std::string image = "\xC6\x4B\xF7\x10\x2F\xB6\x10\x2E\x84\x40\x27\xF9\xCF";
-        image.resize(40, '\x01');
-        int toSim[2], fromSim[2];
-        ASSERT_EQ(::pipe(toSim), 0);
-        ASSERT_EQ(::pipe(fromSim), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::dup2(toSim[0], 0);
-            ::dup2(fromSim[1], 1);
-            ::close(toSim[1]);
-            ::close(fromSim[0]);
-            const std::string options = std::string(realtime) + "--mode boot";
-            ::execl("/bin/sh", "sh", "-c",
-                    ("exec \"" + std::string(SIM11_EXECUTABLE) + "\" --cycles 4000000 " + options)
-                        .c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(toSim[0]);
-        ::close(fromSim[1]);
-        auto readByte = [&](int& byte) {
-            pollfd p{fromSim[0], POLLIN, 0};
-            unsigned char c;
-            if (::poll(&p, 1, 3000) <= 0 || ::read(fromSim[0], &c, 1) != 1)
-                return false;
-            byte = c;
-            return true;
-        };
-        int got = -1;
-        ASSERT_TRUE(readByte(got));
-        EXPECT_EQ(got, 0x00) << "the loader's break";
-        const char ff = '\xFF';
-        ASSERT_EQ(::write(toSim[1], &ff, 1), 1);
-        std::size_t echoed = 0;
+// What a downloader that waits for each echo got from sim11's loader over a
+// pipe: the $FF, then `image`, then the byte the loaded program sends.
+struct PipeLoad {
+    bool breakSeen = false;
+    std::size_t echoed = 0;
+    int answer = -1;
+    std::string err; // --regs
+};
+
+PipeLoad loadOverPipe(const fs::path& dir, const std::string& options, const std::string& image) {
+    PipeLoad load;
+    int toSim[2], fromSim[2];
+    if (::pipe(toSim) != 0 || ::pipe(fromSim) != 0)
+        return load;
+    const fs::path errFile = dir / "load.err";
+    const pid_t child = ::fork();
+    if (child < 0)
+        return load;
+    if (child == 0) {
+        ::dup2(toSim[0], 0);
+        ::dup2(fromSim[1], 1);
+        ::close(toSim[1]);
+        ::close(fromSim[0]);
+        ::execl("/bin/sh", "sh", "-c",
+                ("exec \"" + std::string(SIM11_EXECUTABLE) + "\" --mode boot --regs " + options +
+                 " 2> \"" + errFile.string() + "\"")
+                    .c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(toSim[0]);
+    ::close(fromSim[1]);
+    auto readByte = [&](int& byte) {
+        pollfd p{fromSim[0], POLLIN, 0};
+        unsigned char c;
+        if (::poll(&p, 1, 3000) <= 0 || ::read(fromSim[0], &c, 1) != 1)
+            return false;
+        byte = c;
+        return true;
+    };
+    int got = -1;
+    load.breakSeen = readByte(got) && got == 0x00;
+    const char ff = '\xFF';
+    if (::write(toSim[1], &ff, 1) == 1) {
         for (const char byte : image) {
             if (::write(toSim[1], &byte, 1) != 1 || !readByte(got) || got != (byte & 0xFF))
                 break;
-            ++echoed;
+            ++load.echoed;
         }
-        EXPECT_EQ(echoed, image.size()) << realtime;
-        EXPECT_TRUE(readByte(got) && got == 'K') << "the program ran " << realtime;
-        ::close(toSim[1]);
-        ::close(fromSim[0]);
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        if (load.echoed == image.size() && readByte(got))
+            load.answer = got;
     }
+    ::close(toSim[1]);
+    ::close(fromSim[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    load.err = readAll(errFile);
+    return load;
+}
+
+// The E cycles sim11 ran, from its --regs line.
+std::uint64_t cyclesOf(const std::string& regs) {
+    const std::size_t at = regs.rfind("cycles=");
+    return at == std::string::npos ? 0 : std::stoull(regs.substr(at + 7));
+}
+
+// LDAB #'K, STAB SCDR, W LDAA SCSR, ANDA #TC, BEQ W, STOP, then filler.
+std::string greetingImage(std::size_t size) {
+    std::string image = "\xC6\x4B\xF7\x10\x2F\xB6\x10\x2E\x84\x40\x27\xF9\xCF";
+    image.resize(size, '\x01');
+    return image;
+}
+
+TEST_F(Cli, BootLoaderOverAPipeWaitsForAHostThatWaitsForEachEcho) {
+    const std::string image = greetingImage(40);
+    for (const char* realtime : {"", "--realtime "}) {
+        const PipeLoad load = loadOverPipe(dir_, std::string(realtime) + "--cycles 4000000", image);
+        EXPECT_TRUE(load.breakSeen) << "the loader's break " << realtime;
+        EXPECT_EQ(load.echoed, image.size()) << realtime;
+        EXPECT_EQ(load.answer, 'K') << "the program ran " << realtime;
+    }
+}
+
+// The host's own speed: a loader at 7812 bauds reads a $FF sent at 1200 as
+// garbage and falls back to 1200, so the load takes the slow wire's time in
+// E cycles; another crystal moves the loader's rate; a speed the chip cannot
+// follow garbles the load as on a board.
+TEST_F(Cli, HostSpeedAndCrystalSetTheLoadersRate) {
+    const std::string a1 = greetingImage(256);
+    // 256 bytes and the $FF, ten bits each at the chip's rate: E / 16 / 16
+    // (7812 bauds from 8 MHz) or E / 16 / 13 / 8 (1200). The host's waits
+    // for each echo add to both.
+    const std::uint64_t fast = 257 * 10 * 256, slow = 257 * 10 * 1664;
+
+    const PipeLoad same = loadOverPipe(dir_, "--chip A1 --cycles 20000000", a1);
+    EXPECT_EQ(same.echoed, a1.size());
+    EXPECT_EQ(same.answer, 'K');
+    EXPECT_GE(cyclesOf(same.err), fast) << same.err;
+    EXPECT_LT(cyclesOf(same.err), slow / 2) << same.err;
+
+    const PipeLoad at1200 = loadOverPipe(dir_, "--chip A1 --baud 1200 --cycles 20000000", a1);
+    EXPECT_EQ(at1200.echoed, a1.size());
+    EXPECT_EQ(at1200.answer, 'K');
+    EXPECT_GE(cyclesOf(at1200.err), slow) << at1200.err;
+
+    const std::string e9 = greetingImage(64);
+    const PipeLoad at9600 =
+        loadOverPipe(dir_, "--chip E9 --quartz 9,8304 --baud 9600 --cycles 20000000", e9);
+    EXPECT_EQ(at9600.echoed, e9.size());
+    EXPECT_EQ(at9600.answer, 'K');
+
+    // 9600 bauds into a loader at 7812: the $FF is misread, the loader goes
+    // to 1200, and the bytes that follow cannot come back as they were sent.
+    const PipeLoad wrong = loadOverPipe(dir_, "--chip E9 --baud 9600 --cycles 2000000", e9);
+    EXPECT_LT(wrong.echoed, e9.size());
+    EXPECT_NE(wrong.answer, 'K');
 }
 
 TEST_F(Cli, PseudoTerminalCarriesTheSciInRealTime) {

@@ -41,6 +41,30 @@ bool parseNumber(const std::string& text, std::uint64_t max, std::uint64_t& valu
     return true;
 }
 
+// "8", "9.8304" or "9,8304" megahertz, from 0.1 to 16.
+std::optional<double> parseMegahertz(const std::string& text) {
+    double whole = 0, scale = 1;
+    bool digits = false, point = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digits = true;
+            if (point)
+                scale /= 10;
+            whole = whole * 10 + (c - '0');
+            if (whole > 1e12)
+                return std::nullopt;
+        } else if ((c == '.' || c == ',') && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    const double mhz = whole * scale;
+    if (!digits || mhz < 0.1 || mhz > 16.0)
+        return std::nullopt;
+    return mhz;
+}
+
 std::string hex(unsigned value, int width) {
     char text[8];
     std::snprintf(text, sizeof text, "%0*X", width, value);
@@ -51,8 +75,8 @@ std::string hex(unsigned value, int width) {
 
 const char* usageText() {
     return "usage : sim11 [--chip A1|E1|E9] [--mode single|expanded|boot] [--board chip|evb]\n"
-           "              [--start ADR] [--cycles N] [--sci stdio|pty] [--realtime] [--trace]\n"
-           "              [--regs] [FICHIER.S19 ...]\n";
+           "              [--start ADR] [--cycles N] [--sci stdio|pty] [--baud N]\n"
+           "              [--quartz MHZ] [--realtime] [--trace] [--regs] [FICHIER.S19 ...]\n";
 }
 
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
@@ -135,6 +159,24 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
                 error = "liaison série inconnue « " + v + " » (stdio ou pty)";
                 return false;
             }
+        } else if (arg == "--baud") {
+            if (!value(v))
+                return false;
+            std::uint64_t n = 0;
+            if (!parseNumber(v, 1'000'000, n) || n < 50) {
+                error = "vitesse invalide « " + v + " » (de 50 à 1000000 bauds)";
+                return false;
+            }
+            options.baud = static_cast<unsigned>(n);
+        } else if (arg == "--quartz") {
+            if (!value(v))
+                return false;
+            const std::optional<double> mhz = parseMegahertz(v);
+            if (!mhz) {
+                error = "quartz invalide « " + v + " » (en MHz, de 0,1 à 16 ; par exemple 8 ou 9,8304)";
+                return false;
+            }
+            options.quartzHz = *mhz * 1e6;
         } else if (arg == "--realtime") {
             options.realtime = true;
         } else if (arg == "--trace") {
@@ -234,6 +276,8 @@ int runSimulation(const Options& options, Session& session, SerialHost& host, st
     // Elsewhere standard input is typed: each byte waits for the program to ask.
     const bool wire = options.sci == Options::Sci::Pty || options.mode == Mode::Bootstrap;
     session.setFeed(wire ? Feed::Line : Feed::Paced);
+    session.setEClock(options.quartzHz / 4);
+    session.setHostBaud(options.baud);
     session.setRealTime(options.realtime || options.sci == Options::Sci::Pty);
     TracingHost tracing(host, trace, err);
     session.runWithHost(tracing, options.cycles.value_or(Session::unlimited), &interrupted);

@@ -26,6 +26,10 @@ struct Options {
     std::optional<std::uint64_t> cycles;
     enum class Sci { Stdio, Pty } sci = Sci::Stdio;
     bool realtime = false;
+    // The far end's speed on the line; 0: the program's own rate.
+    unsigned baud = 0;
+    // The crystal, in hertz: the E clock is a quarter of it.
+    double quartzHz = 8'000'000.0;
     bool trace = false;
     bool regs = false;
     bool help = false;
@@ -44,8 +48,8 @@ std::string formatRegisters(const Machine& machine);
 // One trace line: address, bytes, disassembly, registers, E cycles.
 std::string formatTrace(const Machine& machine, const TraceEntry& entry);
 
-// Runs until STOP, the cycle limit or `interrupted`; paces to a 2 MHz E
-// clock when asked. Returns the exit status.
+// Runs until STOP, the cycle limit or `interrupted`; paces to the E clock
+// when asked. Returns the exit status.
 int runSimulation(const Options& options, Session& session, SerialHost& host, std::ostream& err,
                   const std::atomic<bool>& interrupted);
 

@@ -11,8 +11,8 @@ using namespace bits;
 
 namespace {
 
-// The E clock's time for an EEPROM byte or erase to take (10 ms at 2 MHz).
-constexpr std::uint64_t eepromProgramCycles = 20000;
+// An EEPROM byte or erase takes 10 ms, whatever the crystal.
+constexpr double eepromProgramSeconds = 0.010;
 
 } // namespace
 
@@ -58,7 +58,8 @@ void Machine::writePprog(std::uint8_t value) {
     // EELAT and EEPGM cannot rise together: the latch must be set first.
     if (!(old & EELAT) && (value & EEPGM))
         value &= static_cast<std::uint8_t>(~EEPGM);
-    if ((old & EEPGM) && !(value & EEPGM) && cycles_ - eeProgramStart_ >= eepromProgramCycles) {
+    if ((old & EEPGM) && !(value & EEPGM) && static_cast<double>(cycles_ - eeProgramStart_) >=
+                                                   eepromProgramSeconds * eClockHz_) {
         const std::uint8_t bprot = chip_ == Chip::A1 ? 0 : reg_[reg::BPROT];
         auto isProtected = [&](std::uint16_t a) {
             const unsigned off = a - 0xB600;
