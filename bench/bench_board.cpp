@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -48,18 +49,35 @@ double wireSeconds(unsigned baud) {
     return (1 + 256 + 1) * 10.0 / baud;
 }
 
+// The chip on the other end of the pty at each speed: an A1 at 1200 bauds
+// (its loader falls back from 7812 on the $FF it cannot read), and an E9
+// behind a 9.8304 MHz crystal, whose loader's fast rate is then 9600.
+struct PtyBoard {
+    const char* chip;
+    Family family;
+    std::vector<std::string> options;
+};
+
+PtyBoard ptyBoard(unsigned baud) {
+    if (baud == 9600)
+        return {"E9", Family::E, {"--quartz", "9,8304", "--baud", "9600"}};
+    return {"A1", Family::A, {"--baud", std::to_string(baud)}};
+}
+
 void BM_BoardLoadPty(benchmark::State& state) {
     const unsigned baud = static_cast<unsigned>(state.range(0));
+    const PtyBoard chip = ptyBoard(baud);
     const std::vector<std::uint8_t> image = program256();
+    double worst = 0;
     for (auto _ : state) {
         // A fresh chip in its loader for each load; its start is not timed.
-        test::Sim11OnPty board(KAVREL_BENCH_SIM11, "A1");
+        test::Sim11OnPty board(KAVREL_BENCH_SIM11, chip.chip, chip.options);
         if (board.path().empty()) {
             state.SkipWithError("sim11 n'a pas ouvert de pseudo-terminal");
             return;
         }
         SerialTransport port;
-        BootstrapDownload load(image, {board.path(), baud, Family::A, false});
+        BootstrapDownload load(image, {board.path(), baud, chip.family, false});
         const auto start = std::chrono::steady_clock::now();
         const DownloadResult result = load.run(port);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -68,8 +86,11 @@ void BM_BoardLoadPty(benchmark::State& state) {
             return;
         }
         state.SetIterationTime(took.count());
+        worst = std::max(worst, took.count());
     }
     state.counters["wire_s"] = wireSeconds(baud);
+    // The slowest load over the wire's time: the target is 1.05 at most.
+    state.counters["worst_over_wire"] = worst / wireSeconds(baud);
 }
 BENCHMARK(BM_BoardLoadPty)
     ->Arg(1200)

@@ -59,11 +59,11 @@ void LoadIntoBoard(Workspace& workspace) {
                      });
     QObject::connect(dialog, &DownloadDialog::loaded, dialog,
                      [&workspace, dialog](const QString& port, unsigned, const QByteArray& output,
-                                          QSerialPort* openPort) {
+                                          SerialLink* openLink) {
                          SerialTerminalWindow* terminal = terminalOn(workspace, port);
                          if (!terminal)
                              terminal = newTerminal(workspace);
-                         terminal->adopt(openPort, port, dialog->programBaud(), output);
+                         terminal->adopt(openLink, port, dialog->programBaud(), output);
                          workspace.activateSubWindow(terminal);
                          dialog->accept();
                      });

@@ -14,8 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -54,18 +52,11 @@ QString shown(const PortEntry& entry) {
 
 } // namespace
 
-QList<PortEntry> systemPorts() {
-    QList<PortEntry> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports.append({info.systemLocation(), info.description(), info.manufacturer()});
-    return ports;
-}
-
 DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     : QDialog(parent), booPath_(booPath), lister_(systemPorts) {
     setWindowTitle(q(kDialogTitle));
     // loaded() carries it, also to queued receivers.
-    qRegisterMetaType<QSerialPort*>();
+    qRegisterMetaType<SerialLink*>();
 
     auto* file = new QLabel(QDir::toNativeSeparators(booPath), this);
     file->setObjectName(QStringLiteral("file"));
@@ -266,16 +257,16 @@ void DownloadDialog::send() {
 }
 
 void DownloadDialog::finish(bool ok, const QString& message, const QByteArray& output,
-                            QSerialPort* port) {
+                            SerialLink* link) {
     job_->deleteLater();
     job_ = nullptr;
     setEditable(true);
     say(message);
     if (!ok)
         return;
-    if (port)
-        port->setParent(this);
-    emit loaded(jobPort_, jobBaud_, output, port);
+    if (link)
+        link->setParent(this);
+    emit loaded(jobPort_, jobBaud_, output, link);
 }
 
 void DownloadDialog::reject() {

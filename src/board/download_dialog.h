@@ -6,6 +6,7 @@
 // at any moment.
 #include "board/boot_image.h"
 #include "board/download_job.h"
+#include "board/serial_link.h"
 
 #include <QDialog>
 #include <QList>
@@ -18,18 +19,9 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-class QSerialPort;
 class QTimer;
 
 namespace kavrel::board {
-
-// A serial port as the system lists it.
-struct PortEntry {
-    QString location;    // what opens it: /dev/ttyUSB0, COM3
-    QString description; // FT232R USB UART
-    QString maker;       // FTDI
-};
-QList<PortEntry> systemPorts();
 
 class DownloadDialog : public QDialog {
     Q_OBJECT
@@ -61,14 +53,14 @@ public slots:
 signals:
     // Just before the port is opened: a terminal holding it lets it go.
     void aboutToSend(const QString& port);
-    // The program is in the board. `openPort`, when the load left it open,
-    // is a child of the dialog: a receiver that keeps it takes it with
-    // setParent(). `programOutput`: the program's first words.
+    // The program is in the board. `openLink`, when the load left the line
+    // open, is a child of the dialog, not started: a receiver that keeps it
+    // takes it with setParent(). `programOutput`: the program's first words.
     void loaded(const QString& port, unsigned baud, const QByteArray& programOutput,
-                QSerialPort* openPort);
+                kavrel::board::SerialLink* openLink);
 
 private:
-    void finish(bool ok, const QString& message, const QByteArray& output, QSerialPort* port);
+    void finish(bool ok, const QString& message, const QByteArray& output, SerialLink* link);
     void setEditable(bool on);
     void say(const QString& text);
 

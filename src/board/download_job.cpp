@@ -1,9 +1,8 @@
 #include "board/download_job.h"
 
-#include "board/serial_transport.h"
+#include "board/serial_link.h"
 
 #include <QMetaObject>
-#include <QSerialPort>
 #include <QThread>
 
 namespace kavrel::board {
@@ -13,7 +12,7 @@ DownloadJob::DownloadJob(std::vector<std::uint8_t> program, DownloadSettings set
     : QObject(parent), download_(std::move(program), std::move(settings)),
       factory_(std::move(factory)) {
     if (!factory_)
-        factory_ = [] { return std::make_unique<SerialTransport>(); };
+        factory_ = systemTransport;
     download_.onProgress = [this](std::size_t done, std::size_t total) {
         emit progress(done, total);
     };
@@ -23,8 +22,8 @@ DownloadJob::~DownloadJob() {
     download_.cancel();
     if (worker_)
         worker_->wait();
-    // Gone before its end was told: nobody took the port.
-    delete openPort_;
+    // Gone before its end was told: nobody took the line.
+    delete openLink_;
 }
 
 void DownloadJob::start() {
@@ -42,8 +41,11 @@ void DownloadJob::work(QThread* home) {
     std::unique_ptr<Transport> transport = factory_();
     const DownloadResult result = download_.run(*transport);
     if (result.ok() && download_.settings().keepOpen) {
-        if (auto* serial = dynamic_cast<SerialTransport*>(transport.get()))
-            openPort_ = serial->release(home);
+        // Made here, where the port was used, then given to the job's thread.
+        openLink_ = new SerialLink(std::move(transport),
+                                   QString::fromStdString(download_.settings().port),
+                                   download_.settings().baud);
+        openLink_->moveToThread(home);
     }
     transport.reset();
     const QString message = QString::fromStdString(result.message);
@@ -55,9 +57,11 @@ void DownloadJob::work(QThread* home) {
         [this, ok, message, output] {
             worker_->wait();
             done_ = true;
-            QSerialPort* port = openPort_;
-            openPort_ = nullptr;
-            emit finished(ok, message, output, port);
+            SerialLink* link = openLink_;
+            openLink_ = nullptr;
+            if (link)
+                link->setParent(this);
+            emit finished(ok, message, output, link);
         },
         Qt::QueuedConnection);
 }

@@ -12,15 +12,16 @@
 #include <functional>
 #include <memory>
 
-class QSerialPort;
 class QThread;
 
 namespace kavrel::board {
 
+class SerialLink;
+
 class DownloadJob : public QObject {
     Q_OBJECT
 public:
-    // Makes the transport, on the worker thread; a serial port by default.
+    // Makes the transport, on the worker thread; the system's serial port by default.
     using TransportFactory = std::function<std::unique_ptr<Transport>()>;
 
     DownloadJob(std::vector<std::uint8_t> program, DownloadSettings settings,
@@ -35,22 +36,23 @@ public:
 signals:
     void progress(qulonglong done, qulonglong total);
     // `programOutput`: what the loaded program said while the load ended.
-    // `port`: with keepOpen, the serial port still open, now the receiver's
-    // to own and living in its thread; nullptr otherwise.
+    // `link`: with keepOpen, the line still open, not started, a child of
+    // the job: a receiver that keeps it takes it with setParent(); nullptr
+    // otherwise.
     void finished(bool ok, const QString& message, const QByteArray& programOutput,
-                  QSerialPort* port);
+                  kavrel::board::SerialLink* link);
 
 private:
     void work(QThread* home);
 
     BootstrapDownload download_;
     TransportFactory factory_;
-    // A QThread, not a bare thread: the serial port made there keeps working
-    // (its socket notifiers) once it is handed to the user-interface thread.
+    // A QThread, not a bare thread: Qt's serial port made there may be
+    // handed to another QThread, a serial link's.
     std::unique_ptr<QThread> worker_;
     bool done_ = false;
-    // The port a load left open, until finished() hands it over.
-    QSerialPort* openPort_ = nullptr;
+    // The line a load left open, until finished() hands it over.
+    SerialLink* openLink_ = nullptr;
 };
 
 } // namespace kavrel::board

@@ -3,14 +3,12 @@
 #include "board/board_texts.h"
 #include "board/bootstrap.h"
 #include "board/fill_text.h"
-#include "board/serial_transport.h"
 #include "terminal/terminal_widget.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 
 namespace kavrel::board {
@@ -36,7 +34,7 @@ unsigned baudOf(const QString& text) {
 } // namespace
 
 SerialTerminalWindow::SerialTerminalWindow(QWidget* parent)
-    : QMdiSubWindow(parent), lister_(systemPorts) {
+    : QMdiSubWindow(parent), lister_(systemPorts), factory_(systemTransport) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("SerialTerminal"));
 
@@ -84,15 +82,15 @@ SerialTerminalWindow::SerialTerminalWindow(QWidget* parent)
 
     connect(terminal_, &terminal::TerminalWidget::bytesTyped, this,
             [this](const QByteArray& bytes) {
-                if (port_)
-                    port_->write(bytes);
+                if (link_)
+                    link_->write(bytes);
             });
 
     // Adapters come and go: the list is looked at again while no port is open.
     auto* poll = new QTimer(this);
     poll->setInterval(DownloadDialog::kPortPollMs);
     connect(poll, &QTimer::timeout, this, [this] {
-        if (!port_)
+        if (!link_)
             refreshPorts();
     });
     poll->start();
@@ -102,13 +100,17 @@ SerialTerminalWindow::SerialTerminalWindow(QWidget* parent)
 
 SerialTerminalWindow::~SerialTerminalWindow() {
     // Deleted with the window, as its child; the signals go first.
-    if (port_)
-        port_->disconnect(this);
+    if (link_)
+        link_->disconnect(this);
 }
 
 void SerialTerminalWindow::setPortLister(std::function<QList<PortEntry>()> lister) {
     lister_ = std::move(lister);
     refreshPorts();
+}
+
+void SerialTerminalWindow::setTransportFactory(DownloadJob::TransportFactory factory) {
+    factory_ = std::move(factory);
 }
 
 void SerialTerminalWindow::refreshPorts() {
@@ -130,7 +132,7 @@ void SerialTerminalWindow::refreshPorts() {
 }
 
 QString SerialTerminalWindow::portName() const {
-    return port_ ? portName_ : portField_->currentText().trimmed();
+    return link_ ? portName_ : portField_->currentText().trimmed();
 }
 
 unsigned SerialTerminalWindow::baud() const {
@@ -158,52 +160,57 @@ bool SerialTerminalWindow::openPort(const QString& name, unsigned baud) {
         return false;
     }
     // The download's opening, so a port is refused here in the same words.
-    SerialTransport transport;
+    const QString port = name.trimmed();
+    std::unique_ptr<Transport> transport = factory_();
     try {
-        transport.open(name.trimmed().toStdString(), baud);
+        transport->open(port.toStdString(), baud);
     } catch (const PortError& error) {
-        say(QString::fromStdString(portFaultMessage(error, name.trimmed().toStdString(), baud)));
+        say(QString::fromStdString(portFaultMessage(error, port.toStdString(), baud)));
         return false;
     }
-    attach(transport.release(QThread::currentThread()), name.trimmed());
+    attach(new SerialLink(std::move(transport), port, baud));
     say(filled(kTerminalOpened, {portName_.toStdString(), std::to_string(baud)}));
     return true;
 }
 
-void SerialTerminalWindow::adopt(QSerialPort* port, const QString& name, unsigned baud,
+void SerialTerminalWindow::adopt(SerialLink* link, const QString& name, unsigned baud,
                                  const QByteArray& firstWords) {
     closePort(QString());
     portField_->setCurrentText(name);
     speed_->setCurrentText(QString::number(baud));
     terminal_->appendReceived(firstWords);
-    if (!port) {
+    if (!link) {
         openPort(name, baud);
         return;
     }
-    attach(port, name);
-    if (port->baudRate() != static_cast<qint32>(baud))
-        port->setBaudRate(static_cast<qint32>(baud));
+    attach(link);
+    if (link->baud() != baud)
+        link->setBaud(baud);
     say(filled(kTerminalLoaded, {name.toStdString(), std::to_string(baud)}));
 }
 
-void SerialTerminalWindow::attach(QSerialPort* port, const QString& name) {
-    port_ = port;
-    port_->setParent(this);
-    portName_ = name;
-    connect(port_, &QSerialPort::readyRead, this, &SerialTerminalWindow::received);
-    connect(port_, &QSerialPort::errorOccurred, this, &SerialTerminalWindow::failed);
+void SerialTerminalWindow::attach(SerialLink* link) {
+    link_ = link;
+    link_->setParent(this);
+    portName_ = link->name();
+    connect(link_, &SerialLink::received, terminal_, &terminal::TerminalWidget::appendReceived);
+    connect(link_, &SerialLink::failed, this, &SerialTerminalWindow::failed);
+    connect(link_, &SerialLink::baudChanged, this, [this](unsigned rate) {
+        say(filled(kTerminalOpened, {portName_.toStdString(), std::to_string(rate)}));
+    });
+    connect(link_, &SerialLink::baudRefused, this, [this](unsigned rate) {
+        say(filled(kPortSpeedRefused, {portName_.toStdString(), std::to_string(rate)}));
+    });
+    link_->start();
     showState();
-    // Bytes that came while the port changed hands.
-    if (port_->bytesAvailable() > 0)
-        QTimer::singleShot(0, this, &SerialTerminalWindow::received);
 }
 
 void SerialTerminalWindow::closePort(const QString& why) {
-    if (port_) {
-        port_->disconnect(this);
-        port_->close();
-        port_->deleteLater();
-        port_ = nullptr;
+    if (link_) {
+        link_->disconnect(this);
+        // Its thread ends within a poll of the line, and closes the port.
+        delete link_;
+        link_ = nullptr;
     }
     if (!why.isEmpty())
         say(why);
@@ -211,29 +218,19 @@ void SerialTerminalWindow::closePort(const QString& why) {
 }
 
 void SerialTerminalWindow::toggle() {
-    if (port_)
+    if (link_)
         closePort(q(kTerminalClosed));
     else
         openPort(portField_->currentText(), baud());
 }
 
-void SerialTerminalWindow::received() {
-    if (port_)
-        terminal_->appendReceived(port_->readAll());
-}
-
-void SerialTerminalWindow::failed(QSerialPort::SerialPortError error) {
-    switch (error) {
-    case QSerialPort::ResourceError:
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-        // The device went away (an adapter unplugged, the far end of a
-        // pseudo-terminal closed): the port is of no more use.
+void SerialTerminalWindow::failed(PortFault fault, const QString& detail) {
+    // The device went away (an adapter unplugged, the far end of a
+    // pseudo-terminal closed), or stopped working: the line is of no more use.
+    if (fault == PortFault::Vanished)
         closePort(filled(kTerminalVanished, {portName_.toStdString()}));
-        break;
-    default:
-        break;
-    }
+    else
+        closePort(filled(kPortFailed, {portName_.toStdString(), detail.toStdString()}));
 }
 
 void SerialTerminalWindow::applySpeed() {
@@ -242,16 +239,12 @@ void SerialTerminalWindow::applySpeed() {
         say(q(kBadSpeed));
         return;
     }
-    if (!port_ || port_->baudRate() == static_cast<qint32>(rate))
-        return;
-    if (port_->setBaudRate(static_cast<qint32>(rate)))
-        say(filled(kTerminalOpened, {portName_.toStdString(), std::to_string(rate)}));
-    else
-        say(filled(kPortSpeedRefused, {portName_.toStdString(), std::to_string(rate)}));
+    if (link_ && link_->baud() != rate)
+        link_->setBaud(rate);
 }
 
 void SerialTerminalWindow::showState() {
-    const bool open = port_ != nullptr;
+    const bool open = link_ != nullptr;
     terminal_->setInputEnabled(open);
     portField_->setEnabled(!open);
     openClose_->setText(q(open ? kTerminalClose : kTerminalOpen));

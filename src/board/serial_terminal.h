@@ -2,14 +2,14 @@
 
 // "Terminal série": the terminal widget on a serial port (8N1), as an MDI
 // child listed under "Fenêtre". It opens a port of its own, or takes over
-// the port a download left open so that nothing the program says first is
-// lost. The port lives on the user-interface thread: its reads and writes
-// are signals, never waits.
+// the line a download left open so that nothing the program says first is
+// lost. The line runs on a thread of its own (SerialLink): its reads and
+// writes reach this window as signals, never waits.
 #include "board/download_dialog.h"
+#include "board/serial_link.h"
 
 #include <QByteArray>
 #include <QMdiSubWindow>
-#include <QSerialPort>
 #include <QString>
 
 #include <functional>
@@ -32,19 +32,22 @@ public:
     explicit SerialTerminalWindow(QWidget* parent = nullptr);
     ~SerialTerminalWindow() override;
 
-    // Where the list of ports comes from (the system's unless told).
+    // Where the list of ports comes from and how a port is opened (the
+    // system's unless told).
     void setPortLister(std::function<QList<PortEntry>()> lister);
+    void setTransportFactory(DownloadJob::TransportFactory factory);
 
     // Opens `port` at `baud`, 8N1: false, with the reason in the bar, when
     // it cannot.
     bool openPort(const QString& port, unsigned baud);
-    // Takes over a port already open (a download's), set to `baud`;
-    // `firstWords` is what the program said before.
-    void adopt(QSerialPort* port, const QString& name, unsigned baud, const QByteArray& firstWords);
+    // Takes over a line already open (a download's), set to `baud`;
+    // `firstWords` is what the program said before. Without a line, opens
+    // the port.
+    void adopt(SerialLink* link, const QString& name, unsigned baud, const QByteArray& firstWords);
     // Lets the port go; `why` is shown in the bar.
     void closePort(const QString& why);
 
-    bool isOpen() const { return port_ != nullptr; }
+    bool isOpen() const { return link_ != nullptr; }
     // The port as the user named it (the field's text while closed).
     QString portName() const;
     unsigned baud() const;
@@ -56,9 +59,8 @@ public slots:
     void toggle();
 
 private:
-    void attach(QSerialPort* port, const QString& name);
-    void received();
-    void failed(QSerialPort::SerialPortError error);
+    void attach(SerialLink* link);
+    void failed(PortFault fault, const QString& detail);
     void applySpeed();
     void refreshPorts();
     void showState();
@@ -69,9 +71,10 @@ private:
     QComboBox* speed_ = nullptr;
     QPushButton* openClose_ = nullptr;
     QLabel* status_ = nullptr;
-    QSerialPort* port_ = nullptr;
+    SerialLink* link_ = nullptr;
     QString portName_;
     std::function<QList<PortEntry>()> lister_;
+    DownloadJob::TransportFactory factory_;
 };
 
 } // namespace kavrel::board

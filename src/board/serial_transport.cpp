@@ -97,6 +97,15 @@ std::size_t SerialTransport::read(std::span<std::uint8_t> into, Duration timeout
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
+void SerialTransport::setBaud(unsigned baud) {
+    if (!port_)
+        throw PortError(PortFault::Other, "port fermé");
+    if (!port_->setBaudRate(static_cast<qint32>(baud))) {
+        port_->clearError();
+        throw PortError(PortFault::SpeedRefused);
+    }
+}
+
 void SerialTransport::close() {
     if (port_) {
         // What the loader did not take yet is of no use to anybody.
@@ -110,11 +119,9 @@ Duration SerialTransport::now() const {
     return std::chrono::nanoseconds(clock_.nsecsElapsed());
 }
 
-QSerialPort* SerialTransport::release(QThread* thread) {
-    if (!port_)
-        return nullptr;
-    port_->moveToThread(thread);
-    return port_.release();
+void SerialTransport::moveTo(QThread* thread) {
+    if (port_)
+        port_->moveToThread(thread);
 }
 
 void SerialTransport::fail(const char* what) {

@@ -25,13 +25,13 @@ public:
     void open(const std::string& port, unsigned baud) override;
     void write(std::span<const std::uint8_t> bytes) override;
     std::size_t read(std::span<std::uint8_t> into, Duration timeout) override;
+    void setBaud(unsigned baud) override;
     void close() override;
     Duration now() const override;
 
-    // The open port, handed to `thread` (a terminal's) and owned by the
-    // caller from then on; nullptr when it is closed. Called on the thread
-    // that opened it.
-    QSerialPort* release(QThread* thread);
+    // Hands the open port to `thread` (a serial link's, not started yet),
+    // which uses it from then on. Called on the thread that uses it now.
+    void moveTo(QThread* thread);
 
 private:
     [[noreturn]] void fail(const char* what);

@@ -50,6 +50,12 @@ public:
     // is there (at most into.size() bytes): 0 after a silence. A zero timeout
     // only takes what has already come.
     virtual std::size_t read(std::span<std::uint8_t> into, Duration timeout) = 0;
+    // A new speed on the open line (a program that changes its rate); throws
+    // PortError (SpeedRefused where the line cannot go at that speed).
+    virtual void setBaud(unsigned baud) {
+        (void)baud;
+        throw PortError(PortFault::SpeedRefused);
+    }
     // Never throws; closing a closed transport does nothing.
     virtual void close() = 0;
     // A steady clock: real time for a port, the chip's time for a simulation.

@@ -62,6 +62,14 @@ void Win32SerialTransport::open(const std::string& port, unsigned baud) {
     handle_ = handle;
     timeoutSet_ = false;
 
+    applySettings(baud);
+    // Bytes left from before (the loader's break, a program's output) go.
+    PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+// 8N1 at `baud`, no flow control; closes the port when the settings are refused.
+void Win32SerialTransport::applySettings(unsigned baud) {
+    HANDLE handle = handleOf(handle_);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle, &dcb))
@@ -90,8 +98,26 @@ void Win32SerialTransport::open(const std::string& port, unsigned baud) {
             throw PortError(PortFault::SpeedRefused);
         throw PortError(PortFault::Other, platform::lastErrorReason(error));
     }
-    // Bytes left from before (the loader's break, a program's output) go.
-    PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
+}
+
+void Win32SerialTransport::setBaud(unsigned baud) {
+    if (!handle_)
+        throw PortError(PortFault::Other, "port fermé");
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handleOf(handle_), &dcb))
+        fail(GetLastError());
+    const DWORD before = dcb.BaudRate;
+    dcb.BaudRate = baud;
+    if (!SetCommState(handleOf(handle_), &dcb)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_INVALID_PARAMETER)
+            fail(error);
+        // The port stays open at its former speed.
+        dcb.BaudRate = before;
+        SetCommState(handleOf(handle_), &dcb);
+        throw PortError(PortFault::SpeedRefused);
+    }
 }
 
 void Win32SerialTransport::write(std::span<const std::uint8_t> bytes) {

@@ -19,6 +19,7 @@ public:
     void open(const std::string& port, unsigned baud) override;
     void write(std::span<const std::uint8_t> bytes) override;
     std::size_t read(std::span<std::uint8_t> into, Duration timeout) override;
+    void setBaud(unsigned baud) override;
     void close() override;
     Duration now() const override;
 
@@ -26,6 +27,7 @@ public:
 
 private:
     [[noreturn]] void fail(unsigned long error);
+    void applySettings(unsigned baud);
     void setReadTimeout(unsigned long ms, bool wait);
 
     void* handle_ = nullptr; // HANDLE
