@@ -51,8 +51,8 @@ SerialLink::~SerialLink() {
     stop_.store(true);
     if (thread_->isRunning())
         thread_->wait();
-    else
-        transport_.reset(); // never started: closed here
+    else if (transport_)
+        transport_->close(); // never started: closed here
 }
 
 void SerialLink::start() {

@@ -121,6 +121,13 @@ TEST_F(DialogTest, SendLoadsWithProgressAndTellsWhoListens) {
     EXPECT_EQ(progress->text(), "300 / 300 octets");
     EXPECT_FALSE(dialog.sending());
     EXPECT_TRUE(find<QPushButton>(dialog, "send")->isEnabled());
+    // The line stays open for the terminal, handed over not yet started.
+    auto* link = loaded.at(0).at(3).value<SerialLink*>();
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->parent(), &dialog);
+    EXPECT_EQ(link->name(), "/dev/ttyUSB0");
+    EXPECT_EQ(link->baud(), 7812u);
+    EXPECT_TRUE(board->isOpen);
 }
 
 TEST_F(DialogTest, FamilyAndRefusalsAreSaidInTheDialog) {
@@ -145,7 +152,7 @@ TEST_F(DialogTest, FamilyAndRefusalsAreSaidInTheDialog) {
     find<QRadioButton>(dialog, "familyA")->setChecked(true);
     QSignalSpy loaded(&dialog, &DownloadDialog::loaded);
     dialog.send();
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.sending(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.sending(); }, 5000));
     EXPECT_TRUE(dialog.statusText().startsWith("Le programme fait 300 octets"));
     EXPECT_EQ(loaded.count(), 0);
 
@@ -162,7 +169,7 @@ TEST_F(DialogTest, AnnulerStopsALoadAndTheDialogStaysUsable) {
     dialog.send();
     ASSERT_TRUE(dialog.sending());
     QTest::mouseClick(find<QPushButton>(dialog, "cancel"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!dialog.sending(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.sending(); }, 5000));
     EXPECT_EQ(dialog.statusText(), QString::fromUtf8(kCancelled));
     EXPECT_TRUE(find<QPushButton>(dialog, "send")->isEnabled());
 }
