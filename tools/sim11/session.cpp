@@ -136,9 +136,13 @@ void Session::installHooks() {
         bool end = false;
         if (host_) {
             host_->transmit(byte);
-            // A live host hears it now and may answer at once: the slice ends
-            // here so that its answer is not late in simulated time.
-            if (host_->live() && machine_->feed() == Feed::Line && (realTime_ || hostTalking_)) {
+            // A live host in the middle of an exchange hears it now and may
+            // answer at once: the slice ends here so that its answer is not
+            // late in simulated time. Not when its next bytes are already on
+            // the line (it streams), nor when it is silent (the program talks
+            // alone): the wire does not wait for either.
+            if (host_->live() && machine_->feed() == Feed::Line && hostTalking_ &&
+                !machine_->sciLineBusy()) {
                 hostTurn_ = true;
                 end = true;
             }
