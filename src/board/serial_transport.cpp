@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QThread>
 
 #include <chrono>
@@ -17,6 +16,21 @@ constexpr int kWriteWaitMs = 2000;
 
 std::string text(const QString& s) {
     return s.toStdString();
+}
+
+// The device's file, as Qt makes it from a port's name (ttyUSB0 is
+// /dev/ttyUSB0, a path stays a path); none where ports have no file. Asking
+// Qt's list of ports instead costs a look at every device of the system.
+QString deviceFile(const QString& name) {
+#ifdef Q_OS_WIN
+    (void)name;
+    return {};
+#else
+    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./")) ||
+        name.startsWith(QLatin1String("../")))
+        return name;
+    return QStringLiteral("/dev/") + name;
+#endif
 }
 
 } // namespace
@@ -36,7 +50,7 @@ void SerialTransport::open(const std::string& port, unsigned baud) {
     if (!port_->open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = port_->error();
         const std::string detail = text(port_->errorString());
-        const QString location = QSerialPortInfo(*port_).systemLocation();
+        const QString location = deviceFile(QString::fromStdString(port));
         port_.reset();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
@@ -55,7 +69,7 @@ void SerialTransport::open(const std::string& port, unsigned baud) {
             throw PortError(PortFault::Other, detail);
         }
     }
-    location_ = QSerialPortInfo(*port_).systemLocation();
+    location_ = deviceFile(QString::fromStdString(port));
     if (!port_->setBaudRate(static_cast<qint32>(baud))) {
         port_.reset();
         throw PortError(PortFault::SpeedRefused);

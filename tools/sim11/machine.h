@@ -159,6 +159,8 @@ public:
     std::size_t sciWaiting() const { return rxQueue_.size(); }
     // A byte from the host queued or on its way into the receiver.
     bool sciLineBusy() const { return !rxQueue_.empty() || rxDoneAt_ != never; }
+    // A byte written to SCDR waits for the one going out.
+    bool sciTransmitPending() const { return tdrFull_; }
     // When the host's bytes already sent will all have arrived, on a wire.
     std::uint64_t sciLineFreeAt() const;
     // A host byte's time on the line, in E cycles.

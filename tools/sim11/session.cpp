@@ -139,10 +139,11 @@ void Session::installHooks() {
             // A live host in the middle of an exchange hears it now and may
             // answer at once: the slice ends here so that its answer is not
             // late in simulated time. Not when its next bytes are already on
-            // the line (it streams), nor when it is silent (the program talks
-            // alone): the wire does not wait for either.
+            // the line (it streams), when the program has more to say at
+            // once, nor when the host is silent (the program talks alone):
+            // the wire does not wait for any of them.
             if (host_->live() && machine_->feed() == Feed::Line && hostTalking_ &&
-                !machine_->sciLineBusy()) {
+                !machine_->sciLineBusy() && !machine_->sciTransmitPending()) {
                 hostTurn_ = true;
                 end = true;
             }
