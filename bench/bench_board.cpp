@@ -76,8 +76,6 @@ void BM_BoardLoadPty(benchmark::State& state) {
             state.SkipWithError("sim11 n'a pas ouvert de pseudo-terminal");
             return;
         }
-        // The chip's loader is up and has sent its break, as after RESET.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         SerialTransport port;
         BootstrapDownload load(image, {board.path(), baud, chip.family, false});
         std::chrono::steady_clock::time_point lastEcho{};

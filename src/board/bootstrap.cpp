@@ -51,9 +51,6 @@ public:
         const Duration start = port_.now();
         port_.write({&sync, 1});
         wireFree_ = start + timing_.character;
-        // The $FF, the first program byte and its echo each take a character
-        // time: what comes in before two of them have passed is no echo.
-        earliestEcho_ = start + 2 * timing_.character;
 
         while (checked_ < bytes_.size()) {
             if (cancelled_.load())
@@ -129,10 +126,6 @@ private:
     void take(Duration timeout) {
         std::array<std::uint8_t, 512> buffer{};
         const std::size_t n = port_.read(buffer, timeout);
-        // A loader's break that came late, a board reset just as the load
-        // started: too early to be an echo, so not taken for one.
-        if (n > 0 && checked_ == 0 && received_.empty() && port_.now() < earliestEcho_)
-            return;
         received_.insert(received_.end(), buffer.begin(), buffer.begin() + n);
     }
 
@@ -212,7 +205,6 @@ private:
     std::size_t checked_ = 0; // echoes that matched
     std::vector<Duration> due_;
     Duration wireFree_{}; // when the line will have sent all it was given, as far as we know
-    Duration earliestEcho_{};
     std::deque<std::uint8_t> received_;
     std::optional<std::size_t> pausedBefore_; // E: the first byte that came after too long a gap
     Duration pause_{};

@@ -51,7 +51,6 @@ std::vector<std::uint8_t> sentProgram(const ScriptedBoard& board) {
 TEST(Download, ECorrectBoardGetsFfThenTheProgramEachByteChecked) {
     ScriptedBoard board;
     board.waiting = std::string(1, '\0'); // the loader's break, before the load
-    board.late = std::string(1, '\0');    // and one that comes with the $FF
     const auto bytes = program(300);
     const Attempt run = download(board, bytes, Family::E);
     ASSERT_TRUE(run.result.ok()) << run.result.message;

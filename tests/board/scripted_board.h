@@ -23,7 +23,6 @@ public:
     std::optional<std::size_t> silentFrom;  // no echo from this program byte on (0: never answers)
     std::optional<std::size_t> vanishAfter; // unplugged once this many bytes have been read
     std::string waiting;                    // there when the port opens (the loader's break)
-    std::string late;                       // comes just after the $FF started (a late break)
     std::string greeting;                   // said by the program after its last byte...
     std::size_t programSize = 0;            // ...which is this one
 
@@ -43,8 +42,6 @@ public:
         isOpen = true;
         for (const char c : waiting)
             coming_.push_back({now_, static_cast<std::uint8_t>(c)});
-        for (const char c : late)
-            coming_.push_back({now_ + character() / 2, static_cast<std::uint8_t>(c)});
     }
 
     void write(std::span<const std::uint8_t> bytes) override {

@@ -1,7 +1,7 @@
 // The simulator as a board on a pseudo-terminal: `sim11 --mode boot --sci
 // pty` started as a process of its own, its terminal's path read from what
-// it prints, ended with the object. Linux only; header-only, no Qt, for the
-// tests and the benchmarks.
+// it prints, its loader's break taken, ended with the object. Linux only;
+// header-only, no Qt, for the tests and the benchmarks.
 #pragma once
 #ifdef __linux__
 
@@ -46,6 +46,8 @@ public:
         stderr_ = err[0];
         if (pid_ > 0)
             readPath();
+        if (!path_.empty())
+            awaitBreak();
     }
     ~Sim11OnPty() {
         if (pid_ > 0) {
@@ -87,6 +89,21 @@ private:
             path_ = said_.substr(at + mark.size(), lineEnd - at - mark.size());
             return;
         }
+    }
+
+    // The chip's loader is ready once its break has come: taken here, as a
+    // board's break is long gone when the user has pressed RESET and then
+    // starts the load.
+    void awaitBreak() {
+        const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0)
+            return;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) > 0) {
+            char byte;
+            [[maybe_unused]] const ssize_t n = ::read(fd, &byte, 1);
+        }
+        ::close(fd);
     }
 
     pid_t pid_ = -1;
