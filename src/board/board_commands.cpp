@@ -21,6 +21,12 @@ QList<SerialTerminalWindow*> terminals(Workspace& workspace) {
     return found;
 }
 
+// The choices of the last load of this session, offered by the next one.
+DownloadChoices& lastChoices() {
+    static DownloadChoices choices;
+    return choices;
+}
+
 SerialTerminalWindow* newTerminal(Workspace& workspace) {
     auto* window = new SerialTerminalWindow;
     workspace.addSubWindow(window);
@@ -49,10 +55,12 @@ void LoadIntoBoard(Workspace& workspace) {
         delete open;
     auto* dialog = new DownloadDialog(boo, workspace.window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setChoices(lastChoices());
     // A terminal holding the port would make the load fail as "busy": the
     // board is being reset into its loader anyway.
     QObject::connect(dialog, &DownloadDialog::aboutToSend, dialog,
-                     [&workspace](const QString& port) {
+                     [&workspace, dialog](const QString& port) {
+                         lastChoices() = dialog->choices();
                          for (SerialTerminalWindow* terminal : terminals(workspace))
                              if (terminal->isOpen() && terminal->portName() == port)
                                  terminal->closePort(QString::fromUtf8(kTerminalLent));

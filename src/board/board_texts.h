@@ -40,6 +40,10 @@ inline constexpr const char* kPortVanished =
 // %2 the speed in bauds.
 inline constexpr const char* kPortSpeedRefused =
     "Le port %1 n'accepte pas la vitesse de %2 bauds : choisissez-en une autre.";
+inline constexpr const char* kPortNoControlLines =
+    "Le port %1 n'a pas de ligne DTR ni RTS à manier (un pseudo-terminal, par exemple) : "
+    "décochez « Réinitialiser la carte par DTR et RTS », appuyez sur RESET de la carte, "
+    "puis recommencez.";
 // %2 what the system said.
 inline constexpr const char* kPortFailed = "Le port %1 ne fonctionne pas : %2";
 
@@ -78,6 +82,11 @@ inline constexpr const char* kFamilyLabel = "Famille du 68HC11 :";
 inline constexpr const char* kFamilyA = "A (A0, A1, A8) : 256 octets exactement";
 inline constexpr const char* kFamilyE = "E (E1, E9) : jusqu'à 512 octets";
 inline constexpr const char* kSpeedLabel = "Vitesse (bauds) :";
+inline constexpr const char* kResetByLines = "Réinitialiser la carte par DTR et RTS";
+inline constexpr const char* kResetByLinesTip =
+    "Pour les cartes dont la ligne DTR ou RTS du port est reliée à RESET : les deux "
+    "lignes retombent un instant avant l'envoi, et le chargeur de la carte redémarre. "
+    "Sinon, appuyez vous-même sur RESET.";
 inline constexpr const char* kSend = "Envoyer";
 inline constexpr const char* kCancel = "Annuler";
 inline constexpr const char* kProgressFormat = "%v / %m octets";

@@ -25,6 +25,11 @@ constexpr Duration kWindowTime = 100ms;
 constexpr std::size_t kMinimumWindow = 8;
 // The longest a wait goes on without looking at a cancellation.
 constexpr Duration kCancelSlice = 20ms;
+// A reset by the control lines: how long they stay down, and what the chip
+// then takes to start its loader and send its break (a few milliseconds;
+// an adapter may hold the break for 16 more).
+constexpr Duration kResetLow = 50ms;
+constexpr Duration kResetStart = 100ms;
 // A board that is running a program instead of its loader may talk without
 // end: what came before the load is thrown away, up to this much.
 constexpr std::size_t kFlushLimit = 4096;
@@ -45,6 +50,8 @@ public:
 
     DownloadResult run() {
         result_.total = bytes_.size();
+        if (settings_.resetByLines && !reset())
+            return finish(Outcome::Cancelled, kCancelled);
         flushInput();
         report();
         const std::uint8_t sync = kSync;
@@ -90,6 +97,20 @@ private:
                 break;
             dropped += n;
         }
+    }
+
+    // The board restarted into its loader: what it says meanwhile (its
+    // break) is not an echo. False when cancelled.
+    bool reset() {
+        port_.pulseReset(kResetLow);
+        const Duration until = port_.now() + kResetStart;
+        for (Duration now = port_.now(); now < until; now = port_.now()) {
+            if (cancelled_.load())
+                return false;
+            take(std::min(until - now, kCancelSlice));
+        }
+        received_.clear();
+        return true;
     }
 
     // The A loader waits for ever between bytes, so the window alone paces it.
@@ -243,6 +264,8 @@ std::string portFaultMessage(const PortError& error, const std::string& port, un
         return fillText(kPortVanished, {port});
     case PortFault::SpeedRefused:
         return fillText(kPortSpeedRefused, {port, std::to_string(baud)});
+    case PortFault::NoControlLines:
+        return fillText(kPortNoControlLines, {port});
     case PortFault::Other:
         break;
     }

@@ -21,6 +21,8 @@ struct DownloadSettings {
     // Leaves the port open after a load that succeeded, so that a terminal can
     // take it over without losing what the program sends first.
     bool keepOpen = false;
+    // Pulses DTR and RTS first, for boards that wire them to RESET.
+    bool resetByLines = false;
 };
 
 // The pace of a load, from the speed and the family.

@@ -4,6 +4,7 @@
 #include "board/fill_text.h"
 #include "platform/failure.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -95,6 +96,10 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
         programSpeed_->addItem(q(speed));
     programSpeed_->setCurrentIndex(0);
 
+    resetByLines_ = new QCheckBox(q(kResetByLines), this);
+    resetByLines_->setObjectName(QStringLiteral("resetByLines"));
+    resetByLines_->setToolTip(q(kResetByLinesTip));
+
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setFormat(q(kProgressFormat));
@@ -121,6 +126,7 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     form->addRow(q(kFamilyLabel), families);
     form->addRow(q(kSpeedLabel), speed_);
     form->addRow(q(kProgramSpeedLabel), programSpeed_);
+    form->addRow(QString(), resetByLines_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(progress_);
@@ -187,6 +193,25 @@ QString DownloadDialog::chosenPort() const {
     return text;
 }
 
+DownloadChoices DownloadDialog::choices() const {
+    return {chosenPort(), family(), speed_->currentText(), programSpeed_->currentText(),
+            resetByLines_->isChecked()};
+}
+
+void DownloadDialog::setChoices(const DownloadChoices& choices) {
+    const int index = port_->findData(choices.port);
+    if (index >= 0)
+        port_->setCurrentIndex(index);
+    else if (!choices.port.isEmpty())
+        port_->setEditText(choices.port);
+    (choices.family == Family::A ? familyA_ : familyE_)->setChecked(true);
+    if (!choices.speed.isEmpty())
+        speed_->setCurrentText(choices.speed);
+    if (!choices.programSpeed.isEmpty())
+        programSpeed_->setCurrentText(choices.programSpeed);
+    resetByLines_->setChecked(choices.resetByLines);
+}
+
 Family DownloadDialog::family() const {
     return familyA_->isChecked() ? Family::A : Family::E;
 }
@@ -212,6 +237,7 @@ void DownloadDialog::setEditable(bool on) {
     familyE_->setEnabled(on);
     speed_->setEnabled(on);
     programSpeed_->setEnabled(on);
+    resetByLines_->setEnabled(on);
     send_->setEnabled(on);
 }
 
@@ -240,6 +266,7 @@ void DownloadDialog::send() {
     settings.baud = baud;
     settings.family = family();
     settings.keepOpen = true;
+    settings.resetByLines = resetByLines_->isChecked();
 
     emit aboutToSend(port);
     job_ = new DownloadJob(std::move(program), settings, factory_, this);

@@ -14,6 +14,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -22,6 +23,15 @@ class QRadioButton;
 class QTimer;
 
 namespace kavrel::board {
+
+// What the user chose in the dialog, offered again by the next one.
+struct DownloadChoices {
+    QString port;
+    Family family = Family::E;
+    QString speed;
+    QString programSpeed;
+    bool resetByLines = false;
+};
 
 class DownloadDialog : public QDialog {
     Q_OBJECT
@@ -38,6 +48,8 @@ public:
     void setTransportFactory(DownloadJob::TransportFactory factory);
 
     QString chosenPort() const;
+    DownloadChoices choices() const;
+    void setChoices(const DownloadChoices& choices);
     Family family() const;
     QString statusText() const;
     // The speed the loaded program talks at: the download's unless told.
@@ -77,6 +89,7 @@ private:
     QRadioButton* familyE_ = nullptr;
     QComboBox* speed_ = nullptr;
     QComboBox* programSpeed_ = nullptr;
+    QCheckBox* resetByLines_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* status_ = nullptr;
     QPushButton* send_ = nullptr;

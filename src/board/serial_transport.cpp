@@ -120,6 +120,19 @@ void SerialTransport::setBaud(unsigned baud) {
     }
 }
 
+void SerialTransport::pulseReset(Duration low) {
+    if (!port_)
+        throw PortError(PortFault::Other, "port fermé");
+    if (!port_->setDataTerminalReady(false) || !port_->setRequestToSend(false)) {
+        port_->clearError();
+        throw PortError(PortFault::NoControlLines);
+    }
+    QThread::msleep(
+        static_cast<unsigned long>(std::chrono::ceil<std::chrono::milliseconds>(low).count()));
+    if (!port_->setDataTerminalReady(true) || !port_->setRequestToSend(true))
+        checkIo();
+}
+
 void SerialTransport::close() {
     if (port_) {
         // What the loader did not take yet is of no use to anybody.

@@ -21,6 +21,7 @@ enum class PortFault {
     AccessDenied, // the system does not let this user open it
     Vanished,     // unplugged while in use
     SpeedRefused, // the speed cannot be set
+    NoControlLines, // no DTR or RTS to pulse (a pseudo-terminal)
     Other,        // anything else; detail() says what
 };
 
@@ -55,6 +56,13 @@ public:
     virtual void setBaud(unsigned baud) {
         (void)baud;
         throw PortError(PortFault::SpeedRefused);
+    }
+    // Drops DTR and RTS for `low`, then raises them again: the reset of
+    // boards that wire a control line to RESET. Throws PortError
+    // (NoControlLines where the line has none).
+    virtual void pulseReset(Duration low) {
+        (void)low;
+        throw PortError(PortFault::NoControlLines);
     }
     // Never throws; closing a closed transport does nothing.
     virtual void close() = 0;

@@ -120,6 +120,22 @@ void Win32SerialTransport::setBaud(unsigned baud) {
     }
 }
 
+void Win32SerialTransport::pulseReset(Duration low) {
+    if (!handle_)
+        throw PortError(PortFault::Other, "port fermé");
+    if (!EscapeCommFunction(handleOf(handle_), CLRDTR) ||
+        !EscapeCommFunction(handleOf(handle_), CLRRTS)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED)
+            throw PortError(PortFault::NoControlLines);
+        fail(error);
+    }
+    Sleep(static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(low).count()));
+    if (!EscapeCommFunction(handleOf(handle_), SETDTR) ||
+        !EscapeCommFunction(handleOf(handle_), SETRTS))
+        fail(GetLastError());
+}
+
 void Win32SerialTransport::write(std::span<const std::uint8_t> bytes) {
     if (!handle_)
         throw PortError(PortFault::Other, "port fermé");

@@ -20,6 +20,7 @@ public:
     void write(std::span<const std::uint8_t> bytes) override;
     std::size_t read(std::span<std::uint8_t> into, Duration timeout) override;
     void setBaud(unsigned baud) override;
+    void pulseReset(Duration low) override;
     void close() override;
     Duration now() const override;
 

@@ -165,5 +165,38 @@ TEST(SimulatedBoard, SpeedsAcrossTheLineGarbleAsAReceiverReadsThem) {
     EXPECT_EQ(acrossLine(0x5A, 1e9 / 1200, 1e9 / 1201.9), 0x5A);
 }
 
+// A board whose RESET hangs on the port's DTR and RTS: after a program was
+// loaded and runs, a second load only gets through with the reset pulse,
+// and a port with no such lines says how to do without.
+TEST(SimulatedBoard, TheControlLinesResetABoardWiredForItIntoItsLoader) {
+    SimulatedBoard board(Chip::E9);
+    board.resetWired = true;
+    const std::vector<std::uint8_t> image = greeterImage();
+    DownloadSettings settings{"/dev/ttyUSB0", 1200, Family::E, true};
+    const DownloadResult first = BootstrapDownload(image, settings).run(board);
+    ASSERT_TRUE(first.ok()) << first.message;
+    EXPECT_EQ(board.pulses, 0u);
+    EXPECT_THAT(first.programOutput + listen(board, 200ms), HasSubstr("Bonjour"));
+    board.close();
+
+    // The program answers keys now, not the loader.
+    const DownloadResult again = BootstrapDownload(image, settings).run(board);
+    EXPECT_FALSE(again.ok()) << again.message;
+
+    settings.resetByLines = true;
+    const DownloadResult reset = BootstrapDownload(image, settings).run(board);
+    ASSERT_TRUE(reset.ok()) << reset.message;
+    EXPECT_EQ(board.pulses, 1u);
+    EXPECT_EQ(reset.verified, image.size());
+    EXPECT_THAT(reset.programOutput + listen(board, 200ms), HasSubstr("Bonjour"));
+
+    SimulatedBoard pty(Chip::E9);
+    pty.controlLines = false;
+    const DownloadResult noLines = BootstrapDownload(image, settings).run(pty);
+    EXPECT_EQ(noLines.outcome, Outcome::PortFailed);
+    EXPECT_THAT(noLines.message, StartsWith("Le port /dev/ttyUSB0 n'a pas de ligne DTR ni RTS"));
+    EXPECT_FALSE(pty.isOpen());
+}
+
 } // namespace
 } // namespace kavrel::board::test

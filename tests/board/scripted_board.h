@@ -31,6 +31,7 @@ public:
     std::vector<Duration> leftAt; // when each written byte started on the line
     unsigned baud = 0;
     unsigned opens = 0;
+    unsigned pulses = 0; // resets by DTR and RTS
     bool isOpen = false;
     std::size_t delivered = 0;
 
@@ -82,6 +83,12 @@ public:
             ++delivered;
         }
         return n;
+    }
+
+    void pulseReset(Duration low) override {
+        ensureUsable();
+        ++pulses;
+        now_ += low;
     }
 
     void close() override { isOpen = false; }

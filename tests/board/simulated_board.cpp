@@ -38,6 +38,23 @@ void SimulatedBoard::open(const std::string&, unsigned baud) {
     open_ = true;
 }
 
+void SimulatedBoard::pulseReset(Duration low) {
+    if (!controlLines)
+        throw PortError(PortFault::NoControlLines);
+    ++pulses;
+    advance(now_ + low, false);
+    // The chip starts again when the lines come back up.
+    if (resetWired)
+        machine_.pressReset();
+}
+
+void SimulatedBoard::close() {
+    while (!toChip_.empty() && toChip_.back().at > now_)
+        toChip_.pop_back();
+    lineFree_ = std::min(lineFree_, now_);
+    open_ = false;
+}
+
 void SimulatedBoard::write(std::span<const std::uint8_t> bytes) {
     if (!open_)
         throw PortError(PortFault::Other, "port fermé");

@@ -32,11 +32,18 @@ public:
     // handed over more than this many bytes (the $FF included).
     std::optional<std::size_t> stallAfter;
     Duration stall{};
+    // The port's control lines: whether it has them, and whether the board
+    // wires them to RESET.
+    bool controlLines = true;
+    bool resetWired = false;
+    unsigned pulses = 0;
 
     void open(const std::string& port, unsigned baud) override;
     void write(std::span<const std::uint8_t> bytes) override;
     std::size_t read(std::span<std::uint8_t> into, Duration timeout) override;
-    void close() override { open_ = false; }
+    void pulseReset(Duration low) override;
+    // What the host's side had not started to send goes with the port.
+    void close() override;
     Duration now() const override { return now_; }
 
     bool isOpen() const { return open_; }

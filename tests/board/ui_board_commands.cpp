@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -141,6 +142,33 @@ TEST_F(BoardCommands, AModifiedProgramIsOfferedToBeSavedFirstAsForTheBOOAssembly
     ASSERT_NE(dialog(), nullptr);
     EXPECT_EQ(dialog()->findChild<QLabel*>(QStringLiteral("file"))->text(),
               docPath(QStringLiteral("salut.BOO")));
+}
+
+TEST_F(BoardCommands, TheNextLoadOffersWhatTheLastOneWasSentWith) {
+    open(QStringLiteral("salut.asc"), kGreeter);
+    trigger("LoadIntoBoard");
+    board::DownloadDialog* first = dialog();
+    ASSERT_NE(first, nullptr);
+    first->findChild<QComboBox*>(QStringLiteral("port"))
+        ->setEditText(QStringLiteral("/dev/kavrel-pas-de-port"));
+    first->findChild<QRadioButton*>(QStringLiteral("familyA"))->setChecked(true);
+    first->findChild<QComboBox*>(QStringLiteral("speed"))->setEditText(QStringLiteral("7812"));
+    first->findChild<QCheckBox*>(QStringLiteral("resetByLines"))->setChecked(true);
+    // Sent, and refused: no such port. The choices are kept all the same.
+    first->send();
+    ASSERT_TRUE(waitFor([&] { return !first->sending(); }, 5000));
+    EXPECT_TRUE(first->statusText().contains(QStringLiteral("n'existe pas")));
+    first->reject();
+    ASSERT_TRUE(waitFor([&] { return dialog() == nullptr; }, 5000));
+
+    trigger("LoadIntoBoard");
+    board::DownloadDialog* second = dialog();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->chosenPort(), QStringLiteral("/dev/kavrel-pas-de-port"));
+    EXPECT_EQ(second->family(), board::Family::A);
+    EXPECT_EQ(second->findChild<QComboBox*>(QStringLiteral("speed"))->currentText(),
+              QStringLiteral("7812"));
+    EXPECT_TRUE(second->findChild<QCheckBox*>(QStringLiteral("resetByLines"))->isChecked());
 }
 
 TEST_F(BoardCommands, TheTerminalAloneIsAWindowOfTheWorkspaceWithNoPortOpen) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QProgressBar>
@@ -128,6 +129,38 @@ TEST_F(DialogTest, SendLoadsWithProgressAndTellsWhoListens) {
     EXPECT_EQ(link->name(), "/dev/ttyUSB0");
     EXPECT_EQ(link->baud(), 7812u);
     EXPECT_TRUE(board->isOpen);
+}
+
+TEST_F(DialogTest, TheResetBoxPulsesTheLinesFirstAndTheChoicesComeBack) {
+    DownloadDialog dialog(boo);
+    dialog.setPortLister([this] { return ports; });
+    ScriptedBoard* board = nullptr;
+    dialog.setTransportFactory([&board] {
+        auto made = std::make_unique<ScriptedBoard>();
+        board = made.get();
+        return made;
+    });
+    auto* reset = find<QCheckBox>(dialog, "resetByLines");
+    EXPECT_FALSE(reset->isChecked()) << "never pulsed unless asked";
+    reset->setChecked(true);
+    QSignalSpy loaded(&dialog, &DownloadDialog::loaded);
+    dialog.send();
+    EXPECT_FALSE(reset->isEnabled());
+    ASSERT_TRUE(loaded.wait(5000)) << dialog.statusText().toStdString();
+    EXPECT_EQ(board->pulses, 1u);
+
+    const DownloadChoices chosen{QStringLiteral("/dev/ttyS0"), Family::A, QStringLiteral("9600"),
+                                 QStringLiteral("4800"), true};
+    DownloadDialog next(boo);
+    next.setPortLister([this] { return ports; });
+    next.setChoices(chosen);
+    const DownloadChoices back = next.choices();
+    EXPECT_EQ(back.port, chosen.port);
+    EXPECT_EQ(back.family, Family::A);
+    EXPECT_EQ(back.speed, chosen.speed);
+    EXPECT_EQ(back.programSpeed, chosen.programSpeed);
+    EXPECT_TRUE(back.resetByLines);
+    EXPECT_EQ(next.programBaud(), 4800u);
 }
 
 TEST_F(DialogTest, FamilyAndRefusalsAreSaidInTheDialog) {

@@ -102,6 +102,21 @@ TEST(SerialPort, AHangUpHalfWayIsAVanishedPort) {
     EXPECT_LE(result.verified, 100u);
 }
 
+// A pseudo-terminal has no control lines: a load asked to reset the board
+// by them says so before it sends anything.
+TEST(SerialPort, APseudoTerminalHasNoLinesToResetTheBoardWith) {
+    PtyBoard board;
+    ASSERT_FALSE(board.path().empty());
+    SerialTransport port;
+    DownloadSettings settings{board.path(), 1200, Family::E, false};
+    settings.resetByLines = true;
+    const DownloadResult result = BootstrapDownload(program(16), settings).run(port);
+    EXPECT_EQ(result.outcome, Outcome::PortFailed);
+    EXPECT_NE(result.message.find("n'a pas de ligne DTR ni RTS"), std::string::npos)
+        << result.message;
+    EXPECT_EQ(result.verified, 0u);
+}
+
 TEST(SerialPort, PortsThatCannotBeOpened) {
     SerialTransport port;
     try {
