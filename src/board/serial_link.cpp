@@ -72,26 +72,17 @@ void SerialLink::setBaud(unsigned baud) {
 
 void SerialLink::run() {
     std::array<std::uint8_t, 512> buffer{};
-    try {
-        while (!stop_.load()) {
-            QByteArray out;
-            std::optional<unsigned> rate;
-            {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                out.swap(outgoing_);
-                rate.swap(newBaud_);
-            }
-            if (rate) {
-                try {
-                    transport_->setBaud(*rate);
-                    baud_ = *rate;
-                    emit baudChanged(*rate);
-                } catch (const PortError& error) {
-                    if (error.fault() != PortFault::SpeedRefused)
-                        throw;
-                    emit baudRefused(*rate);
-                }
-            }
+    while (!stop_.load()) {
+        QByteArray out;
+        std::optional<unsigned> rate;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            out.swap(outgoing_);
+            rate.swap(newBaud_);
+        }
+        try {
+            if (rate && !changeBaud(*rate))
+                emit baudRefused(*rate);
             if (!out.isEmpty())
                 transport_->write({reinterpret_cast<const std::uint8_t*>(out.constData()),
                                    static_cast<std::size_t>(out.size())});
@@ -103,13 +94,30 @@ void SerialLink::run() {
             else if (std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(1))
                 // A line that says "nothing" without waiting is not spun on.
                 QThread::msleep(kPollMs);
+        } catch (const PortError& error) {
+            emit failed(error.fault(), QString::fromStdString(error.detail()));
+            break;
         }
-    } catch (const PortError& error) {
-        emit failed(error.fault(), QString::fromStdString(error.detail()));
     }
     // Closed on the thread that used it last.
     transport_->close();
     transport_.reset();
+}
+
+bool SerialLink::changeBaud(unsigned baud) {
+    std::optional<PortError> failure;
+    try {
+        transport_->setBaud(baud);
+    } catch (const PortError& error) {
+        failure = error;
+    }
+    if (failure && failure->fault() == PortFault::SpeedRefused)
+        return false;
+    if (failure)
+        throw *failure;
+    baud_ = baud;
+    emit baudChanged(baud);
+    return true;
 }
 
 } // namespace kavrel::board

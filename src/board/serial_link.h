@@ -63,6 +63,9 @@ signals:
 
 private:
     void run();
+    // False when the line cannot go at that speed; throws PortError when
+    // the line failed.
+    bool changeBaud(unsigned baud);
 
     std::unique_ptr<Transport> transport_;
     QString name_;
