@@ -29,12 +29,14 @@ TEST(Win32Serial, APortThatIsNotThereIsNotFoundWhateverItsSpelling) {
     EXPECT_EQ(faultOpening("kavrel-pas-de-port"), PortFault::NotFound);
 }
 
-TEST(Win32Serial, AClosedTransportRefusesReadsAndWritesAndClosesTwice) {
+TEST(Win32Serial, AClosedTransportRefusesEverythingAndClosesTwice) {
     Win32SerialTransport transport;
     const std::uint8_t byte = 0xFF;
     EXPECT_THROW(transport.write({&byte, 1}), PortError);
     std::uint8_t into[4];
     EXPECT_THROW(transport.read(into, std::chrono::milliseconds(1)), PortError);
+    EXPECT_THROW(transport.setBaud(9600), PortError);
+    EXPECT_THROW(transport.pulseReset(std::chrono::milliseconds(1)), PortError);
     transport.close();
     transport.close();
     const Duration before = transport.now();
