@@ -49,10 +49,10 @@ SerialLink::SerialLink(std::unique_ptr<Transport> transport, const QString& name
 
 SerialLink::~SerialLink() {
     stop_.store(true);
-    if (thread_->isRunning())
-        thread_->wait();
-    else if (transport_)
-        transport_->close(); // never started: closed here
+    // Never started: the thread still runs, only to close the port there.
+    if (!thread_->isRunning() && !thread_->isFinished() && transport_)
+        thread_->start();
+    thread_->wait();
 }
 
 void SerialLink::start() {
