@@ -161,6 +161,8 @@ public:
     bool sciLineBusy() const { return !rxQueue_.empty() || rxDoneAt_ != never; }
     // A byte written to SCDR waits for the one going out.
     bool sciTransmitPending() const { return tdrFull_; }
+    // A byte is going out, or waits to.
+    bool sciTransmitting() const { return txShiftBusy_ || tdrFull_; }
     // When the host's bytes already sent will all have arrived, on a wire.
     std::uint64_t sciLineFreeAt() const;
     // A host byte's time on the line, in E cycles.

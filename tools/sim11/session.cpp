@@ -600,7 +600,9 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
         // A host in the middle of an exchange, its bytes all in: it may be slow
         // to send the next one for reasons of this computer's (a busy
         // processor, a thread not yet woken). Its silence runs at a tenth of
-        // real time, for a few character times; after that it is real.
+        // real time, for a few character times; after that it is real. Not
+        // while the program is still sending: a host waiting for that answer
+        // is not late, and the end of the answer waits for the host anyway.
         bool slowSilence = false;
         if (host && hostTalking_ && m.feed() == Feed::Line && !m.sciLineBusy()) {
             if (!lineIdle_) {
@@ -611,7 +613,7 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
                 !host->live())
                 hostTalking_ = false;
             else
-                slowSilence = true;
+                slowSilence = !m.sciTransmitting();
         } else {
             lineIdle_ = false;
         }
