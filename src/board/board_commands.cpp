@@ -21,10 +21,20 @@ QList<SerialTerminalWindow*> terminals(Workspace& workspace) {
     return found;
 }
 
-// The choices of the last load of this session, offered by the next one.
-DownloadChoices& lastChoices() {
-    static DownloadChoices choices;
-    return choices;
+// The choices of the last load from this main window, offered by the next one.
+class LastChoices : public QObject {
+public:
+    using QObject::QObject;
+    DownloadChoices choices;
+};
+
+DownloadChoices& lastChoices(Workspace& workspace) {
+    QWidget* window = workspace.window();
+    // No meta-object of its own: found by its C++ type, not by findChild().
+    for (QObject* child : window->children())
+        if (auto* kept = dynamic_cast<LastChoices*>(child))
+            return kept->choices;
+    return (new LastChoices(window))->choices;
 }
 
 SerialTerminalWindow* newTerminal(Workspace& workspace) {
@@ -55,12 +65,12 @@ void LoadIntoBoard(Workspace& workspace) {
         delete open;
     auto* dialog = new DownloadDialog(boo, workspace.window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setChoices(lastChoices());
+    dialog->setChoices(lastChoices(workspace));
     // A terminal holding the port would make the load fail as "busy": the
     // board is being reset into its loader anyway.
     QObject::connect(dialog, &DownloadDialog::aboutToSend, dialog,
                      [&workspace, dialog](const QString& port) {
-                         lastChoices() = dialog->choices();
+                         lastChoices(workspace) = dialog->choices();
                          for (SerialTerminalWindow* terminal : terminals(workspace))
                              if (terminal->isOpen() && terminal->portName() == port)
                                  terminal->closePort(QString::fromUtf8(kTerminalLent));

@@ -105,6 +105,8 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     progress_->setFormat(q(kProgressFormat));
     progress_->setRange(0, 1);
     progress_->setValue(0);
+    // No count before a load: the load's own size comes with its start.
+    progress_->setTextVisible(false);
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("status"));
@@ -275,6 +277,7 @@ void DownloadDialog::send() {
     connect(job_, &DownloadJob::progress, this, [this](qulonglong done, qulonglong total) {
         progress_->setRange(0, static_cast<int>(total));
         progress_->setValue(static_cast<int>(done));
+        progress_->setTextVisible(true);
     });
     connect(job_, &DownloadJob::finished, this, &DownloadDialog::finish);
     setEditable(false);

@@ -196,6 +196,11 @@ void SerialTerminalWindow::attach(SerialLink* link) {
     connect(link_, &SerialLink::received, terminal_, &terminal::TerminalWidget::appendReceived);
     connect(link_, &SerialLink::failed, this, &SerialTerminalWindow::failed);
     connect(link_, &SerialLink::baudChanged, this, [this](unsigned rate) {
+        // A change the user asked for is confirmed; the program's speed
+        // after a load keeps the load's message.
+        if (!speedAsked_)
+            return;
+        speedAsked_ = false;
         say(filled(kTerminalOpened, {portName_.toStdString(), std::to_string(rate)}));
     });
     connect(link_, &SerialLink::baudRefused, this, [this](unsigned rate) {
@@ -239,8 +244,10 @@ void SerialTerminalWindow::applySpeed() {
         say(q(kBadSpeed));
         return;
     }
-    if (link_ && link_->baud() != rate)
+    if (link_ && link_->baud() != rate) {
+        speedAsked_ = true;
         link_->setBaud(rate);
+    }
 }
 
 void SerialTerminalWindow::showState() {

@@ -72,6 +72,7 @@ private:
     QPushButton* openClose_ = nullptr;
     QLabel* status_ = nullptr;
     SerialLink* link_ = nullptr;
+    bool speedAsked_ = false;
     QString portName_;
     std::function<QList<PortEntry>()> lister_;
     DownloadJob::TransportFactory factory_;

@@ -285,7 +285,8 @@ TEST_F(BoardCommands, LoadsIntoTheSimulatedBoardThenTalksToTheProgram) {
     EXPECT_FALSE(before->isOpen());
 
     // The dialog closes once the program is in, and the same terminal takes the port over.
-    ASSERT_TRUE(waitFor([&] { return dialog() == nullptr; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return dialog() == nullptr; }, 30000))
+        << (dialog() ? dialog()->statusText().toStdString() : std::string());
     ASSERT_EQ(terminals().size(), 1);
     board::SerialTerminalWindow* window = terminals()[0];
     EXPECT_TRUE(window->isOpen());

@@ -107,6 +107,8 @@ TEST_F(DialogTest, SendLoadsWithProgressAndTellsWhoListens) {
         return made;
     });
     find<QComboBox>(dialog, "speed")->setEditText(QStringLiteral("7812"));
+    // No count is shown before there is one.
+    EXPECT_FALSE(find<QProgressBar>(dialog, "progress")->isTextVisible());
     QSignalSpy loaded(&dialog, &DownloadDialog::loaded);
     QTest::mouseClick(find<QPushButton>(dialog, "send"), Qt::LeftButton);
     EXPECT_TRUE(dialog.sending());
@@ -120,6 +122,7 @@ TEST_F(DialogTest, SendLoadsWithProgressAndTellsWhoListens) {
     EXPECT_EQ(progress->maximum(), 300);
     EXPECT_EQ(progress->value(), 300);
     EXPECT_EQ(progress->text(), "300 / 300 octets");
+    EXPECT_TRUE(progress->isTextVisible());
     EXPECT_FALSE(dialog.sending());
     EXPECT_TRUE(find<QPushButton>(dialog, "send")->isEnabled());
     // The line stays open for the terminal, handed over not yet started.

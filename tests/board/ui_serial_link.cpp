@@ -194,6 +194,11 @@ TEST_F(LinkTest, ALineHandedOverKeepsWhatCameBeforeAndTakesTheProgramsSpeed) {
         << window.terminal()->text().toStdString();
     ASSERT_TRUE(waitFor([&] { return line->get(&Line::bauds).back() == 9600u; }));
     EXPECT_EQ(window.baud(), 9600u);
+    // The load's word stays: the program's speed was not the user's change.
+    QTest::qWait(50);
+    EXPECT_TRUE(window.statusText().contains(QStringLiteral("9600")));
+    EXPECT_FALSE(window.statusText().startsWith(QStringLiteral("COM3 ouvert")))
+        << window.statusText().toStdString();
 
     // The window's end ends the line.
     window.closePort(QString());
