@@ -8,6 +8,12 @@
 #include "board/bootstrap.h"
 #include "board/simulated_board.h"
 
+#ifdef KAVREL_BENCH_JOBS
+#include "board/download_job.h"
+#include "board/serial_link.h"
+
+#include <QCoreApplication>
+#endif
 #ifdef KAVREL_BENCH_SIM11
 #include "board/serial_transport.h"
 #include "board/sim11_pty.h"
@@ -124,11 +130,10 @@ BENCHMARK(BM_BoardLoadPty_Baseline)
 
 enum class Fault { None, CorruptEcho, Silence, ClosedPort };
 
-// The simulated chip behind a line that fails once `at` echoes have come.
+// A simulated A1 behind a line that fails once `at` echoes have come.
 class FaultyLine final : public Transport {
 public:
-    FaultyLine(SimulatedBoard& board, Fault fault, std::size_t at)
-        : board_(board), fault_(fault), at_(at) {}
+    FaultyLine(Fault fault, std::size_t at) : board_(sim11::Chip::A1), fault_(fault), at_(at) {}
     void open(const std::string& port, unsigned baud) override { board_.open(port, baud); }
     void write(std::span<const std::uint8_t> bytes) override {
         if (fault_ == Fault::ClosedPort && heard_ >= at_)
@@ -150,7 +155,7 @@ public:
     Duration now() const override { return board_.now(); }
 
 private:
-    SimulatedBoard& board_;
+    SimulatedBoard board_;
     Fault fault_;
     std::size_t at_;
     std::size_t heard_ = 0;
@@ -209,8 +214,7 @@ void BM_BoardThousandLoadsFaulted(benchmark::State& state) {
             if (random() % 10 == 0)
                 fault = static_cast<Fault>(1 + random() % 3);
             const std::size_t at = random() % 256; // an echo of the 256
-            SimulatedBoard board(sim11::Chip::A1);
-            FaultyLine line(board, fault, at);
+            FaultyLine line(fault, at);
             BootstrapDownload load(image, {"simulateur", 7812, Family::A, false});
             DownloadResult result;
             // On a thread of its own, as the download job runs it.
@@ -240,5 +244,63 @@ void BM_BoardThousandLoadsFaulted(benchmark::State& state) {
     state.counters["rss_kb_after"] = static_cast<double>(status("VmRSS"));
 }
 BENCHMARK(BM_BoardThousandLoadsFaulted)->Iterations(1)->Unit(benchmark::kSecond);
+
+#ifdef KAVREL_BENCH_JOBS
+// The same thousand loads as the program runs them: each a download job on
+// a thread of its own, and each load that worked handing its line over to a
+// serial link (another thread), started and then closed as a terminal does.
+void BM_BoardThousandJobsFaulted(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "bench_board";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv); // lives as long as the program
+    const std::vector<std::uint8_t> image = program256();
+    std::mt19937 random(2027);
+    long wrong = 0, loaded = 0, links = 0;
+    const long fdBefore = openDescriptors(), threadsBefore = status("Threads");
+    const long rssBefore = status("VmRSS");
+    for (auto _ : state) {
+        for (int i = 0; i < 1000; ++i) {
+            Fault fault = Fault::None;
+            if (random() % 10 == 0)
+                fault = static_cast<Fault>(1 + random() % 3);
+            const std::size_t at = random() % 256;
+            DownloadJob job(image, {"simulateur", 7812, Family::A, true},
+                            [fault, at] { return std::make_unique<FaultyLine>(fault, at); });
+            bool done = false, ok = false;
+            SerialLink* link = nullptr;
+            QObject::connect(&job, &DownloadJob::finished,
+                             [&](bool success, const QString&, const QByteArray&, SerialLink* l) {
+                                 done = true;
+                                 ok = success;
+                                 link = l;
+                             });
+            job.start();
+            while (!done)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            wrong += ok != (fault == Fault::None) ? 1 : 0;
+            if (link) {
+                ++links;
+                link->start();
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+                delete link;
+            }
+            loaded += ok ? 1 : 0;
+        }
+        QCoreApplication::processEvents();
+    }
+    state.counters["loaded"] = static_cast<double>(loaded);
+    state.counters["links"] = static_cast<double>(links);
+    state.counters["wrong_outcome"] = static_cast<double>(wrong);
+    state.counters["fd_before"] = static_cast<double>(fdBefore);
+    state.counters["fd_after"] = static_cast<double>(openDescriptors());
+    state.counters["threads_before"] = static_cast<double>(threadsBefore);
+    state.counters["threads_after"] = static_cast<double>(status("Threads"));
+    state.counters["rss_kb_before"] = static_cast<double>(rssBefore);
+    state.counters["rss_kb_after"] = static_cast<double>(status("VmRSS"));
+}
+BENCHMARK(BM_BoardThousandJobsFaulted)->Iterations(1)->Unit(benchmark::kSecond);
+#endif
 
 } // namespace
