@@ -40,13 +40,13 @@ extern "C" void onSignal(int) {
 // read by a thread while the simulation goes on.
 class StdioHost final : public SerialHost {
 public:
-    StdioHost() {
+    StdioHost() : input_(std::make_shared<Input>()) {
         struct stat info {};
         if (fstat(0, &info) == 0 && S_ISREG(info.st_mode)) {
             int c;
             while ((c = std::getc(stdin)) != EOF)
-                queue_.push_back(static_cast<std::uint8_t>(c));
-            ended_.store(true);
+                input_->queue.push_back(static_cast<std::uint8_t>(c));
+            input_->ended.store(true);
             return;
         }
 #ifndef _WIN32
@@ -61,13 +61,15 @@ public:
             restore_ = tcsetattr(0, TCSANOW, &raw) == 0;
         }
 #endif
-        std::thread([this] {
+        // The reader may still wait for input when the run is over: it keeps
+        // what it writes to alive by itself.
+        std::thread([input = input_] {
             int c;
             while ((c = std::getc(stdin)) != EOF) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                queue_.push_back(static_cast<std::uint8_t>(c));
+                std::lock_guard<std::mutex> lock(input->mutex);
+                input->queue.push_back(static_cast<std::uint8_t>(c));
             }
-            ended_.store(true);
+            input->ended.store(true);
         }).detach();
     }
     ~StdioHost() override {
@@ -80,9 +82,9 @@ public:
         out_.push_back(static_cast<char>(byte));
     }
     void poll(std::vector<std::uint8_t>& received) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        received.insert(received.end(), queue_.begin(), queue_.end());
-        queue_.clear();
+        std::lock_guard<std::mutex> lock(input_->mutex);
+        received.insert(received.end(), input_->queue.begin(), input_->queue.end());
+        input_->queue.clear();
     }
     void flush() override {
         if (!out_.empty()) {
@@ -92,12 +94,15 @@ public:
         std::fflush(stdout);
     }
     // A pipe or a terminal may still send until its end is read.
-    bool live() const override { return !ended_.load(); }
+    bool live() const override { return !input_->ended.load(); }
 
 private:
-    std::atomic<bool> ended_{false};
-    std::mutex mutex_;
-    std::deque<std::uint8_t> queue_;
+    struct Input {
+        std::atomic<bool> ended{false};
+        std::mutex mutex;
+        std::deque<std::uint8_t> queue;
+    };
+    std::shared_ptr<Input> input_;
     std::string out_;
 #ifndef _WIN32
     termios saved_{};
