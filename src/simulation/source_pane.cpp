@@ -47,6 +47,9 @@ SourcePane::SourcePane(QWidget* parent)
     texte_->setReadOnly(true);
     texte_->setCaretLineVisible(true);
     texte_->setCaretLineBackgroundColor(QColor(0xF0, 0xF0, 0xF8));
+    // The text box has no margins of its own: the breakpoints' is added.
+    texte_->setMargins(kMarginBreakpoints + 1);
+    texte_->setMarginWidth(0, 0);
     texte_->setMarginType(kMarginBreakpoints, QsciScintilla::SymbolMargin);
     texte_->setMarginWidth(kMarginBreakpoints, 16);
     texte_->setMarginSensitivity(kMarginBreakpoints, true);

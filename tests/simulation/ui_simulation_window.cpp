@@ -196,6 +196,29 @@ TEST_F(SimulationTest, BreakpointStopsBeforeItsLineAndRunToCursorToo) {
     EXPECT_EQ(window->stateText(), QStringLiteral("Arrêté au curseur."));
 }
 
+// The breakpoints' margin is there to be seen and clicked: a click in it
+// beside TWICE sets the breakpoint, a second one clears it.
+TEST_F(SimulationTest, AClickInTheMarginSetsAndClearsABreakpoint) {
+    open(QStringLiteral("marge.asc"), kSteps);
+    SimulationWindow* window = simulate();
+    ASSERT_NE(window, nullptr);
+    simulation::SourcePane* source = window->sourcePane();
+    QsciScintilla* text = source->texte();
+    const int width = text->marginWidth(1);
+    ASSERT_GT(width, 0);
+    EXPECT_EQ(text->marginWidth(0), 0);
+    const long at = text->positionFromLineIndex(9, 0);
+    const int y =
+        static_cast<int>(text->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0L, at));
+    const int height = static_cast<int>(text->SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 9L));
+    const QPoint inMargin(width / 2, y + height / 2);
+    QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, inMargin);
+    EXPECT_EQ(source->breakpointAddresses(), std::vector<std::uint16_t>{0x010F});
+    EXPECT_TRUE(text->markersAtLine(9) & 1) << "the breakpoint's mark";
+    QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, inMargin);
+    EXPECT_TRUE(source->breakpointAddresses().empty());
+}
+
 TEST_F(SimulationTest, ArreterStopsARunningLoopAndResetStartsAgain) {
     open(QStringLiteral("boucle.asc"), kSteps);
     SimulationWindow* window = simulate();
