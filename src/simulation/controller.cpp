@@ -136,6 +136,14 @@ void Controller::setWatchpoint(std::uint16_t address, bool onWrite) {
     session_.setWatchpoint(address, access);
 }
 
+void Controller::clearWatchpoint(std::uint16_t address) {
+    session_.setWatchpoint(address, sim11::Access{});
+}
+
+void Controller::clearWatchpoints() {
+    session_.clearWatchpoints();
+}
+
 void Controller::setRegisters(sim11::Registers registers) {
     if (running_)
         return;

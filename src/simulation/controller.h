@@ -85,6 +85,8 @@ public:
     void setBreakpoints(std::vector<std::uint16_t> addresses);
     // Stops after an instruction writes (or reads) that byte.
     void setWatchpoint(std::uint16_t address, bool onWrite);
+    void clearWatchpoint(std::uint16_t address);
+    void clearWatchpoints();
     void setRegisters(sim11::Registers registers);
     void writeMemory(std::uint16_t address, std::uint8_t value);
     // Inputs, at any time: a switch thrown while the program runs.

@@ -354,6 +354,15 @@ MemoryPane::MemoryPane(QWidget* parent)
         ->addAction(QString::fromUtf8(texts::kWatchRead), this,
                     [this] { emit watchpointRequested(currentAddress(), false); })
         ->setObjectName(QStringLiteral("WatchRead"));
+    watchMenu->addSeparator();
+    watchMenu
+        ->addAction(QString::fromUtf8(texts::kUnwatch), this,
+                    [this] { emit watchpointCleared(currentAddress()); })
+        ->setObjectName(QStringLiteral("Unwatch"));
+    watchMenu
+        ->addAction(QString::fromUtf8(texts::kUnwatchAll), this,
+                    [this] { emit watchpointsCleared(); })
+        ->setObjectName(QStringLiteral("UnwatchAll"));
     watch->setMenu(watchMenu);
 
     auto* bar = new QHBoxLayout;
@@ -496,6 +505,10 @@ void MemoryPane::showContextMenu(const QPoint& at) {
                    [this, address] { emit watchpointRequested(address, true); });
     menu.addAction(QString::fromUtf8(texts::kWatchRead), this,
                    [this, address] { emit watchpointRequested(address, false); });
+    menu.addAction(QString::fromUtf8(texts::kUnwatch), this,
+                   [this, address] { emit watchpointCleared(address); });
+    menu.addAction(QString::fromUtf8(texts::kUnwatchAll), this,
+                   [this] { emit watchpointsCleared(); });
     if (view == memoryView_) {
         menu.addSeparator();
         menu.addAction(QString::fromUtf8(texts::kCopyRows), this, &MemoryPane::copyRows);

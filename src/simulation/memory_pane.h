@@ -49,6 +49,8 @@ public:
 signals:
     void byteEdited(quint16 address, quint8 value);
     void watchpointRequested(quint16 address, bool onWrite);
+    void watchpointCleared(quint16 address);
+    void watchpointsCleared();
 
 private:
     void describeCurrent();

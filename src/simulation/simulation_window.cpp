@@ -147,6 +147,12 @@ void SimulationWindow::buildPanes() {
     connect(memory_, &MemoryPane::watchpointRequested, this, [this](quint16 address, bool onWrite) {
         post([c = controller_, address, onWrite] { c->setWatchpoint(address, onWrite); });
     });
+    connect(memory_, &MemoryPane::watchpointCleared, this, [this](quint16 address) {
+        post([c = controller_, address] { c->clearWatchpoint(address); });
+    });
+    connect(memory_, &MemoryPane::watchpointsCleared, this, [this] {
+        post([c = controller_] { c->clearWatchpoints(); });
+    });
     // The pins are a board's: they move while the program runs too.
     connect(ports_, &PortsPane::inputChanged, this, [this](Port port, quint8 levels) {
         post([c = controller_, port, levels] { c->setPortInputs(port, levels); });

@@ -173,6 +173,14 @@ TEST_F(MemoryPaneTest, AWatchpointIsAskedForTheCurrentByte) {
     EXPECT_EQ(watch.at(0).at(0).value<quint16>(), 0x0050);
     EXPECT_TRUE(watch.at(0).at(1).toBool());
     EXPECT_FALSE(watch.at(1).at(1).toBool());
+
+    QSignalSpy unwatch(&pane, &MemoryPane::watchpointCleared);
+    QSignalSpy unwatchAll(&pane, &MemoryPane::watchpointsCleared);
+    pane.findChild<QAction*>(QStringLiteral("Unwatch"))->trigger();
+    pane.findChild<QAction*>(QStringLiteral("UnwatchAll"))->trigger();
+    ASSERT_EQ(unwatch.count(), 1);
+    EXPECT_EQ(unwatch.at(0).at(0).value<quint16>(), 0x0050);
+    EXPECT_EQ(unwatchAll.count(), 1);
 }
 
 namespace {

@@ -71,6 +71,26 @@ TEST_F(SimulationTest, AWatchpointFromTheMemoryPaneStopsAfterTheWrite) {
               QStringLiteral("Arrêté : le programme a accédé à l'adresse surveillée $0080."));
     EXPECT_EQ(window->snapshot()->memory[0x80], 0x12);
     EXPECT_EQ(window->sourcePane()->markedLine(), 4);
+
+    // Cleared, it no longer stops the program: reset, and the run goes on
+    // past the write until it is stopped by hand.
+    emit window->memoryPane()->watchpointCleared(0x0080);
+    ASSERT_TRUE(stopped(window, [&] { trigger("Reset"); }));
+    trigger("Run");
+    ASSERT_TRUE(waitFor([&] { return window->snapshot()->memory[0x80] == 0x12; }));
+    QTest::qWait(100);
+    ASSERT_TRUE(stopped(window, [&] { trigger("Stop"); }));
+    EXPECT_EQ(window->stateText(), QStringLiteral("Arrêté à la demande."));
+    EXPECT_EQ(window->sourcePane()->markedLine(), 4); // in DONE's loop
+
+    // And all at once.
+    emit window->memoryPane()->watchpointRequested(0x0080, true);
+    emit window->memoryPane()->watchpointsCleared();
+    ASSERT_TRUE(stopped(window, [&] { trigger("Reset"); }));
+    trigger("Run");
+    QTest::qWait(100);
+    ASSERT_TRUE(stopped(window, [&] { trigger("Stop"); }));
+    EXPECT_EQ(window->stateText(), QStringLiteral("Arrêté à la demande."));
 }
 
 TEST_F(SimulationTest, TheChipModeAndBoardAreTheWindowsOwn) {
