@@ -46,7 +46,10 @@ SourcePane::SourcePane(QWidget* parent)
     texte_->setObjectName(QStringLiteral("SourceText"));
     texte_->setReadOnly(true);
     texte_->setCaretLineVisible(true);
-    texte_->setCaretLineBackgroundColor(QColor(0xF0, 0xF0, 0xF8));
+    texte_->setCaretLineBackgroundColor(QColor(0xA0, 0xA0, 0xC0));
+    // The caret's line is framed, not filled: a fill would hide the current
+    // line's colour whenever the caret is on it.
+    texte_->SendScintilla(QsciScintilla::SCI_SETCARETLINEFRAME, 1L);
     // The text box has no margins of its own: the breakpoints' is added.
     texte_->setMargins(kMarginBreakpoints + 1);
     texte_->setMarginWidth(0, 0);
