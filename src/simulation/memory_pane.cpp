@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "simulation/memory_format.h"
@@ -28,6 +29,7 @@ namespace {
 
 const QColor kChangedColour(0xC0, 0x00, 0x00);
 const QColor kRegisterBlockColour(0xE8, 0xF0, 0xFF);
+const QColor kWatchedColour(0xFF, 0xD8, 0x90);
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -46,6 +48,8 @@ struct MemoryState {
     sim11::Chip chip = sim11::Chip::E9;
     std::uint16_t registerBase = 0x1000;
     std::function<void(std::uint16_t, std::uint8_t)> edit;
+    // The watched bytes: bit 0 a read stops the program, bit 1 a write.
+    std::map<std::uint16_t, unsigned> watched;
 
     bool changed(std::uint16_t address) const {
         return haveReference && now[address] != reference[address];
@@ -79,6 +83,10 @@ struct MemoryState {
                            .arg(now[address]);
         if (changed(address))
             text += QString::fromUtf8(texts::kChanged);
+        if (const auto found = watched.find(address); found != watched.end())
+            text += QString::fromUtf8(found->second == 3   ? texts::kWatchedBoth
+                                      : found->second == 2 ? texts::kWatchedWrite
+                                                           : texts::kWatchedRead);
         return text;
     }
     // An edit typed in a view: false when the text is no byte.
@@ -136,6 +144,8 @@ public:
             }
             return {};
         case Qt::BackgroundRole:
+            if (state_.watched.count(address))
+                return kWatchedColour;
             if (state_.registerAt(address))
                 return kRegisterBlockColour;
             return {};
@@ -245,6 +255,8 @@ public:
         }
         if (role == Qt::ToolTipRole)
             return state_.describe(address);
+        if (role == Qt::BackgroundRole && state_.watched.count(address))
+            return kWatchedColour;
         return {};
     }
 
@@ -348,20 +360,20 @@ MemoryPane::MemoryPane(QWidget* parent)
     auto* watchMenu = new QMenu(watch);
     watchMenu
         ->addAction(QString::fromUtf8(texts::kWatchWrite), this,
-                    [this] { emit watchpointRequested(currentAddress(), true); })
+                    [this] { this->watch(currentAddress(), true); })
         ->setObjectName(QStringLiteral("WatchWrite"));
     watchMenu
         ->addAction(QString::fromUtf8(texts::kWatchRead), this,
-                    [this] { emit watchpointRequested(currentAddress(), false); })
+                    [this] { this->watch(currentAddress(), false); })
         ->setObjectName(QStringLiteral("WatchRead"));
     watchMenu->addSeparator();
     watchMenu
         ->addAction(QString::fromUtf8(texts::kUnwatch), this,
-                    [this] { emit watchpointCleared(currentAddress()); })
+                    [this] { unwatch(currentAddress()); })
         ->setObjectName(QStringLiteral("Unwatch"));
     watchMenu
         ->addAction(QString::fromUtf8(texts::kUnwatchAll), this,
-                    [this] { emit watchpointsCleared(); })
+                    [this] { unwatchAll(); })
         ->setObjectName(QStringLiteral("UnwatchAll"));
     watch->setMenu(watchMenu);
 
@@ -472,6 +484,30 @@ void MemoryPane::goToAddress(quint16 address) {
     describeCurrent();
 }
 
+void MemoryPane::watch(quint16 address, bool onWrite) {
+    state_->watched[address] |= onWrite ? 2u : 1u;
+    memory_->refresh();
+    registers_->refresh();
+    describeCurrent();
+    emit watchpointRequested(address, onWrite);
+}
+
+void MemoryPane::unwatch(quint16 address) {
+    state_->watched.erase(address);
+    memory_->refresh();
+    registers_->refresh();
+    describeCurrent();
+    emit watchpointCleared(address);
+}
+
+void MemoryPane::unwatchAll() {
+    state_->watched.clear();
+    memory_->refresh();
+    registers_->refresh();
+    describeCurrent();
+    emit watchpointsCleared();
+}
+
 quint16 MemoryPane::currentAddress() const {
     if (tabs_->currentWidget() == registersView_) {
         const QModelIndex index = registersView_->currentIndex();
@@ -502,13 +538,13 @@ void MemoryPane::showContextMenu(const QPoint& at) {
     const quint16 address = currentAddress();
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(texts::kWatchWrite), this,
-                   [this, address] { emit watchpointRequested(address, true); });
+                   [this, address] { watch(address, true); });
     menu.addAction(QString::fromUtf8(texts::kWatchRead), this,
-                   [this, address] { emit watchpointRequested(address, false); });
+                   [this, address] { watch(address, false); });
     menu.addAction(QString::fromUtf8(texts::kUnwatch), this,
-                   [this, address] { emit watchpointCleared(address); });
+                   [this, address] { unwatch(address); });
     menu.addAction(QString::fromUtf8(texts::kUnwatchAll), this,
-                   [this] { emit watchpointsCleared(); });
+                   [this] { unwatchAll(); });
     if (view == memoryView_) {
         menu.addSeparator();
         menu.addAction(QString::fromUtf8(texts::kCopyRows), this, &MemoryPane::copyRows);

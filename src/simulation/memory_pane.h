@@ -54,6 +54,10 @@ signals:
 
 private:
     void describeCurrent();
+    // Marks the byte (or lets it go) and tells the window.
+    void watch(quint16 address, bool onWrite);
+    void unwatch(quint16 address);
+    void unwatchAll();
     void showContextMenu(const QPoint& at);
     void copyRows();
 

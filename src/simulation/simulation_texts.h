@@ -115,6 +115,10 @@ inline constexpr const char* kLowByte = " (poids faible)";
 // "$1004 PORTB = $55 (85)"
 inline constexpr const char* kCellDescription = "%1%2 = %3 (%4)";
 inline constexpr const char* kChanged = ", modifié au dernier arrêt";
+// What a watched byte stops the program on.
+inline constexpr const char* kWatchedWrite = ", surveillé en écriture";
+inline constexpr const char* kWatchedRead = ", surveillé en lecture";
+inline constexpr const char* kWatchedBoth = ", surveillé en lecture et en écriture";
 
 inline constexpr const char* kPortLabel = "Port %1";
 inline constexpr const char* kOutputTip = "%1 : sortie, niveau %2";

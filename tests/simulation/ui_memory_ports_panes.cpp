@@ -174,13 +174,29 @@ TEST_F(MemoryPaneTest, AWatchpointIsAskedForTheCurrentByte) {
     EXPECT_TRUE(watch.at(0).at(1).toBool());
     EXPECT_FALSE(watch.at(1).at(1).toBool());
 
+    // Watched, the byte is coloured and says so; a port register too.
+    const auto watched = [&](quint16 address) {
+        return cell(view(), address).data(Qt::BackgroundRole).isValid();
+    };
+    EXPECT_TRUE(watched(0x0050));
+    EXPECT_TRUE(cell(view(), 0x0050).data(Qt::ToolTipRole).toString().endsWith(
+        QStringLiteral(", surveillé en lecture et en écriture")));
+    EXPECT_FALSE(watched(0x0051));
+    pane.goToAddress(0x0060);
+    pane.findChild<QAction*>(QStringLiteral("WatchWrite"))->trigger();
+    EXPECT_TRUE(cell(view(), 0x0060).data(Qt::ToolTipRole).toString().endsWith(
+        QStringLiteral(", surveillé en écriture")));
+
     QSignalSpy unwatch(&pane, &MemoryPane::watchpointCleared);
     QSignalSpy unwatchAll(&pane, &MemoryPane::watchpointsCleared);
     pane.findChild<QAction*>(QStringLiteral("Unwatch"))->trigger();
-    pane.findChild<QAction*>(QStringLiteral("UnwatchAll"))->trigger();
     ASSERT_EQ(unwatch.count(), 1);
-    EXPECT_EQ(unwatch.at(0).at(0).value<quint16>(), 0x0050);
+    EXPECT_EQ(unwatch.at(0).at(0).value<quint16>(), 0x0060);
+    EXPECT_FALSE(watched(0x0060));
+    EXPECT_TRUE(watched(0x0050));
+    pane.findChild<QAction*>(QStringLiteral("UnwatchAll"))->trigger();
     EXPECT_EQ(unwatchAll.count(), 1);
+    EXPECT_FALSE(watched(0x0050));
 }
 
 namespace {
