@@ -29,6 +29,9 @@ constexpr int kMarkerCurrentLine = 2;
 constexpr int kDisassemblyBefore = 8;
 constexpr int kDisassemblyAfter = 24;
 
+// A breakpoint's mark in the disassembly.
+const QString kDisassemblyBreakpoint = QStringLiteral("\u25CF");
+
 QString hex4(unsigned value) {
     return QStringLiteral("%1").arg(value & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
 }
@@ -225,8 +228,9 @@ void SourcePane::showDisassembly(const Snapshot& snapshot) {
                          .toUpper();
         if (at == pc)
             pcLine = n;
-        lines << QStringLiteral("%1 %2  %3  %4")
-                     .arg(at == pc ? QStringLiteral(">") : QStringLiteral(" "), hex4(at))
+        lines << QStringLiteral("%1%2 %3  %4  %5")
+                     .arg(breakpointAt(at) ? kDisassemblyBreakpoint : QStringLiteral(" "),
+                          at == pc ? QStringLiteral(">") : QStringLiteral(" "), hex4(at))
                      .arg(bytes, -12)
                      .arg(QString::fromStdString(d.text));
         disassemblyAddresses_.push_back(at);
@@ -269,7 +273,23 @@ bool SourcePane::toggleBreakpoint(int file, int line) {
 }
 
 bool SourcePane::toggleBreakpointAtCursor() {
-    if (showsDisassembly() || shownFile_ < 0)
+    if (showsDisassembly()) {
+        const std::optional<std::uint16_t> address = cursorAddress();
+        if (!address)
+            return false;
+        // An instruction that starts a line of the program is that line's.
+        const SourceLine line = program_->lineAt(*address);
+        if (line.valid() && program_->lineStartsAt(*address)) {
+            toggleBreakpoint(line.file, line.line);
+        } else {
+            if (!addressBreakpoints_.erase(*address))
+                addressBreakpoints_.insert(*address);
+            emit breakpointsChanged();
+        }
+        refreshDisassemblyMarks();
+        return true;
+    }
+    if (shownFile_ < 0)
         return false;
     int line = 0, index = 0;
     texte_->getCursorPosition(&line, &index);
@@ -277,11 +297,38 @@ bool SourcePane::toggleBreakpointAtCursor() {
 }
 
 std::vector<std::uint16_t> SourcePane::breakpointAddresses() const {
-    std::vector<std::uint16_t> addresses;
-    for (const auto& [file, line] : breakpoints_)
-        if (const auto address = program_->addressOf(file, line))
-            addresses.push_back(*address);
-    return addresses;
+    std::set<std::uint16_t> addresses(addressBreakpoints_);
+    if (program_)
+        for (const auto& [file, line] : breakpoints_)
+            if (const auto address = program_->addressOf(file, line))
+                addresses.insert(*address);
+    return {addresses.begin(), addresses.end()};
+}
+
+bool SourcePane::breakpointAt(std::uint16_t address) const {
+    const std::vector<std::uint16_t> all = breakpointAddresses();
+    return std::find(all.begin(), all.end(), address) != all.end();
+}
+
+// The first character of each line of the disassembly marks its breakpoint.
+void SourcePane::refreshDisassemblyMarks() {
+    QTextDocument* document = disassembly_->document();
+    const QTextCursor caret = disassembly_->textCursor();
+    const QList<QTextEdit::ExtraSelection> selections = disassembly_->extraSelections();
+    for (std::size_t i = 0; i < disassemblyAddresses_.size(); ++i) {
+        const QTextBlock block = document->findBlockByNumber(static_cast<int>(i));
+        if (!block.isValid() || block.text().isEmpty())
+            continue;
+        const QString mark =
+            breakpointAt(disassemblyAddresses_[i]) ? kDisassemblyBreakpoint : QStringLiteral(" ");
+        if (block.text().left(1) == mark)
+            continue;
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        cursor.insertText(mark);
+    }
+    disassembly_->setTextCursor(caret);
+    disassembly_->setExtraSelections(selections);
 }
 
 void SourcePane::refreshBreakpointMarks() {

@@ -40,8 +40,8 @@ public:
 
     // The address of the caret's line, in the source or in the disassembly.
     std::optional<std::uint16_t> cursorAddress() const;
-    // Sets or clears a breakpoint on the caret's line; false when the line
-    // emits no code.
+    // Sets or clears a breakpoint on the caret's line, in the source or in
+    // the disassembly; false when the line emits no code.
     bool toggleBreakpointAtCursor();
     bool toggleBreakpoint(int file, int line); // line 1-based
     std::vector<std::uint16_t> breakpointAddresses() const;
@@ -64,6 +64,8 @@ signals:
 private:
     void markLine(int line);
     void refreshBreakpointMarks();
+    void refreshDisassemblyMarks();
+    bool breakpointAt(std::uint16_t address) const;
     void showDisassembly(const Snapshot& snapshot);
     QString fileText(int file);
 
@@ -75,6 +77,7 @@ private:
     std::vector<QString> texts_; // each file's text, read on first showing
     std::vector<bool> read_;
     std::set<std::pair<int, int>> breakpoints_;       // (file, line)
+    std::set<std::uint16_t> addressBreakpoints_;      // set in the disassembly
     std::vector<std::uint16_t> disassemblyAddresses_; // one per line of the disassembly
     int shownFile_ = -1;
     int markedLine_ = 0;

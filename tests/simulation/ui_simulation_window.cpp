@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 
 #include "assembly/assembly_report.h"
 #include "simulation/ports_pane.h"
@@ -305,6 +306,34 @@ TEST_F(SimulationTest, ARunawayProgramStopsWithAMessage) {
     EXPECT_FALSE(window->isRunning());
     // Outside the program the disassembly stands in for the source.
     EXPECT_TRUE(window->sourcePane()->showsDisassembly());
+}
+
+// F9 in the disassembly: a routine given as bytes has no line of its own
+// past its first byte, and still gets a breakpoint, marked and obeyed.
+TEST_F(SimulationTest, F9InTheDisassemblySetsABreakpointOnItsInstruction) {
+    open(QStringLiteral("octets.asc"), {" ORG $0100", "START LDS #$01FF", "LOOP JSR $0180",
+                                        " BRA LOOP", " ORG $0180", " FCB $4C,$39", " END"});
+    SimulationWindow* window = simulate();
+    ASSERT_NE(window, nullptr);
+    simulation::SourcePane* source = window->sourcePane();
+    for (int step = 0; step < 3; ++step) // LDS, JSR, INCA: at the RTS
+        ASSERT_TRUE(stopped(window, [&] { trigger("Step"); }));
+    ASSERT_TRUE(source->showsDisassembly());
+    ASSERT_EQ(source->cursorAddress(), std::optional<std::uint16_t>(0x0181));
+    QTest::keyClick(source->disassembly(), Qt::Key_F9);
+    EXPECT_EQ(source->breakpointAddresses(), std::vector<std::uint16_t>{0x0181});
+    const QString line = source->disassembly()->textCursor().block().text();
+    EXPECT_TRUE(line.startsWith(QStringLiteral("\u25CF> 0181"))) << line.toStdString();
+
+    ASSERT_TRUE(stopped(window, [&] { trigger("Run"); }));
+    EXPECT_EQ(window->stateText(), QStringLiteral("Arrêté sur un point d'arrêt."));
+    EXPECT_EQ(reg(window, RegistersPane::PC), QStringLiteral("0181"));
+    EXPECT_EQ(reg(window, RegistersPane::A), QStringLiteral("02"));
+
+    QTest::keyClick(source->disassembly(), Qt::Key_F9);
+    EXPECT_TRUE(source->breakpointAddresses().empty());
+    EXPECT_TRUE(source->disassembly()->textCursor().block().text().startsWith(
+        QStringLiteral(" > 0181")));
 }
 
 TEST_F(SimulationTest, TwoWindowsOnTwoProgramsAreIndependent) {
