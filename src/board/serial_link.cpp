@@ -21,8 +21,9 @@ QList<PortEntry> systemPorts() {
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         ports.append({info.systemLocation(), info.description(), info.manufacturer()});
 #else
-    for (const std::string& name : win32SerialPorts())
-        ports.append({QString::fromStdString(name), QString(), QString()});
+    for (const Win32Port& port : win32SerialPortDetails())
+        ports.append({QString::fromStdString(port.name), QString::fromStdString(port.description),
+                      QString::fromStdString(port.maker)});
 #endif
     return ports;
 }

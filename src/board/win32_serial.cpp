@@ -1,6 +1,18 @@
 // The serial port on Windows, through the Win32 API.
 #include "board/win32_serial.h"
 
+namespace kavrel::board {
+
+std::string portDescription(const std::string& friendlyName, const std::string& port) {
+    const std::string suffix = " (" + port + ")";
+    if (!port.empty() && friendlyName.size() > suffix.size() &&
+        friendlyName.compare(friendlyName.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return friendlyName.substr(0, friendlyName.size() - suffix.size());
+    return friendlyName;
+}
+
+} // namespace kavrel::board
+
 #ifdef _WIN32
 #include "common/utf8_text.h"
 #include "common/windows_api.h"
@@ -8,6 +20,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
+
+// clang-format off
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
+// clang-format on
 
 namespace kavrel::board {
 
@@ -234,6 +253,64 @@ std::vector<std::string> win32SerialPorts() {
     std::sort(ports.begin(), ports.end(), [](const std::string& a, const std::string& b) {
         return comNumber(a) != comNumber(b) ? comNumber(a) < comNumber(b) : a < b;
     });
+    return ports;
+}
+
+namespace {
+
+std::string deviceProperty(HDEVINFO devices, SP_DEVINFO_DATA& device, DWORD property) {
+    wchar_t value[512];
+    DWORD type = 0;
+    if (!SetupDiGetDeviceRegistryPropertyW(devices, &device, property, &type,
+                                           reinterpret_cast<BYTE*>(value), sizeof value - 2,
+                                           nullptr) ||
+        type != REG_SZ)
+        return {};
+    value[511] = L'\0';
+    return utf8::fromPath(std::filesystem::path(std::wstring(value)));
+}
+
+// The device manager's ports: their COM name, description and maker.
+std::map<std::string, Win32Port> devicesByPort() {
+    std::map<std::string, Win32Port> found;
+    HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE)
+        return found;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+        HKEY key = SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE)
+            continue;
+        wchar_t name[64];
+        DWORD size = sizeof name - 2;
+        DWORD type = 0;
+        const LONG status = RegQueryValueExW(key, L"PortName", nullptr, &type,
+                                             reinterpret_cast<BYTE*>(name), &size);
+        RegCloseKey(key);
+        if (status != ERROR_SUCCESS || type != REG_SZ)
+            continue;
+        name[std::min<DWORD>(size / sizeof(wchar_t), 63)] = L'\0';
+        Win32Port port;
+        port.name = utf8::fromPath(std::filesystem::path(std::wstring(name)));
+        port.description =
+            portDescription(deviceProperty(devices, device, SPDRP_FRIENDLYNAME), port.name);
+        port.maker = deviceProperty(devices, device, SPDRP_MFG);
+        found[port.name] = port;
+    }
+    SetupDiDestroyDeviceInfoList(devices);
+    return found;
+}
+
+} // namespace
+
+std::vector<Win32Port> win32SerialPortDetails() {
+    const std::map<std::string, Win32Port> known = devicesByPort();
+    std::vector<Win32Port> ports;
+    for (const std::string& name : win32SerialPorts()) {
+        const auto found = known.find(name);
+        ports.push_back(found != known.end() ? found->second : Win32Port{name, {}, {}});
+    }
     return ports;
 }
 

@@ -7,6 +7,14 @@
 #include <string>
 #include <vector>
 
+namespace kavrel::board {
+
+// What Windows calls a port's device, "USB Serial Port (COM3)", without the
+// port's own name at its end: "USB Serial Port".
+std::string portDescription(const std::string& friendlyName, const std::string& port);
+
+} // namespace kavrel::board
+
 #ifdef _WIN32
 namespace kavrel::board {
 
@@ -40,6 +48,15 @@ private:
 // The COM ports of HARDWARE\DEVICEMAP\SERIALCOMM (plugged adapters
 // included), in the order of their numbers.
 std::vector<std::string> win32SerialPorts();
+
+// The same ports with what the device manager says of them (description and
+// maker, empty where it says nothing).
+struct Win32Port {
+    std::string name;
+    std::string description;
+    std::string maker;
+};
+std::vector<Win32Port> win32SerialPortDetails();
 
 } // namespace kavrel::board
 #endif

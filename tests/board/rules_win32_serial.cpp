@@ -1,7 +1,6 @@
 // The Win32 serial transport: the faults a user meets before any byte goes
-// (under Wine too, where no COM port of these numbers exists).
-#ifdef _WIN32
-
+// (under Wine too, where no COM port of these numbers exists), and how the
+// device manager's words become a port's description.
 #include "board/win32_serial.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +9,19 @@
 
 namespace kavrel::board {
 namespace {
+
+TEST(Win32Serial, TheDescriptionLeavesOutThePortsOwnName) {
+    EXPECT_EQ(portDescription("USB Serial Port (COM3)", "COM3"), "USB Serial Port");
+    EXPECT_EQ(portDescription("Prolific USB-to-Serial Comm Port (COM12)", "COM12"),
+              "Prolific USB-to-Serial Comm Port");
+    // Another port's name, or none, is part of the description.
+    EXPECT_EQ(portDescription("USB Serial Port (COM3)", "COM4"), "USB Serial Port (COM3)");
+    EXPECT_EQ(portDescription("Port de communication", "COM1"), "Port de communication");
+    EXPECT_EQ(portDescription(" (COM1)", "COM1"), " (COM1)");
+    EXPECT_EQ(portDescription("", "COM1"), "");
+}
+
+#ifdef _WIN32
 
 PortFault faultOpening(const std::string& port) {
     Win32SerialTransport transport;
@@ -47,12 +59,20 @@ TEST(Win32Serial, TheSystemsPortsAreComNamesInTheOrderOfTheirNumbers) {
     const std::vector<std::string> ports = win32SerialPorts();
     for (std::size_t i = 0; i < ports.size(); ++i) {
         EXPECT_EQ(ports[i].rfind("COM", 0), 0u) << ports[i];
-        if (i > 0 && ports[i - 1].size() == ports[i].size())
+        if (i > 0 && ports[i - 1].size() == ports[i].size()) {
             EXPECT_LT(ports[i - 1], ports[i]);
+        }
     }
 }
 
+TEST(Win32Serial, TheDetailedListHasTheSamePortsInTheSameOrder) {
+    const std::vector<std::string> names = win32SerialPorts();
+    const std::vector<Win32Port> details = win32SerialPortDetails();
+    ASSERT_EQ(details.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(details[i].name, names[i]);
+}
+#endif
+
 } // namespace
 } // namespace kavrel::board
-
-#endif
