@@ -201,12 +201,28 @@ long status(const std::string&) {
 }
 #endif
 
+// What the process holds, before and after a run of loads.
+struct Held {
+    long descriptors = openDescriptors();
+    long threads = status("Threads");
+    long rssKb = status("VmRSS");
+
+    void report(benchmark::State& state) const {
+        const Held after;
+        state.counters["fd_before"] = static_cast<double>(descriptors);
+        state.counters["fd_after"] = static_cast<double>(after.descriptors);
+        state.counters["threads_before"] = static_cast<double>(threads);
+        state.counters["threads_after"] = static_cast<double>(after.threads);
+        state.counters["rss_kb_before"] = static_cast<double>(rssKb);
+        state.counters["rss_kb_after"] = static_cast<double>(after.rssKb);
+    }
+};
+
 void BM_BoardThousandLoadsFaulted(benchmark::State& state) {
     const std::vector<std::uint8_t> image = program256();
     std::mt19937 random(2026);
     long wrong = 0, loaded = 0, faulted = 0;
-    const long fdBefore = openDescriptors(), threadsBefore = status("Threads");
-    const long rssBefore = status("VmRSS");
+    const Held before;
     long rssAfterFirst = 0;
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i) {
@@ -235,13 +251,8 @@ void BM_BoardThousandLoadsFaulted(benchmark::State& state) {
     state.counters["loaded"] = static_cast<double>(loaded);
     state.counters["faulted"] = static_cast<double>(faulted);
     state.counters["wrong_outcome"] = static_cast<double>(wrong);
-    state.counters["fd_before"] = static_cast<double>(fdBefore);
-    state.counters["fd_after"] = static_cast<double>(openDescriptors());
-    state.counters["threads_before"] = static_cast<double>(threadsBefore);
-    state.counters["threads_after"] = static_cast<double>(status("Threads"));
-    state.counters["rss_kb_before"] = static_cast<double>(rssBefore);
+    before.report(state);
     state.counters["rss_kb_after_first"] = static_cast<double>(rssAfterFirst);
-    state.counters["rss_kb_after"] = static_cast<double>(status("VmRSS"));
 }
 BENCHMARK(BM_BoardThousandLoadsFaulted)->Iterations(1)->Unit(benchmark::kSecond);
 
@@ -258,8 +269,7 @@ void BM_BoardThousandJobsFaulted(benchmark::State& state) {
     const std::vector<std::uint8_t> image = program256();
     std::mt19937 random(2027);
     long wrong = 0, loaded = 0, links = 0;
-    const long fdBefore = openDescriptors(), threadsBefore = status("Threads");
-    const long rssBefore = status("VmRSS");
+    const Held before;
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i) {
             Fault fault = Fault::None;
@@ -293,12 +303,7 @@ void BM_BoardThousandJobsFaulted(benchmark::State& state) {
     state.counters["loaded"] = static_cast<double>(loaded);
     state.counters["links"] = static_cast<double>(links);
     state.counters["wrong_outcome"] = static_cast<double>(wrong);
-    state.counters["fd_before"] = static_cast<double>(fdBefore);
-    state.counters["fd_after"] = static_cast<double>(openDescriptors());
-    state.counters["threads_before"] = static_cast<double>(threadsBefore);
-    state.counters["threads_after"] = static_cast<double>(status("Threads"));
-    state.counters["rss_kb_before"] = static_cast<double>(rssBefore);
-    state.counters["rss_kb_after"] = static_cast<double>(status("VmRSS"));
+    before.report(state);
 }
 BENCHMARK(BM_BoardThousandJobsFaulted)->Iterations(1)->Unit(benchmark::kSecond);
 #endif
