@@ -58,6 +58,15 @@ protected:
         file.write(bytes);
     }
 
+    // Each load on a scripted board of its own; `board` is the last one.
+    void useScriptedBoards(DownloadDialog& dialog) {
+        dialog.setTransportFactory([this] {
+            auto made = std::make_unique<ScriptedBoard>();
+            board = made.get();
+            return made;
+        });
+    }
+
     template <typename T> T* find(DownloadDialog& dialog, const char* name) {
         T* widget = dialog.findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
@@ -66,6 +75,7 @@ protected:
 
     QTemporaryDir folder;
     QString boo;
+    ScriptedBoard* board = nullptr;
     QList<PortEntry> ports{{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
                             QStringLiteral("FTDI")},
                            {QStringLiteral("/dev/ttyS0"), {}, {}}};
@@ -100,12 +110,7 @@ TEST_F(DialogTest, PortsAreListedAndTheChoiceSurvivesPlugsAndUnplugs) {
 TEST_F(DialogTest, SendLoadsWithProgressAndTellsWhoListens) {
     DownloadDialog dialog(boo);
     dialog.setPortLister([this] { return ports; });
-    ScriptedBoard* board = nullptr;
-    dialog.setTransportFactory([&board] {
-        auto made = std::make_unique<ScriptedBoard>();
-        board = made.get();
-        return made;
-    });
+    useScriptedBoards(dialog);
     find<QComboBox>(dialog, "speed")->setEditText(QStringLiteral("7812"));
     // No count is shown before there is one.
     EXPECT_FALSE(find<QProgressBar>(dialog, "progress")->isTextVisible());
@@ -137,12 +142,7 @@ TEST_F(DialogTest, SendLoadsWithProgressAndTellsWhoListens) {
 TEST_F(DialogTest, TheResetBoxPulsesTheLinesFirstAndTheChoicesComeBack) {
     DownloadDialog dialog(boo);
     dialog.setPortLister([this] { return ports; });
-    ScriptedBoard* board = nullptr;
-    dialog.setTransportFactory([&board] {
-        auto made = std::make_unique<ScriptedBoard>();
-        board = made.get();
-        return made;
-    });
+    useScriptedBoards(dialog);
     auto* reset = find<QCheckBox>(dialog, "resetByLines");
     EXPECT_FALSE(reset->isChecked()) << "never pulsed unless asked";
     reset->setChecked(true);
