@@ -215,6 +215,7 @@ void SourcePane::showDisassembly(const Snapshot& snapshot) {
         }
     }
     disassemblyAddresses_.clear();
+    const std::set<std::uint16_t> marked = breakpointSet();
     QStringList lines;
     int pcLine = 0;
     std::uint16_t at = start;
@@ -229,7 +230,7 @@ void SourcePane::showDisassembly(const Snapshot& snapshot) {
         if (at == pc)
             pcLine = n;
         lines << QStringLiteral("%1%2 %3  %4  %5")
-                     .arg(breakpointAt(at) ? kDisassemblyBreakpoint : QStringLiteral(" "),
+                     .arg(marked.count(at) ? kDisassemblyBreakpoint : QStringLiteral(" "),
                           at == pc ? QStringLiteral(">") : QStringLiteral(" "), hex4(at))
                      .arg(bytes, -12)
                      .arg(QString::fromStdString(d.text));
@@ -297,17 +298,17 @@ bool SourcePane::toggleBreakpointAtCursor() {
 }
 
 std::vector<std::uint16_t> SourcePane::breakpointAddresses() const {
+    const std::set<std::uint16_t> addresses = breakpointSet();
+    return {addresses.begin(), addresses.end()};
+}
+
+std::set<std::uint16_t> SourcePane::breakpointSet() const {
     std::set<std::uint16_t> addresses(addressBreakpoints_);
     if (program_)
         for (const auto& [file, line] : breakpoints_)
             if (const auto address = program_->addressOf(file, line))
                 addresses.insert(*address);
-    return {addresses.begin(), addresses.end()};
-}
-
-bool SourcePane::breakpointAt(std::uint16_t address) const {
-    const std::vector<std::uint16_t> all = breakpointAddresses();
-    return std::find(all.begin(), all.end(), address) != all.end();
+    return addresses;
 }
 
 // The first character of each line of the disassembly marks its breakpoint.
@@ -315,12 +316,13 @@ void SourcePane::refreshDisassemblyMarks() {
     QTextDocument* document = disassembly_->document();
     const QTextCursor caret = disassembly_->textCursor();
     const QList<QTextEdit::ExtraSelection> selections = disassembly_->extraSelections();
+    const std::set<std::uint16_t> marked = breakpointSet();
     for (std::size_t i = 0; i < disassemblyAddresses_.size(); ++i) {
         const QTextBlock block = document->findBlockByNumber(static_cast<int>(i));
         if (!block.isValid() || block.text().isEmpty())
             continue;
         const QString mark =
-            breakpointAt(disassemblyAddresses_[i]) ? kDisassemblyBreakpoint : QStringLiteral(" ");
+            marked.count(disassemblyAddresses_[i]) ? kDisassemblyBreakpoint : QStringLiteral(" ");
         if (block.text().left(1) == mark)
             continue;
         QTextCursor cursor(block);

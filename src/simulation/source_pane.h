@@ -65,7 +65,7 @@ private:
     void markLine(int line);
     void refreshBreakpointMarks();
     void refreshDisassemblyMarks();
-    bool breakpointAt(std::uint16_t address) const;
+    std::set<std::uint16_t> breakpointSet() const;
     void showDisassembly(const Snapshot& snapshot);
     QString fileText(int file);
 
