@@ -21,6 +21,7 @@ std::string portDescription(const std::string& friendlyName, const std::string& 
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <mutex>
 
 // clang-format off
 #include <initguid.h>
@@ -305,9 +306,19 @@ std::map<std::string, Win32Port> devicesByPort() {
 } // namespace
 
 std::vector<Win32Port> win32SerialPortDetails() {
-    const std::map<std::string, Win32Port> known = devicesByPort();
+    // The lists of ports are looked at every second for plugs and unplugs:
+    // the device manager is asked again only when the names change.
+    static std::mutex mutex;
+    static std::vector<std::string> lastNames;
+    static std::map<std::string, Win32Port> known;
+    const std::vector<std::string> names = win32SerialPorts();
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (names != lastNames) {
+        known = devicesByPort();
+        lastNames = names;
+    }
     std::vector<Win32Port> ports;
-    for (const std::string& name : win32SerialPorts()) {
+    for (const std::string& name : names) {
         const auto found = known.find(name);
         ports.push_back(found != known.end() ? found->second : Win32Port{name, {}, {}});
     }
