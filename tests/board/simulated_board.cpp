@@ -23,12 +23,12 @@ std::uint8_t acrossLine(std::uint8_t byte, double sentBit, double readBit) {
 SimulatedBoard::SimulatedBoard(sim11::Chip chip, std::uint32_t crystalHz)
     : machine_(chip, sim11::Mode::Bootstrap), eClockHz_(crystalHz / 4) {
     machine_.setFeed(sim11::Feed::Line);
-    machine_.onTransmit = [this](std::uint8_t byte) {
+    machine_.connectTransmit([this](std::uint8_t byte, std::uint64_t) {
         const double chipBit = chipBitNs();
         const std::uint8_t heard = hostBitNs_ > 0 ? acrossLine(byte, chipBit, hostBitNs_) : byte;
         heard_.push_back({timeAt(machine_.cycles()) + latency, heard});
         machine_.requestHalt();
-    };
+    });
     // Reset well before the host comes: the loader has sent its break.
     advance(std::chrono::milliseconds(20), false);
 }

@@ -14,7 +14,8 @@ struct Boot {
 Boot boot(Chip chip, const std::string& download) {
     Boot b{std::make_unique<Machine>(chip, Mode::Bootstrap), {}};
     b.m->setFeed(Feed::Line);
-    b.m->onTransmit = [&sent = b.sent](std::uint8_t byte) { sent += static_cast<char>(byte); };
+    b.m->connectTransmit(
+        [&sent = b.sent](std::uint8_t byte, std::uint64_t) { sent += static_cast<char>(byte); });
     b.m->sciFeed(download);
     return b;
 }

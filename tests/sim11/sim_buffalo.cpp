@@ -25,10 +25,10 @@ protected:
         m_ = std::make_unique<Machine>(Chip::E9, Mode::SingleChip);
         loadSource(*m_, text.str());
         m_->setFeed(Feed::Paced);
-        m_->onTransmit = [this](std::uint8_t b) {
+        m_->connectTransmit([this](std::uint8_t b, std::uint64_t) {
             if (b != 0) // the monitor pads its line ends with NULs
                 out_ += static_cast<char>(b);
-        };
+        });
     }
 
     // Types `input` and runs until `expected` appears after what was seen so

@@ -2,6 +2,7 @@
 // waits for each echo, a terminal at another rate, a typist who types ahead.
 #include "sim_support.h"
 
+#include "sim11/host_link.h"
 #include "sim11/session.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ TEST(HostExchange, ADownloaderWaitingForEachEchoLoadsAnEPart) {
     image.resize(40, '\x01');
     Session s({Chip::E9, Mode::Bootstrap});
     EchoWaitingHost host(image);
-    EXPECT_EQ(s.runWithHost(host, 20'000'000), RunEnd::Stop);
+    EXPECT_EQ(runWithHost(s, host, 20'000'000), RunEnd::Stop);
     EXPECT_EQ(host.echoes(), image.size());
     EXPECT_EQ(s.regs().a, 0x42) << "the whole image ran";
 }

@@ -23,10 +23,10 @@ TEST(Sci, TransmitterSendsItsPreambleThenTheByteWithTdreAndTcTimed) {
     auto m = idle();
     std::vector<std::uint64_t> sentAt;
     std::string sent;
-    m->onTransmit = [&](std::uint8_t b) {
+    m->connectTransmit([&](std::uint8_t b, std::uint64_t) {
         sent += static_cast<char>(b);
         sentAt.push_back(m->cycles());
-    };
+    });
     m->write(reg(0x2B), 0x30);
     m->write(reg(0x2D), 0x08); // TE: an idle frame goes first
     const std::uint64_t t0 = m->cycles();
@@ -45,7 +45,7 @@ TEST(Sci, TransmitterSendsItsPreambleThenTheByteWithTdreAndTcTimed) {
 TEST(Sci, BackToBackBytesLeaveOneFrameApart) {
     auto m = idle();
     std::vector<std::uint64_t> sentAt;
-    m->onTransmit = [&](std::uint8_t) { sentAt.push_back(m->cycles()); };
+    m->connectTransmit([&](std::uint8_t, std::uint64_t at) { sentAt.push_back(at); });
     m->write(reg(0x2B), 0x30);
     m->write(reg(0x2D), 0x08);
     m->run(m->cycles() + frame9600 + 3); // preamble done

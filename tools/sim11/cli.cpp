@@ -280,7 +280,7 @@ int runSimulation(const Options& options, Session& session, SerialHost& host, st
     session.setHostBaud(options.baud);
     session.setRealTime(options.realtime || options.sci == Options::Sci::Pty);
     TracingHost tracing(host, trace, err);
-    session.runWithHost(tracing, options.cycles.value_or(Session::unlimited), &interrupted);
+    runWithHost(session, tracing, options.cycles.value_or(Session::unlimited), &interrupted);
     tracing.flush();
     machine.onTrace = nullptr;
     if (options.regs)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "sim11/machine.h"
+#include "sim11/host_link.h"
 #include "sim11/session.h"
 
 #include <atomic>

@@ -1,9 +1,7 @@
 // The 68HC11 CPU: one switch over the opcodes, the four pages folded into it
 // by the prebyte choosing which index register addresses and which is moved.
 // Every instruction's E cycles come from the shared instruction table.
-#include "sim11/machine.h"
-
-#include "chip_bits.h"
+#include "blocks.h"
 
 #include "hc11/instruction_set.h"
 
@@ -74,6 +72,13 @@ Halt Machine::step() {
 template <unsigned Features> Halt Machine::runLoop(std::uint64_t limit) {
     if (stopped_)
         return Halt::Stop;
+    if (resetHeld_) {
+        // Held in reset: time goes by, nothing runs.
+        if (limit == ~0ull)
+            return Halt::Stop;
+        cycles_ = std::max(cycles_, limit);
+        return Halt::CycleLimit;
+    }
     // A breakpoint on the first instruction was reported by the run that
     // stopped there; this run goes through it.
     std::uint32_t resumeAt = r_.pc;
@@ -81,12 +86,10 @@ template <unsigned Features> Halt Machine::runLoop(std::uint64_t limit) {
         if (cycles_ >= attentionAt_.load(std::memory_order_relaxed) || cycles_ >= limit) {
             if (ended_) {
                 ended_ = false;
-                schedule();
                 return endReason_;
             }
             if (haltRequested_.load(std::memory_order_relaxed)) {
                 haltRequested_.store(false, std::memory_order_relaxed);
-                schedule();
                 return Halt::Requested;
             }
             if (cycles_ >= limit)
@@ -98,7 +101,7 @@ template <unsigned Features> Halt Machine::runLoop(std::uint64_t limit) {
             lowerAttention(nextEvent_);
             if (ended_)
                 continue;
-            if (takeInterrupt()) {
+            if (interrupts_->takeInterrupt()) {
                 resumeAt = 0x10000;
                 continue;
             }
@@ -160,9 +163,7 @@ void Machine::illegalOpcode(std::uint16_t at, bool prebyte) {
     if (mode_ == Mode::Bootstrap && at == loaderEntry) {
         // The boot ROM's entry: the loader runs here, from the start if re-entered.
         r_.pc = at;
-        if (loader_ == Loader::Off)
-            loader_ = Loader::Start;
-        loaderStep();
+        loader_->step();
         return;
     }
     r_.pc = at;

@@ -1,9 +1,7 @@
 // EEPROM and CONFIG: programming and erasing through PPROG with the latch,
-// the 10 ms the cells take, block protection (BPROT), and CONFIG, an EEPROM
-// cell that takes effect at the next reset.
-#include "sim11/machine.h"
-
-#include "chip_bits.h"
+// the 10 ms the cells take (counted at the crystal's rate), block protection
+// (BPROT), and CONFIG, an EEPROM cell that takes effect at the next reset.
+#include "blocks.h"
 
 namespace sim11 {
 
@@ -11,98 +9,118 @@ using namespace bits;
 
 namespace {
 
-// An EEPROM byte or erase takes 10 ms, whatever the crystal.
+// An EEPROM byte or erase takes 10 ms.
 constexpr double eepromProgramSeconds = 0.010;
 
 } // namespace
 
-bool Machine::eepromAddress(std::uint16_t address) const {
-    return (config_ & EEON) && address >= 0xB600 && address < 0xB800;
+Eeprom::Eeprom(Machine& machine, const Variant& variant) : Block(machine) {
+    claim(reg::BPROT);
+    claim(reg::PPROG);
+    claim(reg::CONFIG);
+    array_.fill(0xFF);
+    // Erased CONFIG: ROM on where there is one, EEPROM on, COP off.
+    configNext_ = variant.configErased;
 }
 
-void Machine::eepromWrite(std::uint16_t address, std::uint8_t value) {
-    // Only a latched write reaches the array; the address and data wait for EEPGM.
-    if (!(reg_[reg::PPROG] & EELAT) || (reg_[reg::PPROG] & EEPGM))
-        return;
-    eeAddress_ = address;
-    eeData_ = value;
+void Eeprom::reset() {
+    config_ = configNext_;
+    bprot_ = variant().blockProtect ? 0x1F : 0;
+    pprog_ = 0;
+    latched_ = false;
 }
 
-void Machine::eepromRegisterWrite(unsigned offset, std::uint8_t value) {
+std::uint8_t Eeprom::peek(unsigned offset) const {
+    switch (offset) {
+    case reg::BPROT:
+        return bprot_;
+    case reg::PPROG:
+        return pprog_;
+    default:
+        return config_;
+    }
+}
+
+void Eeprom::write(unsigned offset, std::uint8_t value) {
     switch (offset) {
     case reg::PPROG:
         writePprog(value);
         return;
     case reg::BPROT:
-        if (chip_ == Chip::A1)
+        if (!variant().blockProtect)
             return;
         // Protection can always be set; cleared only just after reset.
-        reg_[reg::BPROT] = protectedWritable()
-                               ? static_cast<std::uint8_t>(value & 0x1F)
-                               : static_cast<std::uint8_t>(reg_[reg::BPROT] | (value & 0x1F));
-        return;
-    case reg::CONFIG:
-        // An EEPROM cell: programmed through PPROG, in force from the next reset.
-        if ((reg_[reg::PPROG] & EELAT) && !(reg_[reg::PPROG] & EEPGM)) {
-            eeAddress_ = static_cast<std::uint16_t>(regBase_ + reg::CONFIG);
-            eeData_ = value;
-        }
+        bprot_ = protectedWritable() ? static_cast<std::uint8_t>(value & 0x1F)
+                                     : static_cast<std::uint8_t>(bprot_ | (value & 0x1F));
         return;
     default:
+        // CONFIG, an EEPROM cell: programmed through PPROG, in force from
+        // the next reset.
+        if ((pprog_ & EELAT) && !(pprog_ & EEPGM)) {
+            address_ = static_cast<std::uint16_t>(registerBase() + reg::CONFIG);
+            data_ = value;
+        }
         return;
     }
 }
 
-void Machine::writePprog(std::uint8_t value) {
-    const std::uint8_t old = reg_[reg::PPROG];
+void Eeprom::arrayWrite(std::uint16_t address, std::uint8_t value) {
+    // Only a latched write reaches the array; the address and data wait for EEPGM.
+    if (!(pprog_ & EELAT) || (pprog_ & EEPGM))
+        return;
+    address_ = address;
+    data_ = value;
+}
+
+bool Eeprom::isProtected(std::uint16_t address) const {
+    const unsigned off = address - 0xB600u;
+    if (off < 0x20)
+        return (bprot_ & 0x01) != 0;
+    if (off < 0x60)
+        return (bprot_ & 0x02) != 0;
+    if (off < 0xE0)
+        return (bprot_ & 0x04) != 0;
+    return (bprot_ & 0x08) != 0;
+}
+
+void Eeprom::writePprog(std::uint8_t value) {
+    const std::uint8_t old = pprog_;
     // EELAT and EEPGM cannot rise together: the latch must be set first.
     if (!(old & EELAT) && (value & EEPGM))
         value &= static_cast<std::uint8_t>(~EEPGM);
-    if ((old & EEPGM) && !(value & EEPGM) && static_cast<double>(cycles_ - eeProgramStart_) >=
-                                                   eepromProgramSeconds * eClockHz_) {
-        const std::uint8_t bprot = chip_ == Chip::A1 ? 0 : reg_[reg::BPROT];
-        auto isProtected = [&](std::uint16_t a) {
-            const unsigned off = a - 0xB600;
-            if (off < 0x20)
-                return (bprot & 0x01) != 0;
-            if (off < 0x60)
-                return (bprot & 0x02) != 0;
-            if (off < 0xE0)
-                return (bprot & 0x04) != 0;
-            return (bprot & 0x08) != 0;
-        };
-        if (eeAddress_ == regBase_ + reg::CONFIG) {
-            if (!(bprot & 0x10))
-                configNext_ =
-                    (old & ERASE) ? 0xFF : static_cast<std::uint8_t>(configNext_ & eeData_);
-        } else if (eeAddress_ >= 0xB600 && eeAddress_ < 0xB800) {
+    if ((old & EEPGM) && !(value & EEPGM) &&
+        static_cast<double>(now() - programStart_) >= eepromProgramSeconds * eClockHz_) {
+        if (address_ == registerBase() + reg::CONFIG) {
+            if (!(bprot_ & 0x10))
+                configNext_ = (old & ERASE) ? 0xFF : static_cast<std::uint8_t>(configNext_ & data_);
+        } else if (address_ >= 0xB600 && address_ < 0xB800) {
             if (old & ERASE) {
                 unsigned from = 0, to = 512;
                 if (old & BYTE) {
-                    from = eeAddress_ - 0xB600u;
+                    from = address_ - 0xB600u;
                     to = from + 1;
                 } else if (old & ROW) {
-                    from = (eeAddress_ - 0xB600u) & ~15u;
+                    from = (address_ - 0xB600u) & ~15u;
                     to = from + 16;
                 }
                 for (unsigned k = from; k < to; ++k)
                     if (!isProtected(static_cast<std::uint16_t>(0xB600 + k)))
-                        eeprom_[k] = 0xFF;
-            } else if (!isProtected(eeAddress_)) {
-                eeprom_[eeAddress_ - 0xB600] &= eeData_;
+                        array_[k] = 0xFF;
+            } else if (!isProtected(address_)) {
+                array_[address_ - 0xB600u] &= data_;
             }
         }
     }
     if (!(old & EEPGM) && (value & EEPGM))
-        eeProgramStart_ = cycles_;
-    reg_[reg::PPROG] = value;
+        programStart_ = now();
+    pprog_ = value;
     const bool latched = (value & EELAT) != 0;
-    if (latched != eeLatched_) {
-        eeLatched_ = latched;
+    if (latched != latched_) {
+        latched_ = latched;
         rebuildMap();
     }
     if (latched && !(old & EELAT))
-        eeAddress_ = 0; // no address latched yet
+        address_ = 0; // no address latched yet
 }
 
 } // namespace sim11

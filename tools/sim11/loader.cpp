@@ -2,115 +2,118 @@
 // the first byte choosing the rate (or the EEPROM), then bytes stored in RAM
 // from $0000 and echoed, until 256 bytes (A1), or RAM full or four character
 // times of silence (E parts); then a jump to $0000.
-#include "sim11/machine.h"
-
-#include "chip_bits.h"
+#include "blocks.h"
 
 namespace sim11 {
 
 using namespace bits;
 
-// The chip's own loader, one polling step per call: it runs while the CPU
-// sits at the boot ROM's entry, costing the E cycles of the ROM's loops.
-void Machine::loaderStep() {
-    const bool aPart = chip_ == Chip::A1;
+Loader::Loader(Machine& machine, const Variant& variant)
+    : Block(machine), loadsRamFull_(variant.loadsRamFull) {}
+
+void Loader::reset() {
+    state_ = mode() == Mode::Bootstrap ? State::Start : State::Off;
+}
+
+// One polling step per call: it runs while the CPU sits at the boot ROM's
+// entry, costing the E cycles of the ROM's loops.
+void Loader::step() {
+    if (state_ == State::Off)
+        state_ = State::Start; // the entry jumped to again: from the start
+    Registers& r = cpu();
     const unsigned fast = 539, slow = 3503; // 19-cycle loops in four character times
-    switch (loader_) {
-    case Loader::Off:
+    switch (state_) {
+    case State::Off:
         return;
-    case Loader::Start:
-        r_.sp = 0x00FF;
-        r_.x = regBase_;
-        writeRegister(reg::SPCR, reg_[reg::SPCR] | 0x20); // port D wired-OR
-        writeRegister(reg::BAUD, 0xA2);              // E/16/16: 7812 baud at 2 MHz
+    case State::Start:
+        r.sp = 0x00FF;
+        r.x = registerBase();
+        writeRegister(reg::SPCR, spi().spcr() | 0x20); // port D wired-OR
+        writeRegister(reg::BAUD, 0xA2);                // E/16/16: 7812 baud at 2 MHz
         writeRegister(reg::SCCR2, TE | RE);
         writeRegister(reg::TOC1, 0x00);
         writeRegister(reg::TOC1 + 1, 0x00);
         writeRegister(reg::TOC1, fast >> 8);
         writeRegister(reg::TOC1 + 1, fast & 0xFF);
-        loaderTimeout_ = fast * 19;
-        cycles_ += 20;
-        loader_ = Loader::Break;
+        timeout_ = fast * 19;
+        spend(20);
+        state_ = State::Break;
         return;
-    case Loader::Break:
+    case State::Break:
         // A break (a frame of zeros) tells the host the loader is ready.
-        if (txShiftBusy_) {
-            cycles_ += 6;
+        if (sci().shifterBusy()) {
+            spend(6);
             return;
         }
-        txShift_ = 0;
-        txShiftBusy_ = txShiftData_ = true;
-        txDoneAt_ = cycles_ + std::uint64_t{sciBitCycles()} * sciFrameBits();
-        reg_[reg::SCSR] &= static_cast<std::uint8_t>(~TC);
-        schedule();
-        cycles_ += 12;
-        loader_ = Loader::First;
+        sci().sendBreak();
+        spend(12);
+        state_ = State::First;
         return;
-    case Loader::First: {
-        if (!(reg_[reg::SCSR] & RDRF)) {
-            cycles_ += 7;
+    case State::First: {
+        if (!(sci().peek(reg::SCSR) & RDRF)) {
+            spend(7);
             return;
         }
         readRegister(reg::SCSR);
         const std::uint8_t first = readRegister(reg::SCDR);
-        cycles_ += 10;
+        spend(10);
         if (first == 0x00) {
             // A break or a zero: straight to the program in EEPROM.
-            loader_ = Loader::Off;
-            r_.pc = 0xB600;
+            state_ = State::Off;
+            r.pc = 0xB600;
             return;
         }
         if (first != 0xFF) {
             // $FF sent at 1200 baud arrives garbled: switch to the slow rate.
-            writeRegister(reg::BAUD, reg_[reg::BAUD] | 0x33);
+            writeRegister(reg::BAUD, sci().peek(reg::BAUD) | 0x33);
             writeRegister(reg::TOC1, slow >> 8);
             writeRegister(reg::TOC1 + 1, slow & 0xFF);
-            loaderTimeout_ = slow * 19;
+            timeout_ = slow * 19;
         }
-        loaderPtr_ = 0;
-        r_.y = 0;
-        loaderDeadline_ = cycles_ + loaderTimeout_;
-        loaderEchoPending_ = false;
-        loader_ = Loader::Loading;
+        ptr_ = 0;
+        r.y = 0;
+        deadline_ = now() + timeout_;
+        echoPending_ = false;
+        state_ = State::Loading;
         return;
     }
-    case Loader::Loading: {
-        const unsigned end = aPart ? 256 : static_cast<unsigned>(ram_.size());
-        if (loaderEchoPending_) {
-            if (!(reg_[reg::SCSR] & TDRE)) {
-                cycles_ += 7;
+    case State::Loading: {
+        const unsigned end = loadsRamFull_ ? memoryMap().ramSize() : 256u;
+        if (echoPending_) {
+            if (!(sci().peek(reg::SCSR) & TDRE)) {
+                spend(7);
                 return;
             }
             readRegister(reg::SCSR);
-            writeRegister(reg::SCDR, loaderEcho_);
-            loaderEchoPending_ = false;
-            cycles_ += 8;
+            writeRegister(reg::SCDR, echo_);
+            echoPending_ = false;
+            spend(8);
             // The ROM's delay count starts again at the top of its loop.
-            loaderDeadline_ = cycles_ + loaderTimeout_;
-            if (loaderPtr_ >= end)
+            deadline_ = now() + timeout_;
+            if (ptr_ >= end)
                 break;
             return;
         }
-        if (reg_[reg::SCSR] & RDRF) {
+        if (sci().peek(reg::SCSR) & RDRF) {
             readRegister(reg::SCSR);
             const std::uint8_t byte = readRegister(reg::SCDR);
-            wr(static_cast<std::uint16_t>(ramBase_ + loaderPtr_), byte);
-            loaderEcho_ = byte;
-            loaderEchoPending_ = true;
-            ++loaderPtr_;
-            r_.y = loaderPtr_;
-            cycles_ += 12;
+            busWrite(static_cast<std::uint16_t>(ramBase() + ptr_), byte);
+            echo_ = byte;
+            echoPending_ = true;
+            ++ptr_;
+            r.y = ptr_;
+            spend(12);
             return;
         }
-        if (!aPart && cycles_ >= loaderDeadline_)
+        if (loadsRamFull_ && now() >= deadline_)
             break;
-        cycles_ += 19;
+        spend(19);
         return;
     }
     }
     // Done: into the program just loaded.
-    loader_ = Loader::Off;
-    r_.pc = ramBase_;
+    state_ = State::Off;
+    r.pc = ramBase();
 }
 
 } // namespace sim11

@@ -1,16 +1,23 @@
-// A 68HC11 and the chip around it, counted in E cycles: the CPU, the memory
-// map of the A1, E1 and E9 parts in their three modes, and the peripherals
-// programs poll (SCI, timer, RTI, pulse accumulator, ports, A/D, COP,
-// EEPROM programming), plus the bootstrap mode's loader. One source file per
-// block of the chip; register_map.h says which block owns each register. No
-// I/O of its own: the host feeds the SCI and takes what it transmits.
+// A 68HC11 counted in E cycles, built as the chip is: a CPU on a bus, and
+// blocks that each own their registers and their state (memory map, ports,
+// timer with port A and the pulse accumulator, SCI, SPI, A/D, EEPROM and
+// CONFIG, interrupts, the bootstrap loader). A variant of the chip (A1, E1,
+// E9) is a list of blocks and a memory map (variant.cpp). Each block claims
+// its offsets in the register table and keeps one slot on the cycle
+// scheduler; the machine itself holds only the CPU, the bus and the time.
+//
+// The outside of the chip connects through its lines, each event stamped
+// with the chip's cycle: the pins of the five ports (outputs seen, inputs
+// driven), IRQ, XIRQ and RESET, the SCI's transmitted and received bytes
+// framed at the line's speed, and in expanded mode the address ranges where
+// a device answers on the bus. Nothing pays for a line nobody connected.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +57,9 @@ enum class Halt {
 
 enum class Port { A, B, C, D, E };
 
+// The chip's control inputs, asserted low on the part.
+enum class Signal { Irq, Xirq, Reset };
+
 // How bytes from the host enter the receiver. Line: one per character time
 // as on a wire, a byte arriving while RDRF is still set overruns. Paced: a
 // typist at a terminal, who sends the next byte only while the program asks
@@ -75,10 +85,35 @@ struct TraceEntry {
     std::uint64_t cycles; // E cycles elapsed before it
 };
 
+// A device outside the chip on the expanded-mode bus (an LCD at $B5F0, say):
+// it answers the CPU's reads and writes of its range, at the cycle the
+// instruction makes them.
+class BusDevice {
+public:
+    virtual ~BusDevice() = default;
+    virtual std::uint8_t read(std::uint16_t address, std::uint64_t cycle) = 0;
+    virtual void write(std::uint16_t address, std::uint8_t value, std::uint64_t cycle) = 0;
+    // What a read would give, without its side effects (the memory pane).
+    virtual std::uint8_t peek(std::uint16_t address) const = 0;
+};
+
+class Block;
+class MemoryMap;
+class Ports;
+class Timer;
+class Sci;
+class Spi;
+class AtoD;
+class Eeprom;
+class Interrupts;
+class Loader;
+struct Variant;
+
 class Machine {
 public:
     Machine(Chip chip = Chip::E9, Mode mode = Mode::SingleChip);
-    // The memory map points into the machine's own arrays: no copies.
+    ~Machine();
+    // The memory map points into the blocks' own arrays: no copies.
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
@@ -92,7 +127,7 @@ public:
     void powerOn();
     // The RESET pin pulled low then released: a reset through the reset vector,
     // the cycle count going on.
-    void pressReset() { chipReset(vector::RESET); }
+    void pressReset();
 
     // Runs until `cycles()` reaches `limit`, a STOP instruction, or another
     // reason of Halt. An instruction is never cut: the count may pass the limit.
@@ -153,133 +188,99 @@ public:
     void setStopOnIllegal(bool on) { stopOnIllegal_ = on; }
     void setStopOnCopReset(bool on) { stopOnCopReset_ = on; }
 
-    // Host side of the SCI.
+    // Trace hook: called before each instruction.
+    std::function<void(const TraceEntry&)> onTrace;
+
+    // --- lines -------------------------------------------------------------
+    // A watcher stays connected until disconnect() with the number it got.
+    using Connection = std::uint32_t;
+
+    // The pins of the ports. A watcher hears every change of a port's levels,
+    // whatever changed them, as it happens: one that drives input pins from
+    // what it hears (a keypad's rows from its columns) gives the program the
+    // level it reads on the board, in the same cycle.
+    using PinsWatcher = std::function<void(Port, std::uint8_t levels, std::uint64_t cycle)>;
+    Connection connectPins(PinsWatcher watcher);
+    // Levels driven from outside; only the pins the chip does not drive read
+    // them. Port A: PA0-PA2 captures, PA7 the pulse accumulator; B is output.
+    void setPortInputs(Port port, std::uint8_t levels);
+    void setPortAInputs(std::uint8_t levels) { setPortInputs(Port::A, levels); }
+    std::uint8_t pins(Port port) const;    // the levels on a port's pins
+    std::uint8_t outputs(Port port) const; // the pins the chip drives
+    void setAnalog(int channel, std::uint8_t value);
+
+    // IRQ, XIRQ and RESET (true: pulled low). RESET held keeps the chip in
+    // reset; it starts from the reset vector when released.
+    void setSignal(Signal signal, bool asserted);
+    bool signal(Signal signal) const;
+    void setIrqLine(bool asserted) { setSignal(Signal::Irq, asserted); }
+    void setXirqLine(bool asserted) { setSignal(Signal::Xirq, asserted); }
+    // OC5 (PA3) wired to XIRQ, as on the evaluation board.
+    void setOc5ToXirq(bool wired);
+
+    // The SCI's transmit line: each byte at the end of its frame.
+    using ByteWatcher = std::function<void(std::uint8_t byte, std::uint64_t cycle)>;
+    Connection connectTransmit(ByteWatcher watcher);
+    // Its receive line: bytes queued by the far end, framed at its rate.
     void sciFeed(std::uint8_t byte);
     void sciFeed(const std::string& bytes);
-    std::size_t sciWaiting() const { return rxQueue_.size(); }
-    // A byte from the host queued or on its way into the receiver.
-    bool sciLineBusy() const { return !rxQueue_.empty() || rxDoneAt_ != never; }
-    // A byte written to SCDR waits for the one going out.
-    bool sciTransmitPending() const { return tdrFull_; }
-    // A byte is going out, or waits to.
-    bool sciTransmitting() const { return txShiftBusy_ || tdrFull_; }
-    // When the host's bytes already sent will all have arrived, on a wire.
-    std::uint64_t sciLineFreeAt() const;
-    // A host byte's time on the line, in E cycles.
-    std::uint64_t sciHostFrameCycles() const { return sciHostFrame(); }
-    void setFeed(Feed feed) { feed_ = feed; }
-    Feed feed() const { return feed_; }
-    // The host's rate; 0 follows the program's. At another rate each byte is
-    // received as the chip samples it (a framing error when the stop bit is low).
+    std::size_t sciWaiting() const; // queued, not yet on their way in
+    void setFeed(Feed feed);
+    Feed feed() const;
+    // The far end's rate; 0 follows the program's. At another rate each byte
+    // is received as the chip samples it (a framing error when the stop bit
+    // is low).
     void setHostBaud(unsigned baud, double eClockHz = 2'000'000.0);
-    std::function<void(std::uint8_t)> onTransmit;
     // E cycles per bit of the SCI at its current BAUD setting.
     std::uint32_t sciBitCycles() const;
 
-    // Pins.
-    void setIrqLine(bool asserted);
-    void setXirqLine(bool asserted);
-    void setPortAInputs(std::uint8_t levels);           // PA0-PA2 captures, PA7 pulse accumulator
-    void setPortInputs(char port, std::uint8_t levels); // 'C', 'D', 'E'
-    void setPortInputs(Port port, std::uint8_t levels); // A, C, D, E
-    void setAnalog(int channel, std::uint8_t value);
-    // OC5 (PA3) wired to XIRQ, as on the evaluation board.
-    void setOc5ToXirq(bool wired);
-    // The levels on a port's pins, and which of them the chip drives.
-    std::uint8_t pins(Port port) const;
-    std::uint8_t outputs(Port port) const;
-    // Called when the levels of a port's pins change, whatever changed them.
-    std::function<void(Port, std::uint8_t levels)> onPins;
+    // In expanded mode, `device` answers every access from `from` to `to`
+    // (both included) instead of the external memory. False in another mode,
+    // or where the range covers the registers or the internal RAM.
+    bool attachDevice(std::uint16_t from, std::uint16_t to, BusDevice& device);
 
-    // Trace hook: called before each instruction.
-    std::function<void(const TraceEntry&)> onTrace;
+    void disconnect(Connection connection);
 
     // Where the current map puts the register block and RAM.
     std::uint16_t registerBase() const { return regBase_; }
     std::uint16_t ramBase() const { return ramBase_; }
-    std::uint16_t ramSize() const { return static_cast<std::uint16_t>(ram_.size()); }
+    std::uint16_t ramSize() const;
+
+    // The blocks, for the library's own parts (the host adapter on the SCI).
+    Sci& sci() { return *sci_; }
+    const Sci& sci() const { return *sci_; }
 
 private:
+    friend class Block;
     static constexpr std::uint64_t never = ~0ull;
 
-    // --- memory map (memory_map.cpp) ---
-    void rebuildMap();
+    // --- the bus (machine.cpp) ---
     std::uint8_t slowRead(std::uint16_t address);
     void slowWrite(std::uint16_t address, std::uint8_t value);
     std::uint8_t slowFetch(std::uint16_t address);
     void trapped(std::uint16_t address, std::uint8_t value, bool write);
-    std::uint16_t vectorAddress(std::uint16_t normal) const;
-    bool protectedWritable() const;
-    void writeInit(std::uint8_t value);
-
-    // --- registers, dispatched by the block that owns them (registers.cpp) ---
+    void rebuildMap();
     std::uint8_t readRegister(unsigned offset);
     std::uint8_t peekRegister(unsigned offset) const;
     void writeRegister(unsigned offset, std::uint8_t value);
+    BusDevice* deviceAt(std::uint16_t address) const;
 
-    // --- EEPROM and CONFIG (eeprom.cpp) ---
-    bool eepromAddress(std::uint16_t address) const;
-    void eepromWrite(std::uint16_t address, std::uint8_t value);
-    void eepromRegisterWrite(unsigned offset, std::uint8_t value);
-    void writePprog(std::uint8_t value);
-
-    // --- time and interrupts (interrupts.cpp) ---
-    void service();  // due events, then the interrupt check
-    void schedule(); // recomputes nextEvent_
+    // --- time, lines and resets (machine.cpp) ---
+    void service(); // due events of every block, in the chip's order
+    void schedule(unsigned slot, std::uint64_t at);
     void wakeAttention() { attentionAt_.store(0, std::memory_order_relaxed); }
     void lowerAttention(std::uint64_t at);
-    bool takeInterrupt(); // true when one was taken
-    void enterInterrupt(std::uint16_t vector, std::uint8_t setMask, unsigned cycles);
     void chipReset(std::uint16_t vector);
-    void interruptsRegisterWrite(unsigned offset, std::uint8_t value);
-    bool xirqAsserted() const;
+    void enterInterrupt(std::uint16_t vector, std::uint8_t setMask, unsigned cycles);
+    std::uint16_t vectorAddress(std::uint16_t normal) const;
+    bool protectedWritable() const;
+    void pinsMayHaveChanged();
+    void transmitted(std::uint8_t byte);
     void end(Halt why) {
         ended_ = true;
         endReason_ = why;
         wakeAttention();
     }
-
-    // --- timer, port A and pulse accumulator (timer.cpp) ---
-    std::uint8_t timerRead(unsigned offset);
-    void timerWrite(unsigned offset, std::uint8_t value);
-    std::uint16_t tcntAt(std::uint64_t t) const;
-    std::uint64_t whenTcntReaches(std::uint16_t value) const;
-    void timerEvents();
-    void outputCompare(int index);
-    void setTimerPrescale(unsigned prescale);
-    void syncPulseAccumulator();
-    void paEdge(bool level);
-    std::uint8_t portAPins() const;
-    std::uint8_t portAOutputs() const;
-    void setPortAOutput(std::uint8_t bits, std::uint8_t mask);
-    void portAChanged(std::uint8_t before);
-
-    // --- parallel ports (ports.cpp) ---
-    void portsWrite(unsigned offset, std::uint8_t value);
-    void pinsMayHaveChanged();
-
-    // --- SCI (sci.cpp) ---
-    std::uint8_t sciRead(unsigned offset);
-    void sciWrite(unsigned offset, std::uint8_t value);
-    void sciService();
-    void sciStartReceive();
-    void sciTransferToShifter();
-    unsigned sciFrameBits() const;
-    std::uint64_t sciHostFrame() const;
-    std::uint8_t sciSampled(std::uint8_t byte, bool& framingError) const;
-    bool sciAskedForInput() const;
-
-    // --- SPI (spi.cpp) ---
-    std::uint8_t spiRead(unsigned offset);
-    void spiWrite(unsigned offset, std::uint8_t value);
-
-    // --- A/D (ad.cpp) ---
-    void adWrite(unsigned offset, std::uint8_t value);
-    void adStart();
-    void adService();
-
-    // --- bootstrap loader (loader.cpp) ---
-    void loaderStep();
 
     // --- CPU (cpu.cpp) ---
     template <unsigned Features> Halt runLoop(std::uint64_t limit);
@@ -305,22 +306,29 @@ private:
 
     Chip chip_;
     Mode mode_;
+    const Variant* variant_;
+
+    // the CPU and its time
     Registers r_;
     std::uint64_t cycles_ = 0;
     // The run loop looks up from its instructions when the count reaches this:
     // events, interrupts, halts. Another thread may set it to zero.
     std::atomic<std::uint64_t> attentionAt_{0};
-    std::uint64_t nextEvent_ = never;
     std::uint64_t resetAt_ = 0;
     std::atomic<bool> haltRequested_{false};
     bool ended_ = false;
     Halt endReason_ = Halt::Stop;
     bool stopped_ = false;
     bool waiting_ = false;
-    bool irqLine_ = false, xirqLine_ = false;
-    bool irqEdge_ = false;
-    bool oc5ToXirq_ = false;
+    bool resetHeld_ = false;
     bool stopOnIllegal_ = false, stopOnCopReset_ = false;
+
+    // the cycle scheduler: one slot per timed block, served in their order
+    static constexpr unsigned maxSlots = 8;
+    std::array<std::uint64_t, maxSlots> due_{};
+    std::array<Block*, maxSlots> timed_{};
+    unsigned slots_ = 0;
+    std::uint64_t nextEvent_ = never;
 
     // debugging
     AddressSet breaks_{};
@@ -331,85 +339,48 @@ private:
     AddressSet readTraps_{}, writeTraps_{};
     bool anyTraps_ = false;
 
-    // memory
-    std::vector<std::uint8_t> ram_;
-    std::vector<std::uint8_t> rom_; // internal ROM (E9), empty otherwise
-    std::array<std::uint8_t, 512> eeprom_{};
-    std::array<std::uint8_t, 192> bootRom_{}; // $BF40-$BFFF
-    std::vector<std::uint8_t> external_;      // expanded mode: 64K of RAM on the bus
-    std::array<std::uint8_t, 64> ffBlock_{};
-    std::array<std::uint8_t, 64> sinkBlock_{};
-    // 64-byte blocks; null sends the access to the slow path. Fetches use
-    // their own map so that data traps leave instruction fetches alone.
+    // the bus: 64-byte blocks; null sends the access to the slow path.
+    // Fetches use their own map so that data traps leave instruction fetches
+    // alone. The memory map block fills fetchMap_ and plainWriteMap_.
     std::array<const std::uint8_t*, 1024> fetchMap_{};
     std::array<const std::uint8_t*, 1024> readMap_{};
     std::array<std::uint8_t*, 1024> writeMap_{};
     std::array<std::uint8_t*, 1024> plainWriteMap_{}; // writeMap_ before traps
     std::uint16_t regBase_ = 0x1000, ramBase_ = 0x0000;
+    std::array<Block*, 64> registerOwner_{};
+    struct Device {
+        std::uint16_t from, to;
+        BusDevice* device;
+        Connection id;
+    };
+    std::vector<Device> devices_;
+    std::array<std::uint8_t, 1024> deviceBlocks_{}; // a device answers in the block
 
-    // registers kept as written
-    std::array<std::uint8_t, 64> reg_{};
-    std::uint8_t config_ = 0;     // CONFIG in force since reset
-    std::uint8_t configNext_ = 0; // its EEPROM cell, for the next reset
-    std::uint8_t tcntLowLatch_ = 0;
+    // the lines' watchers
+    struct PinsConnection {
+        Connection id;
+        PinsWatcher watcher;
+    };
+    struct ByteConnection {
+        Connection id;
+        ByteWatcher watcher;
+    };
+    std::vector<PinsConnection> pinWatchers_;
+    std::vector<ByteConnection> transmitWatchers_;
+    Connection nextConnection_ = 1;
+    std::array<std::uint8_t, 5> pinsSeen_{}; // levels last reported
 
-    // EEPROM programming
-    bool eeLatched_ = false;
-    std::uint16_t eeAddress_ = 0;
-    std::uint8_t eeData_ = 0;
-    std::uint64_t eeProgramStart_ = 0;
-
-    // timer
-    unsigned prescale_ = 1;
-    std::uint64_t timerEpoch_ = 0; // a cycle at which TCNT was tcntAtEpoch_
-    std::uint16_t tcntAtEpoch_ = 0;
-    std::uint64_t ocAt_[5]{}; // next match of TOC1..TOC5
-    std::uint64_t tofAt_ = 0;
-    std::uint64_t rtiAt_ = 0;
-    std::uint64_t copAt_ = never;
-    std::uint8_t copArm_ = 0; // $55 seen
-    std::uint8_t portAOut_ = 0;
-    std::uint8_t portAIn_ = 0;
-    std::uint8_t portCIn_ = 0, portDIn_ = 0, portEIn_ = 0;
-    std::array<std::uint8_t, 5> pinsSeen_{}; // levels last reported to onPins
-    std::array<std::uint8_t, 8> analog_{};
-    // pulse accumulator (gated mode counts E/64 while the gate is open)
-    std::uint64_t paSyncAt_ = 0;
-    std::uint64_t paovAt_ = never;
-    // A/D
-    std::uint64_t adDoneAt_ = never;
-    // SPI
-    std::uint64_t spiDoneAt_ = never;
-
-    // SCI
-    Feed feed_ = Feed::Paced;
-    unsigned hostBaud_ = 0;
-    double eClockHz_ = 2'000'000.0;
-    std::deque<std::uint8_t> rxQueue_;
-    std::uint64_t rxDoneAt_ = never;  // current incoming frame ends
-    std::uint64_t rxIdleAt_ = never;  // IDLE rises if the line stays quiet
-    std::uint64_t rxRetryAt_ = never; // a paced byte looks again for a pause
-    std::uint64_t rxWaitSince_ = never;
-    std::uint64_t txIdleSince_ = 0;
-    std::uint64_t rxTakenAt_ = 0;
-    std::array<std::uint64_t, 4> rxPolls_{}; // the last empty polls of SCSR
-    unsigned rxPollNext_ = 0;
-    std::uint8_t rxShift_ = 0;
-    bool idleArmed_ = false;
-    std::uint64_t txDoneAt_ = never; // shifter ends its frame
-    bool txShiftBusy_ = false, txShiftData_ = false;
-    std::uint8_t txShift_ = 0;
-    bool tdrFull_ = false;
-    std::uint8_t tdr_ = 0, rdr_ = 0;
-    std::uint8_t scsrSeen_ = 0; // flags set at the last SCSR read
-
-    // bootstrap loader
-    enum class Loader { Off, Start, Break, First, Loading } loader_ = Loader::Off;
-    std::uint64_t loaderDeadline_ = 0;
-    std::uint32_t loaderTimeout_ = 0;
-    std::uint16_t loaderPtr_ = 0;
-    bool loaderEchoPending_ = false;
-    std::uint8_t loaderEcho_ = 0;
+    // the blocks, in the order the chip serves their events
+    std::vector<std::unique_ptr<Block>> blocks_;
+    MemoryMap* map_ = nullptr;
+    Ports* ports_ = nullptr;
+    Timer* timer_ = nullptr;
+    Sci* sci_ = nullptr;
+    Spi* spi_ = nullptr;
+    AtoD* ad_ = nullptr;
+    Eeprom* eeprom_ = nullptr;
+    Interrupts* interrupts_ = nullptr;
+    Loader* loader_ = nullptr;
 };
 
 const char* chipName(Chip chip);

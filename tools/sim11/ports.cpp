@@ -1,102 +1,112 @@
 // Parallel I/O: port B (outputs), port C and port D (each pin's direction in
-// DDRC, DDRD), port E (inputs, shared with the A/D), PIOC; and the pin levels
-// of all five ports as a window shows them.
-#include "sim11/machine.h"
-
-#include "chip_bits.h"
+// DDRC, DDRD), port E (inputs, shared with the A/D), PIOC.
+#include "blocks.h"
 
 namespace sim11 {
 
-using namespace bits;
+Ports::Ports(Machine& machine) : Block(machine) {
+    for (const unsigned offset : {reg::PIOC, reg::PORTC, reg::PORTB, reg::PORTCL, reg::DDRC,
+                                  reg::PORTD, reg::DDRD, reg::PORTE})
+        claim(offset);
+}
 
-void Machine::portsWrite(unsigned offset, std::uint8_t value) {
+void Ports::reset() {
+    pioc_ = 0x03;
+    portB_ = portC_ = portCL_ = ddrC_ = portD_ = ddrD_ = 0;
+}
+
+std::uint8_t Ports::peek(unsigned offset) const {
     switch (offset) {
+    case reg::PIOC:
+        return pioc_;
+    case reg::PORTC:
+        return pins(Port::C);
+    case reg::PORTB:
+        return portB_;
+    case reg::PORTCL:
+        return portCL_;
+    case reg::DDRC:
+        return ddrC_;
     case reg::PORTD:
-        reg_[reg::PORTD] = value & 0x3F;
-        return;
+        return pins(Port::D);
+    case reg::DDRD:
+        return ddrD_;
     case reg::PORTE:
-        return; // inputs only
+        return inE_;
     default:
-        reg_[offset] = value;
+        return 0;
+    }
+}
+
+void Ports::write(unsigned offset, std::uint8_t value) {
+    switch (offset) {
+    case reg::PIOC:
+        pioc_ = value;
         return;
+    case reg::PORTC:
+        portC_ = value;
+        return;
+    case reg::PORTB:
+        portB_ = value;
+        return;
+    case reg::PORTCL:
+        portCL_ = value;
+        return;
+    case reg::DDRC:
+        ddrC_ = value;
+        return;
+    case reg::PORTD:
+        portD_ = value & 0x3F;
+        return;
+    case reg::DDRD:
+        ddrD_ = value;
+        return;
+    default:
+        return; // PORTE: inputs only
     }
 }
 
-std::uint8_t Machine::pins(Port port) const {
+std::uint8_t Ports::pins(Port port) const {
     switch (port) {
-    case Port::A:
-        return portAPins();
     case Port::B:
-        return reg_[reg::PORTB];
+        return portB_;
     case Port::C:
-        return static_cast<std::uint8_t>((reg_[reg::PORTC] & reg_[reg::DDRC]) |
-                                         (portCIn_ & ~reg_[reg::DDRC]));
+        return static_cast<std::uint8_t>((portC_ & ddrC_) | (inC_ & ~ddrC_));
     case Port::D:
-        return static_cast<std::uint8_t>(
-            ((reg_[reg::PORTD] & reg_[reg::DDRD]) | (portDIn_ & ~reg_[reg::DDRD])) & 0x3F);
+        return static_cast<std::uint8_t>(((portD_ & ddrD_) | (inD_ & ~ddrD_)) & 0x3F);
     case Port::E:
-        return portEIn_;
+        return inE_;
+    default:
+        return 0;
     }
-    return 0;
 }
 
-std::uint8_t Machine::outputs(Port port) const {
+std::uint8_t Ports::outputs(Port port) const {
     switch (port) {
-    case Port::A:
-        return portAOutputs();
     case Port::B:
         return 0xFF;
     case Port::C:
-        return reg_[reg::DDRC];
+        return ddrC_;
     case Port::D:
-        return reg_[reg::DDRD] & 0x3F;
-    case Port::E:
+        return ddrD_ & 0x3F;
+    default:
         return 0;
     }
-    return 0;
 }
 
-void Machine::setPortInputs(char port, std::uint8_t levels) {
-    if (port == 'A')
-        setPortInputs(Port::A, levels);
-    else if (port == 'C')
-        setPortInputs(Port::C, levels);
-    else if (port == 'D')
-        setPortInputs(Port::D, levels);
-    else if (port == 'E')
-        setPortInputs(Port::E, levels);
-}
-
-void Machine::setPortInputs(Port port, std::uint8_t levels) {
+void Ports::setInputs(Port port, std::uint8_t levels) {
     switch (port) {
-    case Port::A:
-        setPortAInputs(levels);
-        return;
     case Port::C:
-        portCIn_ = levels;
-        break;
-    case Port::D:
-        portDIn_ = levels;
-        break;
-    case Port::E:
-        portEIn_ = levels;
-        break;
-    case Port::B:
+        inC_ = levels;
         return;
-    }
-    if (onPins)
-        pinsMayHaveChanged();
-}
-
-void Machine::pinsMayHaveChanged() {
-    static constexpr Port ports[5] = {Port::A, Port::B, Port::C, Port::D, Port::E};
-    for (const Port port : ports) {
-        const std::uint8_t now = pins(port);
-        std::uint8_t& seen = pinsSeen_[static_cast<std::size_t>(port)];
-        if (now != seen) {
-            seen = now;
-            onPins(port, now);
-        }
+    case Port::D:
+        inD_ = levels;
+        return;
+    case Port::E:
+        inE_ = levels;
+        return;
+    default:
+        return;
     }
 }
 

@@ -1,29 +1,15 @@
 // The 64 registers of the 68HC11's register block ($1000, or where INIT puts
-// it): their offsets, their names as the data sheets print them, and the block
-// of the chip that owns each. The machine dispatches register accesses through
-// this map; a window names the registers from it.
+// it): their offsets and their names as the data sheets print them. Each
+// block of the chip claims its own offsets; a window names the registers
+// from this table.
 #pragma once
 
 #include <cstdint>
 
 namespace sim11 {
 
-// The chip's blocks, one source file each.
-enum class Block : std::uint8_t {
-    Reserved,   // nothing here: kept as written
-    MemoryMap,  // INIT: where RAM and the registers sit
-    Ports,      // parallel I/O: ports B, C, D, E and their handshake
-    Timer,      // free-running counter, captures, compares, port A, RTI, pulse accumulator
-    Sci,        // serial communications interface
-    Spi,        // serial peripheral interface
-    AtoD,       // analog-to-digital converter
-    Eeprom,     // EEPROM programming, block protection, CONFIG
-    Interrupts, // OPTION, COP, priorities, test register
-};
-
 struct RegisterInfo {
     const char* name; // "" where reserved
-    Block block;
 };
 
 // Offset 0-63 in the block; anything above wraps.

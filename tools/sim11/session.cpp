@@ -1,5 +1,7 @@
 #include "sim11/session.h"
 
+#include "hc11/instruction_set.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -14,21 +16,15 @@ namespace {
 
 using Clock = Pacer::Clock;
 
-// A slice of a run between two looks at the host, the inputs and the clock:
-// at full speed long enough to cost nothing, paced short enough that an echo
-// reaches the host within a millisecond of its simulated time.
+// A slice of a run between two looks at the inputs, the clock and whatever
+// runs beside the session: at full speed long enough to cost nothing, paced
+// short enough that an echo reaches a host within a millisecond of its
+// simulated time.
 constexpr std::uint64_t fullSpeedSlice = 20000;
 constexpr std::uint64_t pacedSlice = 2000;
 // Behind the wall clock by more than this (the process was held up), real
 // time starts again from now rather than racing to catch up.
 constexpr auto maxLag = std::chrono::milliseconds(250);
-// How long a host in the middle of an exchange (a downloader waiting for each
-// echo) may take to answer before its silence counts, at full speed.
-constexpr auto hostAnswerWait = std::chrono::milliseconds(250);
-constexpr auto hostAnswerWaitRealTime = std::chrono::milliseconds(50);
-// A host's silence in an exchange: how much slower than real time, how long.
-constexpr double silenceSlowdown = 10.0;
-constexpr std::uint64_t talkWindowFrames = 8;
 
 std::string hex4(unsigned value) {
     char text[8];
@@ -50,47 +46,20 @@ bool marked(const Machine::AddressSet& set, std::uint16_t address) {
 
 // The length of a JSR or BSR at `pc`, or 0 for any other instruction.
 unsigned callLength(const Machine& m, std::uint16_t pc) {
-    switch (m.peek(pc)) {
-    case 0x8D: // BSR
-    case 0x9D: // JSR direct
-    case 0xAD: // JSR indexed X
-        return 2;
-    case 0xBD: // JSR extended
-        return 3;
-    case 0x18: // JSR indexed Y
-        return m.peek(static_cast<std::uint16_t>(pc + 1)) == 0xAD ? 3 : 0;
-    default:
+    std::uint8_t op = m.peek(pc);
+    hc11::Page page = hc11::Page::P1;
+    for (const hc11::Page p : {hc11::Page::P2, hc11::Page::P3, hc11::Page::P4})
+        if (op == hc11::prebyteOf(p)) {
+            page = p;
+            op = m.peek(static_cast<std::uint16_t>(pc + 1));
+        }
+    const hc11::Instruction* ins = hc11::decode(page, op);
+    if (!ins || (ins->mnemonic != "JSR" && ins->mnemonic != "BSR"))
         return 0;
-    }
+    return ins->length;
 }
 
 } // namespace
-
-const char* runEndText(RunEnd end) {
-    switch (end) {
-    case RunEnd::Done:
-        return "Pas effectué";
-    case RunEnd::Breakpoint:
-        return "Point d'arrêt atteint";
-    case RunEnd::Watchpoint:
-        return "Adresse surveillée atteinte";
-    case RunEnd::Stop:
-        return "Instruction STOP exécutée";
-    case RunEnd::CycleLimit:
-        return "Nombre de cycles atteint";
-    case RunEnd::TimeSlice:
-        return "Exécution en cours";
-    case RunEnd::Halted:
-        return "Exécution arrêtée";
-    case RunEnd::IllegalOpcode:
-        return "Code d'opération illégal : le programme s'est égaré";
-    case RunEnd::CopReset:
-        return "Le chien de garde (COP) a réinitialisé le circuit";
-    case RunEnd::Transmitted:
-        return "Octet émis sur la liaison série";
-    }
-    return "";
-}
 
 // Inputs set from other threads wait here for the thread that runs the session.
 struct Session::Inbox {
@@ -130,31 +99,16 @@ bool Session::configure(const Setup& setup, std::string* error) {
 
 void Session::installHooks() {
     Machine& m = *machine_;
-    m.onTransmit = [this](std::uint8_t byte) {
+    m.connectTransmit([this](std::uint8_t byte, std::uint64_t) {
         if (onTransmit)
             onTransmit(byte);
-        bool end = false;
-        if (host_) {
-            host_->transmit(byte);
-            // A live host in the middle of an exchange hears it now and may
-            // answer at once: the slice ends here so that its answer is not
-            // late in simulated time. Not when its next bytes are already on
-            // the line (it streams), when the program has more to say at
-            // once, nor when the host is silent (the program talks alone):
-            // the wire does not wait for any of them.
-            if (host_->live() && machine_->feed() == Feed::Line && hostTalking_ &&
-                !machine_->sciLineBusy() && !machine_->sciTransmitPending()) {
-                hostTurn_ = true;
-                end = true;
-            }
-        }
         if (stopOnTransmit_) {
             hookEnd_ = RunEnd::Transmitted;
-            end = true;
-        }
-        if (end)
+            endedByHook_ = true;
             machine_->endRun();
-    };
+        }
+    });
+    pinsConnection_ = 0;
     m.onAccess = [this](std::uint16_t address, std::uint8_t value, bool write) {
         if (write && onMemoryWritten && marked(memoryWatches_, address))
             onMemoryWritten(address, value);
@@ -166,15 +120,17 @@ void Session::installHooks() {
     };
 }
 
-// Pin levels are worked out after every register write only while somebody listens.
+// The pins are watched only while somebody listens: a plain run pays nothing.
 void Session::syncHooks() {
-    if (onPins && !machine_->onPins)
-        machine_->onPins = [this](Port port, std::uint8_t levels) {
+    if (onPins && !pinsConnection_) {
+        pinsConnection_ = machine_->connectPins([this](Port port, std::uint8_t levels, std::uint64_t) {
             if (onPins)
                 onPins(port, levels);
-        };
-    else if (!onPins && machine_->onPins)
-        machine_->onPins = nullptr;
+        });
+    } else if (!onPins && pinsConnection_) {
+        machine_->disconnect(pinsConnection_);
+        pinsConnection_ = 0;
+    }
 }
 
 void Session::rebuildTraps() {
@@ -498,31 +454,30 @@ RunEnd Session::step() {
 
 RunEnd Session::stepOver(std::uint64_t maxCycles) {
     begin(Goal::StepOver);
-    return runCore(maxCycles, std::nullopt, nullptr, nullptr);
+    return runCore(maxCycles, std::nullopt, nullptr);
 }
 
 RunEnd Session::stepOut(std::uint64_t maxCycles) {
     begin(Goal::StepOut);
-    return runCore(maxCycles, std::nullopt, nullptr, nullptr);
+    return runCore(maxCycles, std::nullopt, nullptr);
 }
 
 RunEnd Session::runTo(std::uint16_t address, std::uint64_t maxCycles) {
     begin(Goal::RunTo, address);
-    return runCore(maxCycles, std::nullopt, nullptr, nullptr);
+    return runCore(maxCycles, std::nullopt, nullptr);
 }
 
 RunEnd Session::run(std::uint64_t maxCycles) {
     begin(Goal::Run);
-    return runCore(maxCycles, std::nullopt, nullptr, nullptr);
+    return runCore(maxCycles, std::nullopt, nullptr);
 }
 
 RunEnd Session::runFor(std::chrono::nanoseconds wall, std::uint64_t maxCycles) {
-    return runCore(maxCycles, Clock::now() + wall, nullptr, nullptr);
+    return runCore(maxCycles, Clock::now() + wall, nullptr);
 }
 
-RunEnd Session::runWithHost(SerialHost& host, std::uint64_t maxCycles,
-                            const std::atomic<bool>* interrupted) {
-    return runCore(maxCycles, std::nullopt, &host, interrupted);
+RunEnd Session::runBeside(RunCompanion& companion, std::uint64_t maxCycles) {
+    return runCore(maxCycles, std::nullopt, &companion);
 }
 
 RunEnd Session::translate(Halt halt) const {
@@ -549,78 +504,27 @@ RunEnd Session::translate(Halt halt) const {
     return RunEnd::Halted;
 }
 
-bool Session::awaitHost(SerialHost& host, std::vector<std::uint8_t>& received,
-                        const std::atomic<bool>* interrupted) {
-    // In real time a shorter wait: a program blinking a LED while a user
-    // types should hardly stutter.
-    const Clock::time_point until =
-        Clock::now() + (realTime_ ? hostAnswerWaitRealTime : hostAnswerWait);
-    for (;;) {
-        received.clear();
-        host.poll(received);
-        if (!received.empty()) {
-            for (const std::uint8_t byte : received)
-                machine_->sciFeed(byte);
-            return true;
-        }
-        if (!host.live() || Clock::now() >= until || machine_->haltRequested() ||
-            (interrupted && interrupted->load()))
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-}
-
 RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point> deadline,
-                        SerialHost* host, const std::atomic<bool>* interrupted) {
+                        RunCompanion* companion) {
     syncHooks();
     applyInputs();
-    if (stepOnly_) {
-        const RunEnd end = step();
-        return end;
-    }
+    if (stepOnly_)
+        return step();
     Machine& m = *machine_;
     const std::uint64_t first = m.cycles();
     const std::uint64_t stopAt = maxCycles > unlimited - first ? unlimited : first + maxCycles;
-    host_ = host;
     // Slices of one run keep one pairing of cycles and wall time, so the
     // time between two slices is not lost to the simulation.
     bool& anchored = paceAnchored_;
-    std::vector<std::uint8_t> received;
     RunEnd end = RunEnd::Halted;
     for (;;) {
-        if (host) {
-            received.clear();
-            host->poll(received);
-            if (!received.empty())
-                hostTalking_ = true;
-            for (const std::uint8_t byte : received)
-                m.sciFeed(byte);
-        }
+        const RunCompanion::Slice plan = companion ? companion->beforeSlice() : RunCompanion::Slice{};
         applyInputs();
-        // A host in the middle of an exchange, its bytes all in: it may be slow
-        // to send the next one for reasons of this computer's (a busy
-        // processor, a thread not yet woken). Its silence runs at a tenth of
-        // real time, for a few character times; after that it is real. Not
-        // while the program is still sending: a host waiting for that answer
-        // is not late, and the end of the answer waits for the host anyway.
-        bool slowSilence = false;
-        if (host && hostTalking_ && m.feed() == Feed::Line && !m.sciLineBusy()) {
-            if (!lineIdle_) {
-                lineIdle_ = true;
-                lineIdleSince_ = m.cycles();
-            }
-            if (m.cycles() - lineIdleSince_ >= talkWindowFrames * m.sciHostFrameCycles() ||
-                !host->live())
-                hostTalking_ = false;
-            else
-                slowSilence = !m.sciTransmitting();
-        } else {
-            lineIdle_ = false;
-        }
+        const bool own = plan.ownCycles != 0;
         std::uint64_t until;
-        if (slowSilence) {
+        if (own) {
             anchored = false;
-            until = m.cycles() + std::max<std::uint64_t>(m.sciHostFrameCycles() / 8, 1);
+            until = m.cycles() + plan.ownCycles;
         } else if (realTime_) {
             const Clock::time_point now = Clock::now();
             if (!anchored)
@@ -630,50 +534,32 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
             anchored = true;
             const Clock::time_point due = pacer_.due(m.cycles());
             if (due > now) {
-                // Never ahead of the wall clock: what the host sends meanwhile
-                // is looked at before the simulation goes on.
+                // Never ahead of the wall clock: what arrives meanwhile is
+                // looked at before the simulation goes on.
                 if (deadline && due >= *deadline) {
                     std::this_thread::sleep_until(*deadline);
                     end = RunEnd::TimeSlice;
                     break;
                 }
                 std::this_thread::sleep_until(due);
-                if (interrupted && interrupted->load()) {
+                if (companion && companion->interrupted()) {
                     end = RunEnd::Halted;
                     break;
                 }
                 continue;
             }
-            // Behind the clock, it catches up in these same short slices, the
-            // host looked at between each.
+            // Behind the clock, it catches up in these same short slices.
             until = m.cycles() + pacedSlice;
         } else {
             anchored = false;
-            until = m.cycles() + fullSpeedSlice;
-            // The slice ends when the host's bytes are all in: what follows
-            // is silence only if the host keeps quiet.
-            if (host && host->live() && m.feed() == Feed::Line)
-                until = std::min(until, std::max(m.sciLineFreeAt(), m.cycles() + 1));
+            until = std::min(m.cycles() + fullSpeedSlice, plan.until);
         }
         until = std::min(until, stopAt);
         const std::uint64_t sliceFrom = m.cycles();
+        endedByHook_ = false;
         Halt halt = m.run(until);
-        if (host)
-            host->flush();
-        if (slowSilence && !hostTurn_) {
-            const double seconds = static_cast<double>(m.cycles() - sliceFrom) / pacer_.eClock();
-            std::this_thread::sleep_for(std::chrono::duration<double>(seconds * silenceSlowdown));
-        }
-        if (halt == Halt::Ended && hostTurn_ && !stopOnTransmit_) {
-            // The host's turn: the simulated time stands still while a host in
-            // the middle of an exchange answers (real time starts again from
-            // its answer), so how busy this computer is does not count.
-            halt = Halt::CycleLimit;
+        if (companion && companion->afterSlice(halt, sliceFrom, own, endedByHook_))
             anchored = false;
-            if (!awaitHost(*host, received, interrupted))
-                hostTalking_ = false;
-        }
-        hostTurn_ = false;
         if (halt == Halt::Breakpoint && tempBreak_ && m.regs().pc == *tempBreak_) {
             if (goal_ != Goal::StepOver || m.regs().sp == goalSp_) {
                 end = RunEnd::Done;
@@ -690,7 +576,7 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
             end = RunEnd::CycleLimit;
             break;
         }
-        if (interrupted && interrupted->load()) {
+        if (companion && companion->interrupted()) {
             end = RunEnd::Halted;
             break;
         }
@@ -699,7 +585,6 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
             break;
         }
     }
-    host_ = nullptr;
     if (end != RunEnd::TimeSlice && end != RunEnd::CycleLimit) {
         endGoal();
         paceAnchored_ = false;

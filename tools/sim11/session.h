@@ -1,8 +1,9 @@
 // A simulation as a window or the command line drives it: the machine and the
-// program loaded into it, stepping, breakpoints and watchpoints, the hooks a
-// window refreshes from, the pacing to the E clock and the host's side of the
-// SCI. Qt-free. One thread runs a session; any thread may ask it to halt, send
-// it SCI bytes or change its input pins.
+// program loaded into it, resets, run goals (step, step over, step out, run
+// to, run), breakpoints and watchpoints, the hooks a window refreshes from,
+// halts and the pacing to the E clock. Qt-free. One thread runs a session;
+// any thread may ask it to halt, send it SCI bytes or change its input pins.
+// What stands at the far end of the SCI runs beside it (host_link.h).
 #pragma once
 
 #include "sim11/machine.h"
@@ -50,9 +51,6 @@ enum class RunEnd {
     Transmitted,   // a byte left the SCI (see setStopOnTransmit)
 };
 
-// A French sentence for the reason, as a window's status line shows it.
-const char* runEndText(RunEnd end);
-
 // What a watchpoint catches.
 enum class Access : std::uint8_t { Read = 1, Write = 2, ReadWrite = 3 };
 
@@ -74,19 +72,28 @@ struct Snapshot {
     std::uint16_t registerBase = 0x1000, ramBase = 0, ramSize = 0;
 };
 
-// The far end of the SCI for runWithHost(): standard streams, a pseudo-
-// terminal, a downloader's in-memory transport.
-class SerialHost {
+// Something outside the chip that runs beside a session, between the slices
+// of a run (the far end of the SCI, host_link.h): before each slice it takes
+// in what arrived and says how the slice should go; after it, it may answer.
+class RunCompanion {
 public:
-    virtual ~SerialHost() = default;
-    // A byte the chip transmitted, at the end of its frame.
-    virtual void transmit(std::uint8_t byte) = 0;
-    // Appends the bytes that arrived since the last call.
-    virtual void poll(std::vector<std::uint8_t>& received) = 0;
-    virtual void flush() {}
-    // True while the far end may still send: a live program on the line
-    // whose timing counts. A file read to its end is not.
-    virtual bool live() const { return false; }
+    virtual ~RunCompanion() = default;
+    struct Slice {
+        // Non-zero: the companion keeps the time this slice, this many
+        // cycles, not paced to the wall clock.
+        std::uint64_t ownCycles = 0;
+        // A full-speed slice ends no later than this cycle.
+        std::uint64_t until = ~0ull;
+    };
+    virtual Slice beforeSlice() = 0;
+    // After a slice that ended with `halt`. It may turn an end it asked for
+    // itself (Halt::Ended) into Halt::CycleLimit so that the run goes on;
+    // `sessionEnded` says the session asked for that end too. True when the
+    // pacing must start again from now.
+    virtual bool afterSlice(Halt& halt, std::uint64_t sliceFrom, bool ownSlice,
+                            bool sessionEnded) = 0;
+    // The run must end now (the user interrupted it).
+    virtual bool interrupted() const = 0;
 };
 
 class Session {
@@ -149,17 +156,9 @@ public:
     void begin(Goal goal, std::uint16_t address = 0);
     RunEnd runFor(std::chrono::nanoseconds wall, std::uint64_t maxCycles = unlimited);
 
-    // The command line's loop: polls `host` between slices and hands it what
-    // the SCI transmits. With a live host on a wire feed the simulated time
-    // never runs ahead of what the host could have sent: each byte the chip
-    // transmits reaches the host at once, and while a host in the middle of
-    // an exchange answers (up to a quarter of a second, a twentieth in real
-    // time) the simulated time stands still; between two of its bytes its
-    // silence runs at a tenth of real time for a few character times. A
-    // downloader that waits for each echo, or sends all at once, meets the
-    // chip's own timeouts however busy this computer is.
-    RunEnd runWithHost(SerialHost& host, std::uint64_t maxCycles = unlimited,
-                       const std::atomic<bool>* interrupted = nullptr);
+    // Runs with `companion` beside it, from where the last goal left off,
+    // until a stop, `maxCycles` or the companion's interruption.
+    RunEnd runBeside(RunCompanion& companion, std::uint64_t maxCycles = unlimited);
 
     // From any thread: the run ends at the next instruction boundary.
     void requestHalt();
@@ -236,10 +235,8 @@ private:
     void applyInputs();
     void endGoal();
     RunEnd translate(Halt halt) const;
-    bool awaitHost(SerialHost& host, std::vector<std::uint8_t>& received,
-                   const std::atomic<bool>* interrupted);
     RunEnd runCore(std::uint64_t maxCycles, std::optional<Pacer::Clock::time_point> deadline,
-                   SerialHost* host, const std::atomic<bool>* interrupted);
+                   RunCompanion* companion);
 
     Setup setup_;
     std::unique_ptr<Machine> machine_;
@@ -252,11 +249,8 @@ private:
     unsigned hostBaud_ = 0;
     Pacer pacer_;
     bool paceAnchored_ = false;
-    SerialHost* host_ = nullptr;
-    bool hostTurn_ = false;    // the SCI transmitted to a live host
-    bool hostTalking_ = false; // the host sent since it last let an answer wait
-    bool lineIdle_ = false;    // ...and all it sent is in, since lineIdleSince_
-    std::uint64_t lineIdleSince_ = 0;
+    Machine::Connection pinsConnection_ = 0;
+    bool endedByHook_ = false; // a hook of the session ended the slice
 
     Goal goal_ = Goal::Run;
     std::optional<std::uint16_t> tempBreak_; // RunTo's address, StepOver's return
