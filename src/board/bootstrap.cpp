@@ -2,6 +2,7 @@
 
 #include "board/board_texts.h"
 #include "board/fill_text.h"
+#include "common/hex_text.h"
 
 #include <algorithm>
 #include <array>
@@ -180,10 +181,11 @@ private:
     DownloadResult wrongEcho() {
         if (pauseExplains())
             return paused();
-        return finish(Outcome::WrongEcho,
-                      fillText(kWrongEcho, {number(result_.wrongIndex + 1), number(bytes_.size()),
-                                            hexAddress(static_cast<std::uint16_t>(result_.wrongIndex)),
-                                            hexByte(result_.sent), hexByte(result_.received)}));
+        return finish(
+            Outcome::WrongEcho,
+            fillText(kWrongEcho, {number(result_.wrongIndex + 1), number(bytes_.size()),
+                                  hex::word(static_cast<std::uint16_t>(result_.wrongIndex)),
+                                  hex::byte(result_.sent), hex::byte(result_.received)}));
     }
 
     DownloadResult silence() {

@@ -28,22 +28,4 @@ std::string byteCount(std::size_t count) {
     return std::to_string(count) + ' ' + (count < 2 ? kOneByte : kBytes);
 }
 
-namespace {
-std::string hex(unsigned value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out = "$";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += kDigits[(value >> shift) & 0xF];
-    return out;
-}
-} // namespace
-
-std::string hexByte(std::uint8_t value) {
-    return hex(value, 2);
-}
-
-std::string hexAddress(std::uint16_t value) {
-    return hex(value, 4);
-}
-
 } // namespace kavrel::board

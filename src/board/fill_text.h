@@ -16,8 +16,4 @@ std::string fillText(std::string_view text, std::initializer_list<std::string_vi
 // "0 octet", "1 octet", "12 octets": French keeps the singular below two.
 std::string byteCount(std::size_t count);
 
-// "$0F" and "$01A0", as the assembler writes them.
-std::string hexByte(std::uint8_t value);
-std::string hexAddress(std::uint16_t value);
-
 } // namespace kavrel::board

@@ -1,5 +1,7 @@
 #include "terminal/serial_text.h"
 
+#include "common/hex_text.h"
+
 namespace kavrel::terminal {
 
 namespace {
@@ -90,10 +92,8 @@ std::string visibleByte(std::uint8_t byte) {
     } else if (byte == 0x7F) {
         appendUtf8(out, 0x2421);
     } else if (byte >= 0x80 && byte < 0xA0 && kHigh[byte - 0x80] == 0) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
         appendUtf8(out, 0x27E8);
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0xF];
+        hex::append(out, byte, 2);
         appendUtf8(out, 0x27E9);
     } else if (byte >= 0x80 && byte < 0xA0) {
         appendUtf8(out, kHigh[byte - 0x80]);

@@ -2,6 +2,7 @@
 
 #include "asmhc11/encoding.h"
 #include "asmhc11/messages.h"
+#include "common/hex_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,12 +14,6 @@ namespace {
 constexpr std::size_t bytesPerListingRow = 5;
 constexpr std::size_t bytesFieldWidth = 3 * bytesPerListingRow;
 constexpr const char* crlf = "\r\n";
-
-void appendHex(std::string& out, unsigned value, int digits) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += hex[(value >> shift) & 0xF];
-}
 
 // A number right-aligned in `width` columns.
 void appendNumber(std::string& out, long long value, std::size_t width) {
@@ -52,7 +47,8 @@ std::string padded(std::string text, std::size_t width) {
 std::string hexValue(std::int64_t value) {
     std::string text = "$";
     const auto v = static_cast<std::uint64_t>(value);
-    appendHex(text, static_cast<unsigned>(v & 0xFFFFFFFF), value > 0xFFFF || value < 0 ? 8 : 4);
+    kavrel::hex::append(text, static_cast<unsigned>(v & 0xFFFFFFFF),
+                        value > 0xFFFF || value < 0 ? 8 : 4);
     return text;
 }
 
@@ -60,7 +56,7 @@ std::string hexValue(std::int64_t value) {
 // made in a buffer and appended at once.
 void appendRowPrefix(std::string& row, int number, std::optional<std::uint16_t> address,
                      const std::uint8_t* bytes, std::size_t n) {
-    static constexpr char hex[] = "0123456789ABCDEF";
+    using kavrel::hex::digit;
     char buffer[6 + 2 + 4 + 2 + bytesFieldWidth];
     std::memset(buffer, ' ', sizeof buffer);
     std::size_t skip = 0;
@@ -73,10 +69,10 @@ void appendRowPrefix(std::string& row, int number, std::optional<std::uint16_t> 
     }
     if (address)
         for (int i = 0; i < 4; ++i)
-            buffer[8 + i] = hex[(*address >> (12 - 4 * i)) & 0xF];
+            buffer[8 + i] = digit(*address >> (12 - 4 * i));
     for (std::size_t i = 0; i < n; ++i) {
-        buffer[14 + 3 * i] = hex[bytes[i] >> 4];
-        buffer[15 + 3 * i] = hex[bytes[i] & 0xF];
+        buffer[14 + 3 * i] = digit(bytes[i] >> 4);
+        buffer[15 + 3 * i] = digit(bytes[i]);
     }
     row.append(buffer + skip, sizeof buffer - skip);
 }

@@ -1,5 +1,7 @@
 #include "asmhc11/output_formats.h"
 
+#include "common/hex_text.h"
+
 #include <algorithm>
 
 namespace asmhc11 {
@@ -10,24 +12,18 @@ constexpr std::size_t bytesPerRecord = 32;
 constexpr std::size_t minimumBootBytes = 256;
 constexpr const char* crlf = "\r\n";
 
-void appendHex(std::string& out, unsigned value, int digits) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += hex[(value >> shift) & 0xF];
-}
-
 std::string record(char type, std::uint16_t address, const std::uint8_t* data, std::size_t n) {
     std::string line = "S";
     line += type;
     const unsigned count = static_cast<unsigned>(n) + 3;
     unsigned sum = count + (address >> 8) + (address & 0xFF);
-    appendHex(line, count, 2);
-    appendHex(line, address, 4);
+    kavrel::hex::append(line, count, 2);
+    kavrel::hex::append(line, address, 4);
     for (std::size_t i = 0; i < n; ++i) {
-        appendHex(line, data[i], 2);
+        kavrel::hex::append(line, data[i], 2);
         sum += data[i];
     }
-    appendHex(line, ~sum & 0xFF, 2);
+    kavrel::hex::append(line, ~sum & 0xFF, 2);
     return line + crlf;
 }
 

@@ -1,24 +1,10 @@
 #include "hc11/disassembler.h"
 
-#include <cstdio>
+#include "common/hex_text.h"
 
 namespace hc11 {
 
-namespace {
-
-std::string hex2(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "$%02X", value & 0xFFu);
-    return text;
-}
-
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "$%04X", value & 0xFFFFu);
-    return text;
-}
-
-} // namespace
+namespace hex = kavrel::hex;
 
 Disassembly disassemble(std::uint16_t address,
                         const std::function<std::uint8_t(std::uint16_t)>& peek) {
@@ -37,17 +23,17 @@ Disassembly disassemble(std::uint16_t address,
     }
     const Instruction* ins = decode(page, at(pos));
     if (!ins) {
-        out.text = "FCB " + hex2(first);
+        out.text = "FCB " + hex::byte(first);
         return out;
     }
     out.instruction = ins;
     out.length = ins->length;
     const unsigned operand = pos + 1; // offset of the first operand byte
-    auto byte = [&](unsigned k) { return static_cast<unsigned>(at(operand + k)); };
-    auto word = [&](unsigned k) { return (byte(k) << 8) | byte(k + 1); };
+    auto byte = [&](unsigned k) { return at(operand + k); };
+    auto word = [&](unsigned k) { return static_cast<std::uint16_t>(byte(k) << 8 | byte(k + 1)); };
     auto branchTarget = [&](unsigned k) {
         const auto rel = static_cast<std::int8_t>(byte(k));
-        return hex4(static_cast<unsigned>(address + ins->length + rel));
+        return hex::word(static_cast<std::uint16_t>(address + ins->length + rel));
     };
 
     std::string ops;
@@ -55,44 +41,44 @@ Disassembly disassemble(std::uint16_t address,
     case Mode::Inherent:
         break;
     case Mode::Immediate8:
-        ops.append("#").append(hex2(byte(0)));
+        ops.append("#").append(hex::byte(byte(0)));
         break;
     case Mode::Immediate16:
-        ops.append("#").append(hex4(word(0)));
+        ops.append("#").append(hex::word(word(0)));
         break;
     case Mode::Direct:
-        ops = hex2(byte(0));
+        ops = hex::byte(byte(0));
         break;
     // An extended address below $100 would be read back as direct: force it.
     case Mode::Extended:
-        ops.append(word(0) < 0x100 ? ">" : "").append(hex4(word(0)));
+        ops.append(word(0) < 0x100 ? ">" : "").append(hex::word(word(0)));
         break;
     case Mode::IndexedX:
-        ops = hex2(byte(0)) + ",X";
+        ops = hex::byte(byte(0)) + ",X";
         break;
     case Mode::IndexedY:
-        ops = hex2(byte(0)) + ",Y";
+        ops = hex::byte(byte(0)) + ",Y";
         break;
     case Mode::Relative:
         ops = branchTarget(0);
         break;
     case Mode::BitDirect:
-        ops = hex2(byte(0)) + ",#" + hex2(byte(1));
+        ops = hex::byte(byte(0)) + ",#" + hex::byte(byte(1));
         break;
     case Mode::BitIndexedX:
-        ops = hex2(byte(0)) + ",X,#" + hex2(byte(1));
+        ops = hex::byte(byte(0)) + ",X,#" + hex::byte(byte(1));
         break;
     case Mode::BitIndexedY:
-        ops = hex2(byte(0)) + ",Y,#" + hex2(byte(1));
+        ops = hex::byte(byte(0)) + ",Y,#" + hex::byte(byte(1));
         break;
     case Mode::BitBranchDirect:
-        ops = hex2(byte(0)) + ",#" + hex2(byte(1)) + "," + branchTarget(2);
+        ops = hex::byte(byte(0)) + ",#" + hex::byte(byte(1)) + "," + branchTarget(2);
         break;
     case Mode::BitBranchIndexedX:
-        ops = hex2(byte(0)) + ",X,#" + hex2(byte(1)) + "," + branchTarget(2);
+        ops = hex::byte(byte(0)) + ",X,#" + hex::byte(byte(1)) + "," + branchTarget(2);
         break;
     case Mode::BitBranchIndexedY:
-        ops = hex2(byte(0)) + ",Y,#" + hex2(byte(1)) + "," + branchTarget(2);
+        ops = hex::byte(byte(0)) + ",Y,#" + hex::byte(byte(1)) + "," + branchTarget(2);
         break;
     }
     out.text = std::string(ins->mnemonic);
