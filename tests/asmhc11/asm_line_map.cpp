@@ -186,6 +186,12 @@ TEST_F(AssembleFile, ReadsTheSourceAndItsIncludesAsTheProgramDoes) {
     write(dir_ / "inc" / "defs.inc", "VAL EQU 5\n NOP\n");
     const Result fixed = assembleFile(source, Mode::S19);
     ASSERT_TRUE(fixed.ok());
+    // Each file's text as it was read, kept with the map: what is on disk
+    // later does not change what the bytes came from.
+    write(dir_ / "inc" / "defs.inc", "* autre chose\n");
+    ASSERT_EQ(fixed.lineMap.texts.size(), 2u);
+    EXPECT_EQ(fixed.lineMap.texts[0], " ORG $C000\r\n INCLUDE \"inc/defs.inc\"\r\n LDAA #VAL\r\n");
+    EXPECT_EQ(fixed.lineMap.texts[1], "VAL EQU 5\n NOP\n");
     EXPECT_EQ(hexOf(bytesOf(fixed)), "01 86 05");
     EXPECT_NE(fixed.listing.find("prog.asm"), std::string::npos); // the title, as the program's
 }

@@ -5,6 +5,7 @@
 #include "asmhc11/encoding.h"
 #include "asmhc11/messages.h"
 #include "asmhc11/output_formats.h"
+#include "common/hex_text.h"
 #include "common/utf8_text.h"
 #include "hc11/instruction_set.h"
 
@@ -51,14 +52,6 @@ std::string keyOf(const std::string& path) {
     return utf8Of((ec ? pathOf(path) : absolute).lexically_normal());
 }
 
-std::string hex4(std::int64_t v) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text = "$";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        text += digits[(v >> shift) & 0xF];
-    return text;
-}
-
 bool isJump(std::string_view mnemonic) {
     return mnemonic == "JMP" || mnemonic == "JSR";
 }
@@ -98,6 +91,7 @@ Assembly::Assembly(std::string_view source, const Options& options) : options_(o
     files_.push_back(
         {options_.path, keyOf(options_.path), source, source.find('\r') != std::string_view::npos});
     result_.lineMap.files.push_back(options_.path);
+    result_.lineMap.texts.emplace_back(source);
     mapFiles_.push_back(0);
     stream_.reserve(static_cast<std::size_t>(std::count(source.begin(), source.end(), '\n') +
                                              std::count(source.begin(), source.end(), '\r')) +
@@ -362,11 +356,13 @@ void Assembly::commitBytes() {
         const auto a = static_cast<std::size_t>(address);
         if (result_.used[a] && !overlap) {
             overlap = true;
-            report(makeError(messages::addressInUse, hex4(address)));
+            report(makeError(messages::addressInUse,
+                             kavrel::hex::word(static_cast<std::uint16_t>(address))));
         }
         if (options_.mode == Mode::Boo && address >= bootEnd && !outsideBoot) {
             outsideBoot = true;
-            report(makeError(messages::bootRange, hex4(address)));
+            report(makeError(messages::bootRange,
+                             kavrel::hex::word(static_cast<std::uint16_t>(address))));
         }
         result_.memory[a] = bytes_[i];
         result_.used[a] = true;
@@ -793,8 +789,10 @@ void Assembly::mapLine(const StreamLine& line) {
         const std::string& path = files_[line.file].path;
         const auto known = std::find(map.files.begin(), map.files.end(), path);
         file = static_cast<int>(known - map.files.begin());
-        if (known == map.files.end())
+        if (known == map.files.end()) {
             map.files.push_back(path);
+            map.texts.emplace_back(files_[line.file].text);
+        }
     }
     const std::int64_t size = std::min<std::int64_t>(line.memo.size, memoryEnd - pcStart);
     if (size <= 0)

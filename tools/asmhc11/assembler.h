@@ -66,6 +66,10 @@ struct LineMapEntry {
 // the assembler read them.
 struct LineMap {
     std::vector<std::string> files; // UTF-8, named as diagnostics name them; [0] is the source
+    // Each file's text as the assembler read it (Windows-1252 bytes), in the
+    // order of `files`: what a debugger shows beside the bytes, whatever the
+    // files on disk have become since.
+    std::vector<std::string> texts;
     std::vector<LineMapEntry> entries;
 
     // The line whose bytes hold the address, or nullptr.
