@@ -105,10 +105,14 @@ private:
     unsigned slot_ = 0;
 };
 
-// Registers nobody claims: kept as written, read back.
+// Registers nobody claims: kept as written, read back. Built first, it
+// claims every offset; the blocks built after it take theirs back.
 class Reserved final : public Block {
 public:
-    explicit Reserved(Machine& machine) : Block(machine) {}
+    explicit Reserved(Machine& machine) : Block(machine) {
+        for (unsigned offset = 0; offset < 64; ++offset)
+            claim(offset);
+    }
     void reset() override { values_.fill(0); }
     std::uint8_t peek(unsigned offset) const override { return values_[offset]; }
     void write(unsigned offset, std::uint8_t value) override { values_[offset] = value; }

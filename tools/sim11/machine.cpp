@@ -254,17 +254,18 @@ std::uint16_t Machine::ramSize() const {
     return map_->ramSize();
 }
 
-bool Machine::attachDevice(std::uint16_t from, std::uint16_t to, BusDevice& device) {
+Machine::Connection Machine::attachDevice(std::uint16_t from, std::uint16_t to,
+                                          BusDevice& device) {
     if (mode_ != Mode::Expanded || from > to)
-        return false;
+        return 0;
     for (unsigned a = from; a <= to; ++a)
         if ((a & 0xFFC0u) == regBase_ || map_->inRam(static_cast<std::uint16_t>(a)))
-            return false;
-    devices_.push_back({from, to, &device, nextConnection_++});
+            return 0;
+    devices_.push_back({from, to, &device, nextConnection_});
     for (unsigned block = from >> 6; block <= to >> 6u; ++block)
         deviceBlocks_[block] = 1;
     rebuildMap();
-    return true;
+    return nextConnection_++;
 }
 
 // --- lines -----------------------------------------------------------------------

@@ -235,9 +235,10 @@ public:
     std::uint32_t sciBitCycles() const;
 
     // In expanded mode, `device` answers every access from `from` to `to`
-    // (both included) instead of the external memory. False in another mode,
-    // or where the range covers the registers or the internal RAM.
-    bool attachDevice(std::uint16_t from, std::uint16_t to, BusDevice& device);
+    // (both included) instead of the external memory, until disconnect().
+    // 0 in another mode, or where the range covers the registers or the
+    // internal RAM.
+    Connection attachDevice(std::uint16_t from, std::uint16_t to, BusDevice& device);
 
     void disconnect(Connection connection);
 
