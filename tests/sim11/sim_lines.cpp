@@ -97,7 +97,9 @@ public:
     void write(std::uint16_t address, std::uint8_t value, std::uint64_t cycle) override {
         writes[address].push_back({value, cycle});
     }
-    std::uint8_t peek(std::uint16_t address) const override { return address & 1 ? counter : status; }
+    std::uint8_t peek(std::uint16_t address) const override {
+        return address & 1 ? counter : status;
+    }
 
     std::uint8_t status = 0x80, counter = 0x40;
     std::vector<std::pair<std::uint16_t, std::uint64_t>> reads;

@@ -37,8 +37,8 @@ public:
 
 private:
     std::vector<std::uint8_t> ram_;
-    std::vector<std::uint8_t> rom_;      // internal ROM, empty where the part has none
-    std::vector<std::uint8_t> external_; // expanded mode: 64K of RAM on the bus
+    std::vector<std::uint8_t> rom_;           // internal ROM, empty where the part has none
+    std::vector<std::uint8_t> external_;      // expanded mode: 64K of RAM on the bus
     std::array<std::uint8_t, 192> bootRom_{}; // $BF40-$BFFF
     std::array<std::uint8_t, 64> ffBlock_{};
     std::array<std::uint8_t, 64> sinkBlock_{};
@@ -103,7 +103,7 @@ private:
     std::uint64_t epoch_ = 0; // a cycle at which TCNT was countAtEpoch_
     std::uint16_t countAtEpoch_ = 0;
     std::uint8_t tcntLowLatch_ = 0;
-    std::array<std::uint8_t, 6> capture_{}; // TIC1-TIC3
+    std::array<std::uint8_t, 6> capture_{};  // TIC1-TIC3
     std::array<std::uint8_t, 10> compare_{}; // TOC1-TOC4, TI4O5
     std::uint8_t cforc_ = 0, oc1m_ = 0, oc1d_ = 0, tctl1_ = 0, tctl2_ = 0;
     std::uint8_t tmsk1_ = 0, tflg1_ = 0, tmsk2_ = 0, tflg2_ = 0, pactl_ = 0, pacnt_ = 0;

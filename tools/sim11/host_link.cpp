@@ -135,8 +135,8 @@ private:
     const std::atomic<bool>* interrupted_;
     Machine::Connection connection_ = 0;
     std::vector<std::uint8_t> received_;
-    bool turn_ = false;    // the SCI transmitted to a live host
-    bool talking_ = false; // the host sent since it last let an answer wait
+    bool turn_ = false;     // the SCI transmitted to a live host
+    bool talking_ = false;  // the host sent since it last let an answer wait
     bool lineIdle_ = false; // ...and all it sent is in, since lineIdleSince_
     std::uint64_t lineIdleSince_ = 0;
 };

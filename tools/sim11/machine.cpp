@@ -254,8 +254,7 @@ std::uint16_t Machine::ramSize() const {
     return map_->ramSize();
 }
 
-Machine::Connection Machine::attachDevice(std::uint16_t from, std::uint16_t to,
-                                          BusDevice& device) {
+Machine::Connection Machine::attachDevice(std::uint16_t from, std::uint16_t to, BusDevice& device) {
     if (mode_ != Mode::Expanded || from > to)
         return 0;
     for (unsigned a = from; a <= to; ++a)

@@ -123,10 +123,11 @@ void Session::installHooks() {
 // The pins are watched only while somebody listens: a plain run pays nothing.
 void Session::syncHooks() {
     if (onPins && !pinsConnection_) {
-        pinsConnection_ = machine_->connectPins([this](Port port, std::uint8_t levels, std::uint64_t) {
-            if (onPins)
-                onPins(port, levels);
-        });
+        pinsConnection_ =
+            machine_->connectPins([this](Port port, std::uint8_t levels, std::uint64_t) {
+                if (onPins)
+                    onPins(port, levels);
+            });
     } else if (!onPins && pinsConnection_) {
         machine_->disconnect(pinsConnection_);
         pinsConnection_ = 0;
@@ -518,7 +519,8 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
     bool& anchored = paceAnchored_;
     RunEnd end = RunEnd::Halted;
     for (;;) {
-        const RunCompanion::Slice plan = companion ? companion->beforeSlice() : RunCompanion::Slice{};
+        const RunCompanion::Slice plan =
+            companion ? companion->beforeSlice() : RunCompanion::Slice{};
         applyInputs();
         const bool own = plan.ownCycles != 0;
         std::uint64_t until;

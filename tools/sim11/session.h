@@ -63,8 +63,8 @@ struct WatchHit {
 // The machine as a window shows it, copied between two slices of a run.
 struct Snapshot {
     Registers regs;
-    std::uint64_t cycles = 0; // E cycles since power-on
-    double seconds = 0;       // the same in simulated time
+    std::uint64_t cycles = 0;              // E cycles since power-on
+    double seconds = 0;                    // the same in simulated time
     std::array<std::uint8_t, 5> pins{};    // levels of ports A to E
     std::array<std::uint8_t, 5> outputs{}; // the pins the chip drives, per port
     bool stopped = false;                  // in STOP, clocks stopped
