@@ -1,9 +1,10 @@
 #include "sim11/cli.h"
 
+#include "common/hex_text.h"
+
 #include "hc11/disassembler.h"
 #include "sim11/s19.h"
 
-#include <cstdio>
 #include <ostream>
 
 namespace sim11 {
@@ -63,12 +64,6 @@ std::optional<double> parseMegahertz(const std::string& text) {
     if (!digits || mhz < 0.1 || mhz > 16.0)
         return std::nullopt;
     return mhz;
-}
-
-std::string hex(unsigned value, int width) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%0*X", width, value);
-    return text;
 }
 
 } // namespace
@@ -173,7 +168,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
                 return false;
             const std::optional<double> mhz = parseMegahertz(v);
             if (!mhz) {
-                error = "quartz invalide « " + v + " » (en MHz, de 0,1 à 16 ; par exemple 8 ou 9,8304)";
+                error =
+                    "quartz invalide « " + v + " » (en MHz, de 0,1 à 16 ; par exemple 8 ou 9,8304)";
                 return false;
             }
             options.quartzHz = *mhz * 1e6;
@@ -203,11 +199,23 @@ bool loadPrograms(const Options& options, Session& session, std::string& error) 
     return true;
 }
 
+namespace {
+
+using kavrel::hex::digits;
+
+// The registers as both the final dump and the trace write them; the trace
+// leaves PC out, it starts its line.
+std::string registerFields(const Registers& r, bool withPc, std::uint64_t cycles) {
+    return "A=" + digits(r.a, 2) + " B=" + digits(r.b, 2) + " X=" + digits(r.x, 4) +
+           " Y=" + digits(r.y, 4) + " SP=" + digits(r.sp, 4) +
+           (withPc ? " PC=" + digits(r.pc, 4) : std::string()) + " CCR=" + digits(r.ccr, 2) +
+           " cycles=" + std::to_string(cycles);
+}
+
+} // namespace
+
 std::string formatRegisters(const Machine& machine) {
-    const Registers& r = machine.regs();
-    return "A=" + hex(r.a, 2) + " B=" + hex(r.b, 2) + " X=" + hex(r.x, 4) + " Y=" + hex(r.y, 4) +
-           " SP=" + hex(r.sp, 4) + " PC=" + hex(r.pc, 4) + " CCR=" + hex(r.ccr, 2) +
-           " cycles=" + std::to_string(machine.cycles());
+    return registerFields(machine.regs(), true, machine.cycles());
 }
 
 std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
@@ -217,16 +225,13 @@ std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
     for (unsigned k = 0; k < dis.length; ++k) {
         if (k)
             bytes += ' ';
-        bytes += hex(machine.peek(static_cast<std::uint16_t>(entry.pc + k)), 2);
+        bytes += digits(machine.peek(static_cast<std::uint16_t>(entry.pc + k)), 2);
     }
-    std::string line = hex(entry.pc, 4) + "  " + bytes;
+    std::string line = digits(entry.pc, 4) + "  " + bytes;
     line.append(line.size() < 20 ? 20 - line.size() : 1, ' ');
     line += dis.text;
     line.append(line.size() < 42 ? 42 - line.size() : 1, ' ');
-    const Registers& r = entry.before;
-    line += "A=" + hex(r.a, 2) + " B=" + hex(r.b, 2) + " X=" + hex(r.x, 4) + " Y=" + hex(r.y, 4) +
-            " SP=" + hex(r.sp, 4) + " CCR=" + hex(r.ccr, 2) +
-            " cycles=" + std::to_string(entry.cycles);
+    line += registerFields(entry.before, false, entry.cycles);
     return line;
 }
 

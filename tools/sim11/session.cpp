@@ -1,10 +1,10 @@
 #include "sim11/session.h"
 
+#include "common/hex_text.h"
 #include "hc11/instruction_set.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,12 +25,6 @@ constexpr std::uint64_t pacedSlice = 2000;
 // Behind the wall clock by more than this (the process was held up), real
 // time starts again from now rather than racing to catch up.
 constexpr auto maxLag = std::chrono::milliseconds(250);
-
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
-    return text;
-}
 
 void mark(Machine::AddressSet& set, std::uint16_t address, bool on) {
     const std::uint64_t bit = std::uint64_t{1} << (address & 63);
@@ -147,7 +141,7 @@ bool Session::storeSegment(const Segment& segment, std::string& error) {
     for (std::size_t k = 0; k < segment.bytes.size(); ++k) {
         const auto address = static_cast<std::uint16_t>(segment.address + k);
         if (!machine_->load(address, segment.bytes[k])) {
-            error = "l'adresse $" + hex4(address) + " n'est pas dans la mémoire du " +
+            error = "l'adresse " + kavrel::hex::word(address) + " n'est pas dans la mémoire du " +
                     chipName(setup_.chip) + " dans ce mode";
             return false;
         }
