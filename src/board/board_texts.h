@@ -6,7 +6,6 @@
 namespace kavrel::board {
 
 // The operation, as the "Erreur :" box names it.
-inline constexpr const char* kOpDownload = "Chargement dans la carte";
 inline constexpr const char* kOpReadBoo = "Lecture du fichier .BOO";
 
 // The .BOO file.

@@ -37,8 +37,7 @@ Controller::Controller(QObject* parent) : QObject(parent) {
 Controller::~Controller() = default;
 
 void Controller::requestStop() {
-    stopRequested_.store(true, std::memory_order_relaxed);
-    const std::lock_guard lock(sessionMutex_);
+    const std::lock_guard lock(machineMutex_);
     session_.requestHalt();
 }
 
@@ -49,7 +48,7 @@ void Controller::load(MachineChoice choice, std::shared_ptr<const Program> progr
     program_ = std::move(program);
     std::string error;
     {
-        const std::lock_guard lock(sessionMutex_);
+        const std::lock_guard lock(machineMutex_);
         session_.clearImage();
         session_.configure({choice.chip, choice.mode, choice.board});
     }
@@ -123,25 +122,13 @@ void Controller::setRealTime(bool on) {
     session_.setRealTime(on);
 }
 
-void Controller::setBreakpoints(std::vector<std::uint16_t> addresses) {
+void Controller::setDebugState(const DebugState& state) {
     session_.clearBreakpoints();
-    for (const std::uint16_t address : addresses)
+    for (const std::uint16_t address : state.breakpoints)
         session_.setBreakpoint(address);
-}
-
-void Controller::setWatchpoint(std::uint16_t address, bool onWrite) {
-    const auto access = static_cast<sim11::Access>(
-        static_cast<std::uint8_t>(session_.watchpoint(address)) |
-        static_cast<std::uint8_t>(onWrite ? sim11::Access::Write : sim11::Access::Read));
-    session_.setWatchpoint(address, access);
-}
-
-void Controller::clearWatchpoint(std::uint16_t address) {
-    session_.setWatchpoint(address, sim11::Access{});
-}
-
-void Controller::clearWatchpoints() {
     session_.clearWatchpoints();
+    for (const auto& [address, access] : state.watchpoints)
+        session_.setWatchpoint(address, access);
 }
 
 void Controller::setRegisters(sim11::Registers registers) {
@@ -151,11 +138,13 @@ void Controller::setRegisters(sim11::Registers registers) {
     publish(false, StopReason::None);
 }
 
+// Taken between two slices when a run has just begun: the edit was made on
+// the machine as last shown, and is not lost.
 void Controller::writeMemory(std::uint16_t address, std::uint8_t value) {
-    if (running_)
-        return;
-    session_.poke(address, value);
-    publish(false, StopReason::None);
+    const bool taken = session_.poke(address, value);
+    if (!running_ || !taken)
+        publish(running_, StopReason::None, 0, {},
+                taken ? std::nullopt : std::optional<std::uint16_t>(address));
 }
 
 void Controller::setPortInputs(Port port, std::uint8_t levels) {
@@ -194,7 +183,6 @@ void Controller::type(QByteArray bytes) {
 void Controller::startRun(Goal goal, std::uint16_t address) {
     goal_ = goal;
     running_ = true;
-    stopRequested_.store(false, std::memory_order_relaxed);
     session_.begin(goal, address);
     sinceRefresh_.restart();
     publish(true, StopReason::None);
@@ -204,17 +192,13 @@ void Controller::startRun(Goal goal, std::uint16_t address) {
 void Controller::slice() {
     if (!running_)
         return;
-    if (stopRequested_.load(std::memory_order_relaxed)) {
-        finish(RunEnd::Halted);
-        return;
-    }
+    // A stop requested meanwhile ends this call at once, as Halted.
     const RunEnd end = session_.runFor(kSlice);
     if (end != RunEnd::TimeSlice && end != RunEnd::CycleLimit) {
         finish(end);
         return;
     }
-    if (sinceRefresh_.elapsed() >= 1000 / kRefreshRate &&
-        !updateInFlight_.load(std::memory_order_acquire)) {
+    if (sinceRefresh_.elapsed() >= 1000 / kRefreshRate && !windowBehind_) {
         sinceRefresh_.restart();
         publish(true, StopReason::None);
     }
@@ -226,7 +210,6 @@ void Controller::finish(RunEnd end) {
     const bool wasRunning = running_;
     running_ = false;
     sliceTimer_->stop();
-    stopRequested_.store(false, std::memory_order_relaxed);
     StopReason reason = StopReason::Step;
     std::uint16_t where = 0;
     switch (end) {
@@ -267,8 +250,8 @@ void Controller::finish(RunEnd end) {
     publish(false, reason, where);
 }
 
-void Controller::publish(bool running, StopReason reason, std::uint16_t where,
-                         std::string message) {
+void Controller::publish(bool running, StopReason reason, std::uint16_t where, std::string message,
+                         std::optional<std::uint16_t> refusedWrite) {
     auto snapshot = std::make_shared<Snapshot>();
     const sim11::Snapshot s = session_.snapshot();
     const sim11::Machine& m = session_.machine();
@@ -299,10 +282,11 @@ void Controller::publish(bool running, StopReason reason, std::uint16_t where,
     update.reason = reason;
     update.where = where;
     update.message = std::move(message);
+    update.refusedWrite = refusedWrite;
     update.transmitted = transmitted_;
     transmitted_.clear();
     if (running)
-        updateInFlight_.store(true, std::memory_order_release);
+        windowBehind_ = true;
     emit updated(update);
 }
 

@@ -1,20 +1,30 @@
 #pragma once
 
-// The simulation on its worker thread. The window calls the controller's
-// commands through queued calls (run(), step()... are posted, never called
-// across threads), except requestStop(), which any thread may call; the
-// controller answers with updates carrying a snapshot of the machine.
+// The simulation on its worker thread, and the only two ways the window and
+// that thread talk:
+//  - queued calls, both ways. Every command, every input and the debugging
+//    state (DebugState, applied whole) are posted to the controller and run
+//    on its thread, in order, between two slices of a run. The controller
+//    answers with `updated`, a queued signal carrying a snapshot of the
+//    machine; the window posts updateTaken() back once it has drawn a
+//    running one, so that a slow window never gets a queue of them.
+//  - requestStop(), the one call made from another thread: it ends the
+//    session's call in progress (a slice, or a step that waits in WAI for an
+//    interrupt) through the session's own halt, under a mutex the worker
+//    holds while it replaces the machine.
+// Everything else in the controller belongs to its thread.
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim11/session.h"
+#include "simulation/debug_model.h"
 #include "simulation/program.h"
 #include "simulation/snapshot.h"
 
@@ -55,6 +65,9 @@ struct Update {
     StopReason reason = StopReason::None;
     std::uint16_t where = 0; // the address a watchpoint or a runaway stop names
     std::string message;     // why a load failed (UTF-8)
+    // An edit of memory the machine did not take (nothing there): the
+    // snapshot shows the byte as it is.
+    std::optional<std::uint16_t> refusedWrite;
     QByteArray transmitted;
 };
 
@@ -64,13 +77,12 @@ public:
     explicit Controller(QObject* parent = nullptr);
     ~Controller() override;
 
-    // Any thread: ends a run at the next instruction.
+    // Any thread: ends a run, or a step waiting in WAI, at the next instruction.
     void requestStop();
-    // Any thread: true once the window has taken the last running update, so
-    // that a slow window never gets a queue of them.
-    void updateTaken() { updateInFlight_.store(false, std::memory_order_release); }
 
     // --- posted to the worker thread ---
+    // The window has drawn the last running update: the next may go.
+    void updateTaken() { windowBehind_ = false; }
     // A new machine of that kind with the program loaded, reset, at its entry.
     void load(MachineChoice choice, std::shared_ptr<const Program> program);
     void reset();    // power-on: the program's image stored again
@@ -82,12 +94,10 @@ public:
     void runTo(std::uint16_t address);
     void halt(); // ends a run as requestStop() does, after the commands posted before
     void setRealTime(bool on);
-    void setBreakpoints(std::vector<std::uint16_t> addresses);
-    // Stops after an instruction writes (or reads) that byte.
-    void setWatchpoint(std::uint16_t address, bool onWrite);
-    void clearWatchpoint(std::uint16_t address);
-    void clearWatchpoints();
+    // The breakpoints and watched bytes, as the window's model holds them now.
+    void setDebugState(const DebugState& state);
     void setRegisters(sim11::Registers registers);
+    // An edit of one byte; one the machine refuses is said in an update.
     void writeMemory(std::uint16_t address, std::uint8_t value);
     // Inputs, at any time: a switch thrown while the program runs.
     void setPortInputs(Port port, std::uint8_t levels);
@@ -99,9 +109,6 @@ public:
     // Refreshes while running, per second.
     static constexpr int kRefreshRate = 40;
 
-    // The session itself, for a benchmark that runs it bare beside the window.
-    sim11::Session& session() { return session_; }
-
 signals:
     void updated(const kavrel::simulation::Update& update);
 
@@ -109,14 +116,14 @@ private:
     void startRun(sim11::Session::Goal goal, std::uint16_t address = 0);
     void slice();
     void finish(sim11::RunEnd end);
-    void publish(bool running, StopReason reason, std::uint16_t where = 0,
-                 std::string message = {});
+    void publish(bool running, StopReason reason, std::uint16_t where = 0, std::string message = {},
+                 std::optional<std::uint16_t> refusedWrite = {});
     void placeStart();
 
     MachineChoice choice_;
     std::shared_ptr<const Program> program_;
     sim11::Session session_;
-    std::mutex sessionMutex_; // requestStop() against a machine being replaced
+    std::mutex machineMutex_; // requestStop() against a machine being replaced
     sim11::Session::Goal goal_ = sim11::Session::Goal::Run;
     bool running_ = false;
     QTimer* sliceTimer_ = nullptr;
@@ -127,8 +134,7 @@ private:
     bool irq_ = false, xirq_ = false;
 
     QByteArray transmitted_;
-    std::atomic<bool> stopRequested_{false};
-    std::atomic<bool> updateInFlight_{false};
+    bool windowBehind_ = false; // a running update not yet drawn
 };
 
 } // namespace kavrel::simulation

@@ -3,13 +3,12 @@
 #include <array>
 #include <cctype>
 
+#include "common/hex_text.h"
 #include "terminal/serial_text.h"
 
 namespace kavrel::simulation {
 
 namespace {
-
-constexpr char kDigits[] = "0123456789ABCDEF";
 
 // The register block of the A and E parts; the E parts differ only where
 // noted. Empty: reserved. "+" marks the low byte of a 16-bit register.
@@ -149,27 +148,17 @@ bool isNameStart(char c) {
 
 } // namespace
 
-std::string hexByte(std::uint8_t value) {
-    return {'$', kDigits[value >> 4], kDigits[value & 0xF]};
-}
-
-std::string hexWord(std::uint16_t value) {
-    return {'$', kDigits[value >> 12], kDigits[(value >> 8) & 0xF], kDigits[(value >> 4) & 0xF],
-            kDigits[value & 0xF]};
-}
-
 std::string byteChar(std::uint8_t value) {
     return terminal::isPrintable(value) ? terminal::visibleByte(value) : std::string(".");
 }
 
 std::string hexRow(const std::uint8_t* memory, std::uint16_t address, int count) {
-    std::string row = hexWord(address) + " ";
+    std::string row = hex::word(address) + " ";
     std::string chars;
     for (int i = 0; i < count; ++i) {
         const std::uint8_t value = memory[static_cast<std::uint16_t>(address + i)];
         row += ' ';
-        row += kDigits[value >> 4];
-        row += kDigits[value & 0xF];
+        hex::append(row, value, 2);
         chars += byteChar(value);
     }
     return row + "  " + chars;

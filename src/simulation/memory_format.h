@@ -15,10 +15,6 @@ namespace kavrel::simulation {
 inline constexpr int kBytesPerRow = 16;
 inline constexpr int kRegisterBlockSize = 0x40;
 
-// "$1F", "$B600".
-std::string hexByte(std::uint8_t value);
-std::string hexWord(std::uint16_t value);
-
 // The character column of one byte: the Windows-1252 character where it can
 // be printed, '.' otherwise.
 std::string byteChar(std::uint8_t value);

@@ -17,9 +17,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <functional>
-#include <map>
 #include <set>
 
+#include "common/hex_text.h"
+#include "simulation/debug_model.h"
 #include "simulation/memory_format.h"
 #include "simulation/simulation_texts.h"
 
@@ -48,8 +49,9 @@ struct MemoryState {
     sim11::Chip chip = sim11::Chip::E9;
     std::uint16_t registerBase = 0x1000;
     std::function<void(std::uint16_t, std::uint8_t)> edit;
-    // The watched bytes: bit 0 a read stops the program, bit 1 a write.
-    std::map<std::uint16_t, unsigned> watched;
+    const DebugModel* debug = nullptr;
+
+    bool watched(std::uint16_t address) const { return debug->watched(address) != sim11::Access{}; }
 
     bool changed(std::uint16_t address) const {
         return haveReference && now[address] != reference[address];
@@ -78,15 +80,24 @@ struct MemoryState {
     QString describe(std::uint16_t address) const {
         const QString name = registerLabel(address);
         QString text = QString::fromUtf8(texts::kCellDescription)
-                           .arg(qs(hexWord(address)), name.isEmpty() ? QString() : u' ' + name,
-                                qs(hexByte(now[address])))
+                           .arg(qs(hex::word(address)), name.isEmpty() ? QString() : u' ' + name,
+                                qs(hex::byte(now[address])))
                            .arg(now[address]);
         if (changed(address))
             text += QString::fromUtf8(texts::kChanged);
-        if (const auto found = watched.find(address); found != watched.end())
-            text += QString::fromUtf8(found->second == 3   ? texts::kWatchedBoth
-                                      : found->second == 2 ? texts::kWatchedWrite
-                                                           : texts::kWatchedRead);
+        switch (debug->watched(address)) {
+        case sim11::Access::ReadWrite:
+            text += QString::fromUtf8(texts::kWatchedBoth);
+            break;
+        case sim11::Access::Write:
+            text += QString::fromUtf8(texts::kWatchedWrite);
+            break;
+        case sim11::Access::Read:
+            text += QString::fromUtf8(texts::kWatchedRead);
+            break;
+        default:
+            break;
+        }
         return text;
     }
     // An edit typed in a view: false when the text is no byte.
@@ -129,9 +140,8 @@ public:
         const bool chars = isCharColumn(index.column());
         switch (role) {
         case Qt::DisplayRole:
-            return chars ? qs(byteChar(value)) : qs(hexByte(value)).mid(1);
         case Qt::EditRole:
-            return chars ? qs(byteChar(value)) : qs(hexByte(value)).mid(1);
+            return chars ? qs(byteChar(value)) : qs(hex::digits(value, 2));
         case Qt::ForegroundRole:
             if (state_.changed(address))
                 return kChangedColour;
@@ -144,7 +154,7 @@ public:
             }
             return {};
         case Qt::BackgroundRole:
-            if (state_.watched.count(address))
+            if (state_.watched(address))
                 return kWatchedColour;
             if (state_.registerAt(address))
                 return kRegisterBlockColour;
@@ -162,8 +172,8 @@ public:
         if (role != Qt::DisplayRole)
             return {};
         if (orientation == Qt::Vertical)
-            return qs(hexWord(static_cast<std::uint16_t>(section * kBytesPerRow)));
-        return QString(QLatin1Char("0123456789ABCDEF"[section % kBytesPerRow]));
+            return qs(hex::word(static_cast<std::uint16_t>(section * kBytesPerRow)));
+        return QString(QLatin1Char(hex::digit(static_cast<unsigned>(section))));
     }
 
     Qt::ItemFlags flags(const QModelIndex& index) const override {
@@ -233,11 +243,11 @@ public:
         if (role == Qt::DisplayRole || (role == Qt::EditRole && index.column() == Value)) {
             switch (index.column()) {
             case Address:
-                return qs(hexWord(address));
+                return qs(hex::word(address));
             case Name:
                 return state_.registerLabel(address);
             case Value:
-                return qs(hexByte(value));
+                return qs(hex::byte(value));
             case Bits: {
                 QString bits = QString::number(value, 2).rightJustified(8, u'0');
                 return bits.insert(4, u' ');
@@ -255,7 +265,7 @@ public:
         }
         if (role == Qt::ToolTipRole)
             return state_.describe(address);
-        if (role == Qt::BackgroundRole && state_.watched.count(address))
+        if (role == Qt::BackgroundRole && state_.watched(address))
             return kWatchedColour;
         return {};
     }
@@ -314,8 +324,8 @@ QTableView* makeView(QAbstractItemModel* model, QWidget* parent) {
 
 } // namespace
 
-MemoryPane::MemoryPane(QWidget* parent)
-    : QWidget(parent), state_(std::make_unique<MemoryState>()),
+MemoryPane::MemoryPane(DebugModel& debug, QWidget* parent)
+    : QWidget(parent), debug_(debug), state_(std::make_unique<MemoryState>()),
       memory_(new MemoryModel(*state_, this)), registers_(new ChipRegistersModel(*state_, this)),
       tabs_(new QTabWidget), memoryView_(makeView(memory_, this)),
       registersView_(makeView(registers_, this)), goTo_(new QLineEdit), status_(new QLabel) {
@@ -340,10 +350,14 @@ MemoryPane::MemoryPane(QWidget* parent)
     registersView_->horizontalHeader()->setStretchLastSection(true);
     registersView_->verticalHeader()->hide();
 
+    state_->debug = &debug_;
+    connect(&debug_, &DebugModel::watchpointsChanged, this, [this] {
+        refreshViews();
+        describeCurrent();
+    });
     state_->edit = [this](std::uint16_t address, std::uint8_t value) {
         // Both views show that byte.
-        memory_->refresh();
-        registers_->refresh();
+        refreshViews();
         emit byteEdited(address, value);
     };
 
@@ -360,20 +374,19 @@ MemoryPane::MemoryPane(QWidget* parent)
     auto* watchMenu = new QMenu(watch);
     watchMenu
         ->addAction(QString::fromUtf8(texts::kWatchWrite), this,
-                    [this] { this->watch(currentAddress(), true); })
+                    [this] { debug_.watch(currentAddress(), sim11::Access::Write); })
         ->setObjectName(QStringLiteral("WatchWrite"));
     watchMenu
         ->addAction(QString::fromUtf8(texts::kWatchRead), this,
-                    [this] { this->watch(currentAddress(), false); })
+                    [this] { debug_.watch(currentAddress(), sim11::Access::Read); })
         ->setObjectName(QStringLiteral("WatchRead"));
     watchMenu->addSeparator();
     watchMenu
         ->addAction(QString::fromUtf8(texts::kUnwatch), this,
-                    [this] { unwatch(currentAddress()); })
+                    [this] { debug_.unwatch(currentAddress()); })
         ->setObjectName(QStringLiteral("Unwatch"));
     watchMenu
-        ->addAction(QString::fromUtf8(texts::kUnwatchAll), this,
-                    [this] { unwatchAll(); })
+        ->addAction(QString::fromUtf8(texts::kUnwatchAll), this, [this] { debug_.unwatchAll(); })
         ->setObjectName(QStringLiteral("UnwatchAll"));
     watch->setMenu(watchMenu);
 
@@ -427,8 +440,7 @@ void MemoryPane::showSnapshot(const Snapshot& now, bool stopped) {
         s.lastStop = now.memory;
         s.haveStop = true;
     }
-    memory_->refresh();
-    registers_->refresh();
+    refreshViews();
     describeCurrent();
     if (otherChip) // the A parts lack a few of the E parts' registers
         setSymbols(symbols_);
@@ -484,28 +496,9 @@ void MemoryPane::goToAddress(quint16 address) {
     describeCurrent();
 }
 
-void MemoryPane::watch(quint16 address, bool onWrite) {
-    state_->watched[address] |= onWrite ? 2u : 1u;
+void MemoryPane::refreshViews() {
     memory_->refresh();
     registers_->refresh();
-    describeCurrent();
-    emit watchpointRequested(address, onWrite);
-}
-
-void MemoryPane::unwatch(quint16 address) {
-    state_->watched.erase(address);
-    memory_->refresh();
-    registers_->refresh();
-    describeCurrent();
-    emit watchpointCleared(address);
-}
-
-void MemoryPane::unwatchAll() {
-    state_->watched.clear();
-    memory_->refresh();
-    registers_->refresh();
-    describeCurrent();
-    emit watchpointsCleared();
 }
 
 quint16 MemoryPane::currentAddress() const {
@@ -515,6 +508,10 @@ quint16 MemoryPane::currentAddress() const {
     }
     const QModelIndex index = memoryView_->currentIndex();
     return index.isValid() ? MemoryModel::addressOf(index) : 0;
+}
+
+void MemoryPane::tellRefused(quint16 address) {
+    status_->setText(QString::fromUtf8(texts::kEditRefused).arg(qs(hex::word(address))));
 }
 
 QString MemoryPane::statusText() const {
@@ -538,13 +535,12 @@ void MemoryPane::showContextMenu(const QPoint& at) {
     const quint16 address = currentAddress();
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(texts::kWatchWrite), this,
-                   [this, address] { watch(address, true); });
+                   [this, address] { debug_.watch(address, sim11::Access::Write); });
     menu.addAction(QString::fromUtf8(texts::kWatchRead), this,
-                   [this, address] { watch(address, false); });
+                   [this, address] { debug_.watch(address, sim11::Access::Read); });
     menu.addAction(QString::fromUtf8(texts::kUnwatch), this,
-                   [this, address] { unwatch(address); });
-    menu.addAction(QString::fromUtf8(texts::kUnwatchAll), this,
-                   [this] { unwatchAll(); });
+                   [this, address] { debug_.unwatch(address); });
+    menu.addAction(QString::fromUtf8(texts::kUnwatchAll), this, [this] { debug_.unwatchAll(); });
     if (view == memoryView_) {
         menu.addSeparator();
         menu.addAction(QString::fromUtf8(texts::kCopyRows), this, &MemoryPane::copyRows);

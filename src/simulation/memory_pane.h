@@ -2,8 +2,8 @@
 
 // The memory pane: the 64K of the machine in hexadecimal and characters, the
 // chip's register block named, the bytes changed at the last step or run
-// marked. It never touches the machine: edits and watchpoints go out as
-// signals, and what it shows comes from snapshots.
+// marked. It never touches the machine: edits go out as a signal, watched
+// bytes are the debugging model's, and what it shows comes from snapshots.
 #include <QMap>
 #include <QString>
 #include <QWidget>
@@ -19,6 +19,7 @@ class QTabWidget;
 
 namespace kavrel::simulation {
 
+class DebugModel;
 struct MemoryState;
 class MemoryModel;
 class ChipRegistersModel;
@@ -26,7 +27,7 @@ class ChipRegistersModel;
 class MemoryPane : public QWidget {
     Q_OBJECT
 public:
-    explicit MemoryPane(QWidget* parent = nullptr);
+    explicit MemoryPane(DebugModel& debug, QWidget* parent = nullptr);
     ~MemoryPane() override;
 
     // Changes are counted from the previous snapshot taken stopped; edits are
@@ -41,6 +42,9 @@ public:
     void goToAddress(quint16 address);
     // The address of the current cell.
     quint16 currentAddress() const;
+    // Says that the machine did not take an edit there: the next snapshot
+    // shows the byte as it is.
+    void tellRefused(quint16 address);
 
     QTableView* memoryView() const { return memoryView_; }
     QTableView* registersView() const { return registersView_; }
@@ -48,19 +52,14 @@ public:
 
 signals:
     void byteEdited(quint16 address, quint8 value);
-    void watchpointRequested(quint16 address, bool onWrite);
-    void watchpointCleared(quint16 address);
-    void watchpointsCleared();
 
 private:
     void describeCurrent();
-    // Marks the byte (or lets it go) and tells the window.
-    void watch(quint16 address, bool onWrite);
-    void unwatch(quint16 address);
-    void unwatchAll();
+    void refreshViews();
     void showContextMenu(const QPoint& at);
     void copyRows();
 
+    DebugModel& debug_;
     std::unique_ptr<MemoryState> state_;
     MemoryModel* memory_;
     ChipRegistersModel* registers_;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/hex_text.h"
 #include "simulation/memory_format.h"
 #include "simulation/simulation_texts.h"
 
@@ -224,7 +225,7 @@ void PortsPane::showSnapshot(const Snapshot& now, bool stopped) {
             pin->setToolTip(kind == PinKind::Absent ? tip.arg(name)
                                                     : tip.arg(name).arg(level ? 1 : 0));
         }
-        values_[p]->setText(qs(hexByte(state.pins & state.present)));
+        values_[p]->setText(qs(hex::byte(state.pins & state.present)));
     }
     for (int channel = 0; channel < 8; ++channel)
         if (!analog_[channel].slider->isSliderDown() && !analog_[channel].volts->hasFocus())
@@ -256,7 +257,7 @@ void PortsPane::setAnalog(int channel, std::uint8_t counts, bool fromUser) {
         a.slider->setValue(counts);
         a.volts->setValue(countsToVolts(counts));
     }
-    a.counts->setText(qs(hexByte(counts)));
+    a.counts->setText(qs(hex::byte(counts)));
     a.slider->setToolTip(qs(formatVolts(counts)));
     if (fromUser && changed)
         emit analogChanged(channel, counts);

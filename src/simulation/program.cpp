@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "asmhc11/diagnostic_format.h"
 #include "asmhc11/encoding.h"
 #include "simulation/simulation_texts.h"
 
@@ -82,9 +83,11 @@ std::string counted(std::size_t n, const char* one, const char* many) {
 std::string Program::reportOutput() const {
     std::string out;
     for (const asmhc11::Diagnostic& d : result_.diagnostics)
-        out += d.file + ':' + std::to_string(d.line) +
-               (d.warning ? texts::kWarningTag : texts::kErrorTag) +
-               asmhc11::cp1252ToUtf8(d.message) + '\n';
+        out += asmhc11::formatDiagnostic(
+                   {d.file, d.line,
+                    d.warning ? asmhc11::DiagnosticKind::Warning : asmhc11::DiagnosticKind::Error,
+                    asmhc11::cp1252ToUtf8(d.message)}) +
+               '\n';
     out += std::string(texts::kSummaryStart) +
            counted(result_.errors.size(), texts::kOneError, texts::kErrors) + ", " +
            counted(result_.byteCount, texts::kOneByte, texts::kBytes) + texts::kSimulatedNoFile +

@@ -31,6 +31,11 @@ public:
     std::vector<asmhc11::Segment> segments() const { return result_.segments(); }
     // [0] is the source; included files follow, as the assembler names them.
     const std::vector<std::string>& files() const { return result_.lineMap.files; }
+    // A file's text as the assembler read it (Windows-1252), whatever the
+    // file on disk has become since.
+    const std::string& fileText(int file) const {
+        return result_.lineMap.texts[static_cast<std::size_t>(file)];
+    }
 
     // The line whose instruction or data starts at `address` or covers it.
     SourceLine lineAt(std::uint16_t address) const;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include "common/hex_text.h"
 #include "simulation/simulation_texts.h"
 #include "simulation/snapshot.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 constexpr const char* kNames[RegistersPane::FieldCount] = {"A", "B",  "D",  "X",
                                                            "Y", "SP", "PC", "CCR"};
-constexpr int kDigits[RegistersPane::FieldCount] = {2, 2, 4, 4, 4, 4, 4, 2};
 constexpr char kFlagLetters[] = "SXHINZVC";
 
 unsigned valueOf(const sim11::Registers& r, RegistersPane::Field field) {
@@ -73,8 +73,15 @@ void setValue(sim11::Registers& r, RegistersPane::Field field, unsigned v) {
     }
 }
 
-QString hex(unsigned value, int digits) {
-    return QStringLiteral("%1").arg(value, digits, 16, QLatin1Char('0')).toUpper();
+// The 8-bit registers take two digits, the others four.
+int digitsOf(RegistersPane::Field field) {
+    return field == RegistersPane::A || field == RegistersPane::B || field == RegistersPane::CCR
+               ? 2
+               : 4;
+}
+
+QString hexText(unsigned value, RegistersPane::Field field) {
+    return QString::fromStdString(hex::digits(value, digitsOf(field)));
 }
 
 // Simulated time, in the unit that keeps it readable.
@@ -103,9 +110,9 @@ RegistersPane::RegistersPane(QWidget* parent)
         edit->setObjectName(QStringLiteral("Register_") + QLatin1String(kNames[i]));
         edit->setAccessibleName(QLatin1String(kNames[i]));
         edit->setFont(fixed);
-        edit->setMaxLength(kDigits[i]);
+        edit->setMaxLength(digitsOf(field));
         edit->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("[0-9A-Fa-f]{1,%1}").arg(kDigits[i])), edit));
+            QRegularExpression(QStringLiteral("[0-9A-Fa-f]{1,%1}").arg(digitsOf(field))), edit));
         edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 6 + 8);
         connect(edit, &QLineEdit::editingFinished, this, [this, field] { commit(field); });
         fields_[static_cast<std::size_t>(i)] = edit;
@@ -171,7 +178,7 @@ void RegistersPane::showSnapshot(const Snapshot& snapshot, bool stopped) {
     for (int i = 0; i < FieldCount; ++i) {
         const auto field = static_cast<Field>(i);
         QLineEdit* edit = fields_[static_cast<std::size_t>(i)];
-        const QString text = hex(valueOf(r, field), kDigits[i]);
+        const QString text = hexText(valueOf(r, field), field);
         if (edit->text() != text)
             edit->setText(text);
         edit->setReadOnly(!stopped);
@@ -199,7 +206,7 @@ void RegistersPane::commit(Field which) {
     bool ok = false;
     const unsigned value = edit->text().toUInt(&ok, 16);
     if (!ok || value == valueOf(shown_, which)) {
-        edit->setText(hex(valueOf(shown_, which), kDigits[which]));
+        edit->setText(hexText(valueOf(shown_, which), which));
         return;
     }
     sim11::Registers r = shown_;

@@ -31,15 +31,12 @@ inline constexpr const char* kBoardEvaluation = "Carte d'évaluation";
 // Panes.
 inline constexpr const char* kSourcePane = "Source";
 inline constexpr const char* kRegistersPane = "Registres";
-inline constexpr const char* kMemoryPane = "Mémoire";
-inline constexpr const char* kPortsPane = "Ports";
 inline constexpr const char* kTerminalPane = "Terminal";
 inline constexpr const char* kSourceFileLabel = "Fichier :";
 inline constexpr const char* kDisassemblyName = "Désassemblage";
 inline constexpr const char* kCyclesLabel = "Cycles";
 inline constexpr const char* kTimeLabel = "Temps";
 inline constexpr const char* kFlagsLabel = "Indicateurs";
-inline constexpr const char* kPanePending = "(panneau à venir)";
 
 // The state line at the bottom of the window.
 inline constexpr const char* kStateStopped = "Arrêté.";
@@ -66,8 +63,6 @@ inline constexpr const char* kNoLineAtCursor =
 
 // The assembly for the simulator, in the report panel.
 inline constexpr const char* kAssemblerName = "asmhc11 ";
-inline constexpr const char* kErrorTag = ": erreur : ";
-inline constexpr const char* kWarningTag = ": avertissement : ";
 inline constexpr const char* kSummaryStart = "asmhc11 : ";
 inline constexpr const char* kOneError = " erreur";
 inline constexpr const char* kErrors = " erreurs";
@@ -91,11 +86,12 @@ inline constexpr const char* kGoToPlaceholder = "adresse, registre ou symbole";
 inline constexpr const char* kGoTo = "Aller";
 // "Adresse ou symbole inconnu : <texte>"
 inline constexpr const char* kUnknownAddress = "Adresse ou symbole inconnu : %1";
-inline constexpr const char* kBadByte =
-    "Valeur refusée : tapez un octet en hexadécimal ($3F), en binaire (%00111111), en décimal "
-    "(#63) ou un caractère entre apostrophes.";
 inline constexpr const char* kEditWhileRunning =
     "La mémoire se modifie quand la simulation est arrêtée.";
+// "... à l'adresse $4000 ..."
+inline constexpr const char* kEditRefused =
+    "Modification refusée : aucune mémoire ne se trouve à l'adresse %1 sur ce circuit dans ce "
+    "mode.";
 inline constexpr const char* kWatchWrite = "Arrêter quand le programme écrit cet octet";
 inline constexpr const char* kWatchRead = "Arrêter quand le programme lit cet octet";
 inline constexpr const char* kWatchMenu = "Surveiller";

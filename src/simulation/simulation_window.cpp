@@ -12,6 +12,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "common/hex_text.h"
+#include "simulation/debug_model.h"
 #include "simulation/memory_pane.h"
 #include "simulation/ports_pane.h"
 #include "simulation/registers_pane.h"
@@ -28,15 +30,15 @@ QString tr8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-QString hex4(unsigned value) {
-    return QStringLiteral("%1").arg(value & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
+QString hex4(std::uint16_t value) {
+    return QString::fromStdString(hex::digits(value, 4));
 }
 
 } // namespace
 
 SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program)
     : workspace_(workspace), program_(std::move(program)), thread_(new QThread(this)),
-      controller_(new Controller) {
+      controller_(new Controller), debug_(new DebugModel(this)) {
     setObjectName(QStringLiteral("SimulationWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr8(texts::kWindowTitleStart) + sourcePath());
@@ -83,9 +85,9 @@ void SimulationWindow::buildPanes() {
     toolbar_->setObjectName(QStringLiteral("SimulationToolbar"));
     layout->addWidget(toolbar_);
 
-    source_ = new SourcePane;
+    source_ = new SourcePane(*debug_);
     registers_ = new RegistersPane;
-    memory_ = new MemoryPane;
+    memory_ = new MemoryPane(*debug_);
     ports_ = new PortsPane;
     terminal_ = new terminal::TerminalWidget;
     terminal_->setObjectName(QStringLiteral("SimulationTerminal"));
@@ -132,26 +134,14 @@ void SimulationWindow::buildPanes() {
     setFocusProxy(source_);
     body->setFocusProxy(source_);
 
-    connect(source_, &SourcePane::breakpointsChanged, this, [this] {
-        post([c = controller_, addresses = source_->breakpointAddresses()] {
-            c->setBreakpoints(addresses);
-        });
-    });
+    connect(debug_, &DebugModel::breakpointsChanged, this, &SimulationWindow::sendDebugState);
+    connect(debug_, &DebugModel::watchpointsChanged, this, &SimulationWindow::sendDebugState);
     // What is typed reaches the receiver at the wire's pace, whether running or not.
     connect(
         terminal_, &terminal::TerminalWidget::bytesTyped, this,
         [this](const QByteArray& bytes) { post([c = controller_, bytes] { c->type(bytes); }); });
     connect(memory_, &MemoryPane::byteEdited, this, [this](quint16 address, quint8 value) {
         post([c = controller_, address, value] { c->writeMemory(address, value); });
-    });
-    connect(memory_, &MemoryPane::watchpointRequested, this, [this](quint16 address, bool onWrite) {
-        post([c = controller_, address, onWrite] { c->setWatchpoint(address, onWrite); });
-    });
-    connect(memory_, &MemoryPane::watchpointCleared, this, [this](quint16 address) {
-        post([c = controller_, address] { c->clearWatchpoint(address); });
-    });
-    connect(memory_, &MemoryPane::watchpointsCleared, this, [this] {
-        post([c = controller_] { c->clearWatchpoints(); });
     });
     // The pins are a board's: they move while the program runs too.
     connect(ports_, &PortsPane::inputChanged, this, [this](Port port, quint8 levels) {
@@ -258,7 +248,12 @@ void SimulationWindow::buildActions() {
         connect(box, &QComboBox::activated, this, chosen);
 }
 
+void SimulationWindow::sendDebugState() {
+    post([c = controller_, state = debug_->state()] { c->setDebugState(state); });
+}
+
 void SimulationWindow::showProgram() {
+    debug_->setProgram(program_);
     source_->setProgram(program_);
     QMap<QString, quint16> symbols;
     for (const asmhc11::Symbol& symbol : program_->result().symbols)
@@ -270,10 +265,10 @@ void SimulationWindow::showProgram() {
 
 void SimulationWindow::load() {
     controller_->requestStop();
-    post([c = controller_, choice = choice_, program = program_,
-          addresses = source_->breakpointAddresses(), realTime = realTime_->isChecked()] {
+    post([c = controller_, choice = choice_, program = program_, state = debug_->state(),
+          realTime = realTime_->isChecked()] {
         c->setRealTime(realTime);
-        c->setBreakpoints(addresses);
+        c->setDebugState(state);
         c->load(choice, program);
     });
 }
@@ -414,10 +409,12 @@ void SimulationWindow::apply(const Update& update) {
     if (!(stopped && update.reason == StopReason::None && !wasRunning))
         registers_->showSnapshot(*snapshot_, stopped);
     memory_->showSnapshot(*snapshot_, stopped);
+    if (update.refusedWrite)
+        memory_->tellRefused(*update.refusedWrite);
     ports_->showSnapshot(*snapshot_, stopped);
     if (update.running) {
         state_->setText(tr8(realTime() ? texts::kStateRunningRealTime : texts::kStateRunning));
-        controller_->updateTaken();
+        post([c = controller_] { c->updateTaken(); });
     } else if (update.reason == StopReason::Loaded && !pendingState_.isEmpty()) {
         state_->setText(pendingState_);
         pendingState_.clear();

@@ -2,8 +2,11 @@
 
 // The simulator window: an MDI child "Simulation : <chemin du source>" that
 // runs one assembled program on its own simulated chip. The session runs on
-// a worker thread of the window's own; the panes are drawn from the
-// snapshots it sends, at a steady rate while it runs and whenever it stops.
+// a worker thread of the window's own (see controller.h for how the two
+// talk); the panes are drawn from the snapshots it sends, at a steady rate
+// while it runs and whenever it stops. The breakpoints and watched bytes
+// live in one model of the window's, which the panes show and change and
+// which the worker is handed whole at each change.
 #include <QMdiSubWindow>
 #include <memory>
 
@@ -26,6 +29,7 @@ class TerminalWidget;
 
 namespace kavrel::simulation {
 
+class DebugModel;
 class MemoryPane;
 class PortsPane;
 class RegistersPane;
@@ -66,10 +70,7 @@ public:
     terminal::TerminalWidget* terminal() const { return terminal_; }
     MemoryPane* memoryPane() const { return memory_; }
     PortsPane* portsPane() const { return ports_; }
-    Controller* controller() const { return controller_; }
-
-    // Queues a call on the worker thread.
-    template <typename F> void post(F&& call);
+    DebugModel* debugModel() const { return debug_; }
 
 signals:
     // Each update shown: `running` false when the machine stopped there.
@@ -88,7 +89,10 @@ private:
     void showProgram();
     void load();
     void startRunning();
+    void sendDebugState();
     static QString reasonText(const Update& update);
+    // Queues a call on the worker thread.
+    template <typename F> void post(F&& call);
 
     Workspace& workspace_;
     std::shared_ptr<const Program> program_;
@@ -98,6 +102,7 @@ private:
     std::shared_ptr<const Snapshot> snapshot_;
     bool running_ = false;
     QString pendingState_;
+    DebugModel* debug_;
 
     QToolBar* toolbar_ = nullptr;
     QAction* reset_ = nullptr;

@@ -1,19 +1,21 @@
 #include "simulation/source_pane.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTextBlock>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/hex_text.h"
 #include "editor/document_format.h"
 #include "editor/editeur.h"
 #include "editor/source_colours.h"
 #include "hc11/disassembler.h"
+#include "simulation/debug_model.h"
 #include "simulation/simulation_texts.h"
 #include "simulation/snapshot.h"
 
@@ -32,15 +34,15 @@ constexpr int kDisassemblyAfter = 24;
 // A breakpoint's mark in the disassembly.
 const QString kDisassemblyBreakpoint = QStringLiteral("\u25CF");
 
-QString hex4(unsigned value) {
-    return QStringLiteral("%1").arg(value & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper();
+QString hex4(std::uint16_t value) {
+    return QString::fromStdString(hex::digits(value, 4));
 }
 
 } // namespace
 
-SourcePane::SourcePane(QWidget* parent)
-    : QWidget(parent), files_(new QComboBox), stack_(new QStackedWidget), texte_(new Texte),
-      disassembly_(new QPlainTextEdit) {
+SourcePane::SourcePane(DebugModel& debug, QWidget* parent)
+    : QWidget(parent), debug_(debug), files_(new QComboBox), stack_(new QStackedWidget),
+      texte_(new Texte), disassembly_(new QPlainTextEdit) {
     setObjectName(QStringLiteral("SourcePane"));
     setAccessibleName(QString::fromUtf8(texts::kSourcePane));
     files_->setObjectName(QStringLiteral("SourceFiles"));
@@ -71,7 +73,7 @@ SourcePane::SourcePane(QWidget* parent)
     connect(texte_, &QsciScintilla::marginClicked, this,
             [this](int, int line, Qt::KeyboardModifiers) {
                 if (shownFile_ >= 0)
-                    toggleBreakpoint(shownFile_, line + 1);
+                    debug_.toggleLine(shownFile_, line + 1);
             });
 
     disassembly_->setObjectName(QStringLiteral("Disassembly"));
@@ -92,27 +94,15 @@ SourcePane::SourcePane(QWidget* parent)
     setFocusProxy(texte_);
 
     connect(files_, &QComboBox::activated, this, [this](int index) { showFile(index); });
+    connect(&debug_, &DebugModel::breakpointsChanged, this, [this] {
+        refreshBreakpointMarks();
+        refreshDisassemblyMarks();
+    });
 }
 
 void SourcePane::setProgram(std::shared_ptr<const Program> program) {
-    // Breakpoints stay on the lines that still emit code.
-    std::set<std::pair<int, int>> kept;
-    if (program_)
-        for (const auto& [file, line] : breakpoints_)
-            if (file < static_cast<int>(program_->files().size())) {
-                const std::string& name = program_->files()[static_cast<std::size_t>(file)];
-                const auto& files = program->files();
-                const auto found = std::find(files.begin(), files.end(), name);
-                if (found != files.end()) {
-                    const int newFile = static_cast<int>(found - files.begin());
-                    if (program->addressOf(newFile, line))
-                        kept.insert({newFile, line});
-                }
-            }
-    breakpoints_ = std::move(kept);
     program_ = std::move(program);
-    texts_.assign(program_->files().size(), {});
-    read_.assign(program_->files().size(), false);
+    texts_.assign(program_->files().size(), std::nullopt);
     files_->clear();
     for (const std::string& file : program_->files())
         files_->addItem(QFileInfo(QString::fromStdString(file)).fileName(),
@@ -120,23 +110,10 @@ void SourcePane::setProgram(std::shared_ptr<const Program> program) {
     files_->setVisible(program_->files().size() > 1);
     shownFile_ = -1;
     markedLine_ = 0;
+    lastPc_.reset();
+    pcLine_ = {};
     if (!program_->files().empty())
         showFile(0);
-    emit breakpointsChanged();
-}
-
-QString SourcePane::fileText(int file) {
-    const auto index = static_cast<std::size_t>(file);
-    if (!read_[index]) {
-        read_[index] = true;
-        QFile in(QString::fromStdString(program_->files()[index]));
-        if (in.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = in.readAll();
-            texts_[index] = QString::fromStdString(editor::decodeDocument(
-                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
-        }
-    }
-    return texts_[index];
 }
 
 void SourcePane::showFile(int file) {
@@ -147,13 +124,16 @@ void SourcePane::showFile(int file) {
         return;
     shownFile_ = file;
     files_->setCurrentIndex(file);
+    std::optional<std::string>& text = texts_[static_cast<std::size_t>(file)];
+    if (!text)
+        text = editor::decodeDocument(program_->fileText(file));
     // A read-only text box refuses every change, its loading too.
     texte_->setReadOnly(false);
-    texte_->setWholeText(fileText(file).toStdString());
+    texte_->setWholeText(*text);
     texte_->setReadOnly(true);
     // An included file is source whatever its name ends with.
     editor::showSourceColours(*texte_, QStringLiteral("source.asc"));
-    markedLine_ = 0;
+    markLine(pcLine_.file == file ? pcLine_.line : 0);
     refreshBreakpointMarks();
 }
 
@@ -173,7 +153,6 @@ void SourcePane::markLine(int line) {
         return;
     texte_->markerAdd(line - 1, kMarkerCurrent);
     texte_->markerAdd(line - 1, kMarkerCurrentLine);
-    texte_->ensureLineVisible(line - 1);
 }
 
 void SourcePane::showSnapshot(const Snapshot& snapshot, bool stopped) {
@@ -185,18 +164,36 @@ void SourcePane::showSnapshot(const Snapshot& snapshot, bool stopped) {
             markLine(0);
         return;
     }
-    const SourceLine where = program_->lineAt(snapshot.regs.pc);
-    if (where.valid() && program_->lineStartsAt(snapshot.regs.pc)) {
-        showFile(where.file);
-        markLine(where.line);
-        texte_->setCursorPosition(where.line - 1, 0);
+    // An input, an edit or a reset where the machine already was is no
+    // reason to take the caret from where the user put it.
+    const std::uint16_t pc = snapshot.regs.pc;
+    const bool moved = lastPc_ != pc;
+    lastPc_ = pc;
+    const SourceLine where = program_->lineAt(pc);
+    if (where.valid() && program_->lineStartsAt(pc)) {
+        pcLine_ = where;
+        if (moved || showsDisassembly())
+            showFile(where.file);
+        markLine(shownFile_ == where.file ? where.line : 0);
+        if (moved) {
+            texte_->setCursorPosition(where.line - 1, 0);
+            texte_->ensureLineVisible(where.line - 1);
+        }
         return;
     }
-    showDisassembly(snapshot);
+    pcLine_ = {};
+    showDisassembly(snapshot, moved);
 }
 
-void SourcePane::showDisassembly(const Snapshot& snapshot) {
+void SourcePane::showDisassembly(const Snapshot& snapshot, bool pcMoved) {
     markLine(0);
+    // Made anew (an edit may have changed the bytes), the caret kept on its
+    // instruction unless the PC moved: -1 for none.
+    int keptAddress = -1;
+    if (!pcMoved && showsDisassembly())
+        if (const std::optional<std::uint16_t> address = cursorAddress())
+            keptAddress = *address;
+    const int scrolled = disassembly_->verticalScrollBar()->value();
     const std::uint16_t pc = snapshot.regs.pc;
     auto peek = [&snapshot](std::uint16_t a) { return snapshot.memory[a]; };
     // Instructions have no marks of their own: start a little before the PC
@@ -215,24 +212,22 @@ void SourcePane::showDisassembly(const Snapshot& snapshot) {
         }
     }
     disassemblyAddresses_.clear();
-    const std::set<std::uint16_t> marked = breakpointSet();
     QStringList lines;
     int pcLine = 0;
     std::uint16_t at = start;
     for (int n = 0; n < kDisassemblyBefore + kDisassemblyAfter; ++n) {
         const hc11::Disassembly d = hc11::disassemble(at, peek);
-        QString bytes;
-        for (int i = 0; i < d.length; ++i)
-            bytes += QStringLiteral("%1 ")
-                         .arg(snapshot.memory[static_cast<std::uint16_t>(at + i)], 2, 16,
-                              QLatin1Char('0'))
-                         .toUpper();
+        std::string bytes;
+        for (int i = 0; i < d.length; ++i) {
+            hex::append(bytes, snapshot.memory[static_cast<std::uint16_t>(at + i)], 2);
+            bytes += ' ';
+        }
         if (at == pc)
             pcLine = n;
         lines << QStringLiteral("%1%2 %3  %4  %5")
-                     .arg(marked.count(at) ? kDisassemblyBreakpoint : QStringLiteral(" "),
+                     .arg(debug_.hasBreakpoint(at) ? kDisassemblyBreakpoint : QStringLiteral(" "),
                           at == pc ? QStringLiteral(">") : QStringLiteral(" "), hex4(at))
-                     .arg(bytes, -12)
+                     .arg(QString::fromStdString(bytes), -12)
                      .arg(QString::fromStdString(d.text));
         disassemblyAddresses_.push_back(at);
         at = static_cast<std::uint16_t>(at + d.length);
@@ -243,9 +238,17 @@ void SourcePane::showDisassembly(const Snapshot& snapshot) {
     current.format.setProperty(QTextFormat::FullWidthSelection, true);
     current.cursor = QTextCursor(disassembly_->document()->findBlockByNumber(pcLine));
     disassembly_->setExtraSelections({current});
-    disassembly_->setTextCursor(current.cursor);
-    disassembly_->centerCursor();
     stack_->setCurrentWidget(disassembly_);
+    const auto kept =
+        std::find(disassemblyAddresses_.begin(), disassemblyAddresses_.end(), keptAddress);
+    if (kept == disassemblyAddresses_.end()) {
+        disassembly_->setTextCursor(current.cursor);
+        disassembly_->centerCursor();
+        return;
+    }
+    disassembly_->setTextCursor(QTextCursor(disassembly_->document()->findBlockByNumber(
+        static_cast<int>(kept - disassemblyAddresses_.begin()))));
+    disassembly_->verticalScrollBar()->setValue(scrolled);
 }
 
 std::optional<std::uint16_t> SourcePane::cursorAddress() const {
@@ -262,53 +265,19 @@ std::optional<std::uint16_t> SourcePane::cursorAddress() const {
     return program_->addressOf(shownFile_, line + 1);
 }
 
-bool SourcePane::toggleBreakpoint(int file, int line) {
-    if (!program_ || !program_->addressOf(file, line))
-        return false;
-    const std::pair key{file, line};
-    if (!breakpoints_.erase(key))
-        breakpoints_.insert(key);
-    refreshBreakpointMarks();
-    emit breakpointsChanged();
-    return true;
-}
-
 bool SourcePane::toggleBreakpointAtCursor() {
     if (showsDisassembly()) {
         const std::optional<std::uint16_t> address = cursorAddress();
         if (!address)
             return false;
-        // An instruction that starts a line of the program is that line's.
-        const SourceLine line = program_->lineAt(*address);
-        if (line.valid() && program_->lineStartsAt(*address)) {
-            toggleBreakpoint(line.file, line.line);
-        } else {
-            if (!addressBreakpoints_.erase(*address))
-                addressBreakpoints_.insert(*address);
-            emit breakpointsChanged();
-        }
-        refreshDisassemblyMarks();
+        debug_.toggleAddress(*address);
         return true;
     }
     if (shownFile_ < 0)
         return false;
     int line = 0, index = 0;
     texte_->getCursorPosition(&line, &index);
-    return toggleBreakpoint(shownFile_, line + 1);
-}
-
-std::vector<std::uint16_t> SourcePane::breakpointAddresses() const {
-    const std::set<std::uint16_t> addresses = breakpointSet();
-    return {addresses.begin(), addresses.end()};
-}
-
-std::set<std::uint16_t> SourcePane::breakpointSet() const {
-    std::set<std::uint16_t> addresses(addressBreakpoints_);
-    if (program_)
-        for (const auto& [file, line] : breakpoints_)
-            if (const auto address = program_->addressOf(file, line))
-                addresses.insert(*address);
-    return addresses;
+    return debug_.toggleLine(shownFile_, line + 1);
 }
 
 // The first character of each line of the disassembly marks its breakpoint.
@@ -316,13 +285,12 @@ void SourcePane::refreshDisassemblyMarks() {
     QTextDocument* document = disassembly_->document();
     const QTextCursor caret = disassembly_->textCursor();
     const QList<QTextEdit::ExtraSelection> selections = disassembly_->extraSelections();
-    const std::set<std::uint16_t> marked = breakpointSet();
     for (std::size_t i = 0; i < disassemblyAddresses_.size(); ++i) {
         const QTextBlock block = document->findBlockByNumber(static_cast<int>(i));
         if (!block.isValid() || block.text().isEmpty())
             continue;
-        const QString mark =
-            marked.count(disassemblyAddresses_[i]) ? kDisassemblyBreakpoint : QStringLiteral(" ");
+        const QString mark = debug_.hasBreakpoint(disassemblyAddresses_[i]) ? kDisassemblyBreakpoint
+                                                                            : QStringLiteral(" ");
         if (block.text().left(1) == mark)
             continue;
         QTextCursor cursor(block);
@@ -335,9 +303,8 @@ void SourcePane::refreshDisassemblyMarks() {
 
 void SourcePane::refreshBreakpointMarks() {
     texte_->markerDeleteAll(kMarkerBreakpoint);
-    for (const auto& [file, line] : breakpoints_)
-        if (file == shownFile_)
-            texte_->markerAdd(line - 1, kMarkerBreakpoint);
+    for (const int line : debug_.breakpointLines(shownFile_))
+        texte_->markerAdd(line - 1, kMarkerBreakpoint);
 }
 
 } // namespace kavrel::simulation

@@ -24,8 +24,6 @@ TEST(MemoryFormat, HexRowWithCharacters) {
     memory[0xFFFF] = 'Z';
     memory[0x0000] = 'A';
     EXPECT_EQ(hexRow(memory.data(), 0xFFFF, 2), "$FFFF  5A 41  ZA");
-    EXPECT_EQ(hexWord(0x0A0B), "$0A0B");
-    EXPECT_EQ(hexByte(0xF), "$0F");
 }
 
 TEST(MemoryFormat, RegisterBlockOfEachFamily) {

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <memory>
 
+#include "simulation/debug_model.h"
 #include "simulation/memory_pane.h"
 #include "simulation/ports_pane.h"
 
@@ -51,7 +52,8 @@ protected:
     QTableView* view() { return pane.memoryView(); }
 
     std::unique_ptr<Snapshot> now = machine();
-    MemoryPane pane;
+    DebugModel debug;
+    MemoryPane pane{debug};
     QSignalSpy edits{&pane, &MemoryPane::byteEdited};
 };
 
@@ -164,19 +166,16 @@ TEST_F(MemoryPaneTest, TheChipRegistersAreNamedWhereInitPutThem) {
     EXPECT_EQ(registers->index(0x01, 1).data().toString(), QStringLiteral("(réservé)"));
 }
 
-TEST_F(MemoryPaneTest, AWatchpointIsAskedForTheCurrentByte) {
-    QSignalSpy watch(&pane, &MemoryPane::watchpointRequested);
+// The pane watches bytes in the window's model, and shows what the model
+// holds, whoever changed it.
+TEST_F(MemoryPaneTest, WatchedBytesAreTheModelsAndColouredThere) {
     pane.goToAddress(0x0050);
     pane.findChild<QAction*>(QStringLiteral("WatchWrite"))->trigger();
     pane.findChild<QAction*>(QStringLiteral("WatchRead"))->trigger();
-    ASSERT_EQ(watch.count(), 2);
-    EXPECT_EQ(watch.at(0).at(0).value<quint16>(), 0x0050);
-    EXPECT_TRUE(watch.at(0).at(1).toBool());
-    EXPECT_FALSE(watch.at(1).at(1).toBool());
+    EXPECT_EQ(debug.watched(0x0050), sim11::Access::ReadWrite);
 
-    // Watched, the byte is coloured and says so; a port register too.
     const auto watched = [&](quint16 address) {
-        return cell(view(), address).data(Qt::BackgroundRole).isValid();
+        return cell(view(), address).data(Qt::BackgroundRole) == QColor(0xFF, 0xD8, 0x90);
     };
     EXPECT_TRUE(watched(0x0050));
     EXPECT_TRUE(cell(view(), 0x0050).data(Qt::ToolTipRole).toString().endsWith(
@@ -184,19 +183,23 @@ TEST_F(MemoryPaneTest, AWatchpointIsAskedForTheCurrentByte) {
     EXPECT_FALSE(watched(0x0051));
     pane.goToAddress(0x0060);
     pane.findChild<QAction*>(QStringLiteral("WatchWrite"))->trigger();
-    EXPECT_TRUE(cell(view(), 0x0060).data(Qt::ToolTipRole).toString().endsWith(
-        QStringLiteral(", surveillé en écriture")));
+    EXPECT_EQ(debug.watched(0x0060), sim11::Access::Write);
+    EXPECT_TRUE(pane.statusText().endsWith(QStringLiteral(", surveillé en écriture")));
 
-    QSignalSpy unwatch(&pane, &MemoryPane::watchpointCleared);
-    QSignalSpy unwatchAll(&pane, &MemoryPane::watchpointsCleared);
     pane.findChild<QAction*>(QStringLiteral("Unwatch"))->trigger();
-    ASSERT_EQ(unwatch.count(), 1);
-    EXPECT_EQ(unwatch.at(0).at(0).value<quint16>(), 0x0060);
+    EXPECT_EQ(debug.watched(0x0060), sim11::Access{});
     EXPECT_FALSE(watched(0x0060));
     EXPECT_TRUE(watched(0x0050));
-    pane.findChild<QAction*>(QStringLiteral("UnwatchAll"))->trigger();
-    EXPECT_EQ(unwatchAll.count(), 1);
+    // Let go elsewhere: the pane follows the model.
+    debug.unwatch(0x0050);
     EXPECT_FALSE(watched(0x0050));
+    debug.watch(0x1004, sim11::Access::Read);
+    EXPECT_TRUE(watched(0x1004));
+    EXPECT_EQ(pane.registersView()->model()->index(4, 0).data(Qt::BackgroundRole),
+              QColor(0xFF, 0xD8, 0x90));
+    pane.findChild<QAction*>(QStringLiteral("UnwatchAll"))->trigger();
+    EXPECT_FALSE(watched(0x1004));
+    EXPECT_TRUE(debug.state().watchpoints.empty());
 }
 
 namespace {

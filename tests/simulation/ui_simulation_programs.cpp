@@ -1,11 +1,13 @@
 // Whole programs in the simulation window: a new image offered after an
 // assembly, a watchpoint asked from the memory pane, a chip that has no room
 // for the program, real time, and BUFFALO talking in the window's terminal.
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 
 #include "fakes/program_dir.h"
+#include "simulation/debug_model.h"
 #include "simulation/memory_pane.h"
 #include "simulation/simulation_texts.h"
 #include "simulation_fixture.h"
@@ -65,7 +67,9 @@ TEST_F(SimulationTest, AWatchpointFromTheMemoryPaneStopsAfterTheWrite) {
     open(QStringLiteral("surveille.asc"), kLoad);
     SimulationWindow* window = simulate();
     ASSERT_NE(window, nullptr);
-    emit window->memoryPane()->watchpointRequested(0x0080, true);
+    simulation::MemoryPane* memory = window->memoryPane();
+    memory->goToAddress(0x0080);
+    memory->findChild<QAction*>(QStringLiteral("WatchWrite"))->trigger();
     ASSERT_TRUE(stopped(window, [&] { trigger("Run"); }));
     EXPECT_EQ(window->stateText(),
               QStringLiteral("Arrêté : le programme a accédé à l'adresse surveillée $0080."));
@@ -74,7 +78,7 @@ TEST_F(SimulationTest, AWatchpointFromTheMemoryPaneStopsAfterTheWrite) {
 
     // Cleared, it no longer stops the program: reset, and the run goes on
     // past the write until it is stopped by hand.
-    emit window->memoryPane()->watchpointCleared(0x0080);
+    memory->findChild<QAction*>(QStringLiteral("Unwatch"))->trigger();
     ASSERT_TRUE(stopped(window, [&] { trigger("Reset"); }));
     trigger("Run");
     ASSERT_TRUE(waitFor([&] { return window->snapshot()->memory[0x80] == 0x12; }));
@@ -84,8 +88,8 @@ TEST_F(SimulationTest, AWatchpointFromTheMemoryPaneStopsAfterTheWrite) {
     EXPECT_EQ(window->sourcePane()->markedLine(), 4); // in DONE's loop
 
     // And all at once.
-    emit window->memoryPane()->watchpointRequested(0x0080, true);
-    emit window->memoryPane()->watchpointsCleared();
+    window->debugModel()->watch(0x0080, sim11::Access::Write);
+    memory->findChild<QAction*>(QStringLiteral("UnwatchAll"))->trigger();
     ASSERT_TRUE(stopped(window, [&] { trigger("Reset"); }));
     trigger("Run");
     QTest::qWait(100);

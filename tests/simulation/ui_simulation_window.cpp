@@ -9,6 +9,7 @@
 #include <QTextBlock>
 
 #include "assembly/assembly_report.h"
+#include "simulation/debug_model.h"
 #include "simulation/ports_pane.h"
 #include "simulation/simulation_texts.h"
 #include "simulation/snapshot.h"
@@ -171,10 +172,10 @@ TEST_F(SimulationTest, BreakpointStopsBeforeItsLineAndRunToCursorToo) {
     // F9 on a line that emits nothing sets nothing; on TWICE it does.
     source->setCursorLine(1);
     QTest::keyClick(source->texte(), Qt::Key_F9);
-    EXPECT_TRUE(source->breakpointAddresses().empty());
+    EXPECT_TRUE(window->debugModel()->breakpointAddresses().empty());
     source->setCursorLine(10);
     QTest::keyClick(source->texte(), Qt::Key_F9);
-    EXPECT_EQ(source->breakpointAddresses(), std::vector<std::uint16_t>{0x010F});
+    EXPECT_EQ(window->debugModel()->breakpointAddresses(), std::vector<std::uint16_t>{0x010F});
 
     ASSERT_TRUE(stopped(window, [&] { QTest::keyClick(source->texte(), Qt::Key_F5); }));
     EXPECT_EQ(window->stateText(), QStringLiteral("Arrêté sur un point d'arrêt."));
@@ -190,7 +191,7 @@ TEST_F(SimulationTest, BreakpointStopsBeforeItsLineAndRunToCursorToo) {
     // Cleared, then "Exécuter jusqu'au curseur" on the RTS.
     source->setCursorLine(10);
     QTest::keyClick(source->texte(), Qt::Key_F9);
-    EXPECT_TRUE(source->breakpointAddresses().empty());
+    EXPECT_TRUE(window->debugModel()->breakpointAddresses().empty());
     source->setCursorLine(12);
     ASSERT_TRUE(stopped(window, [&] { trigger("Run_to_cursor"); }));
     EXPECT_EQ(source->markedLine(), 12);
@@ -214,10 +215,10 @@ TEST_F(SimulationTest, AClickInTheMarginSetsAndClearsABreakpoint) {
     const int height = static_cast<int>(text->SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 9L));
     const QPoint inMargin(width / 2, y + height / 2);
     QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, inMargin);
-    EXPECT_EQ(source->breakpointAddresses(), std::vector<std::uint16_t>{0x010F});
+    EXPECT_EQ(window->debugModel()->breakpointAddresses(), std::vector<std::uint16_t>{0x010F});
     EXPECT_TRUE(text->markersAtLine(9) & 1) << "the breakpoint's mark";
     QTest::mouseClick(text->viewport(), Qt::LeftButton, {}, inMargin);
-    EXPECT_TRUE(source->breakpointAddresses().empty());
+    EXPECT_TRUE(window->debugModel()->breakpointAddresses().empty());
 }
 
 TEST_F(SimulationTest, ArreterStopsARunningLoopAndResetStartsAgain) {
@@ -321,7 +322,7 @@ TEST_F(SimulationTest, F9InTheDisassemblySetsABreakpointOnItsInstruction) {
     ASSERT_TRUE(source->showsDisassembly());
     ASSERT_EQ(source->cursorAddress(), std::optional<std::uint16_t>(0x0181));
     QTest::keyClick(source->disassembly(), Qt::Key_F9);
-    EXPECT_EQ(source->breakpointAddresses(), std::vector<std::uint16_t>{0x0181});
+    EXPECT_EQ(window->debugModel()->breakpointAddresses(), std::vector<std::uint16_t>{0x0181});
     const QString line = source->disassembly()->textCursor().block().text();
     EXPECT_TRUE(line.startsWith(QStringLiteral("\u25CF> 0181"))) << line.toStdString();
 
@@ -331,7 +332,7 @@ TEST_F(SimulationTest, F9InTheDisassemblySetsABreakpointOnItsInstruction) {
     EXPECT_EQ(reg(window, RegistersPane::A), QStringLiteral("02"));
 
     QTest::keyClick(source->disassembly(), Qt::Key_F9);
-    EXPECT_TRUE(source->breakpointAddresses().empty());
+    EXPECT_TRUE(window->debugModel()->breakpointAddresses().empty());
     EXPECT_TRUE(source->disassembly()->textCursor().block().text().startsWith(
         QStringLiteral(" > 0181")));
 }
