@@ -90,7 +90,12 @@ void Controller::pinReset() {
 void Controller::step() {
     if (running_)
         return;
-    finish(session_.step());
+    // A step on a WAI waits for its interrupt: in slices, so that the pin
+    // the user clicks for it, or "Arrêter", still reaches the session.
+    if (session_.machine().waiting())
+        startRun(Goal::Step);
+    else
+        finish(session_.step());
 }
 
 void Controller::stepOver() {
@@ -214,7 +219,7 @@ void Controller::finish(RunEnd end) {
     std::uint16_t where = 0;
     switch (end) {
     case RunEnd::Done:
-        if (!wasRunning)
+        if (!wasRunning || goal_ == Goal::Step)
             reason = StopReason::Step;
         else if (goal_ == Goal::StepOver)
             reason = StopReason::StepOver;

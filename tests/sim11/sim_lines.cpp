@@ -220,6 +220,25 @@ TEST(Blocks, EachVariantHasItsOwnMemoriesAndFeatures) {
     EXPECT_STREQ(chipName(Chip::E1), "E1");
 }
 
+TEST(Blocks, AWaitCutIntoShortRunsStaysAWait) {
+    // A window runs in slices whose ends fall anywhere in the wait: none of
+    // them may run the instructions after the WAI before its interrupt.
+    auto m = program(" CLI\n WAI\n INCA\n STOP\nH LDAB #9\n RTI\n ORG $FFF2\n FDB H");
+    m->step();
+    m->step();
+    ASSERT_TRUE(m->waiting());
+    for (int k = 0; k < 50; ++k) {
+        m->run(m->cycles() + 7);
+        m->step();
+    }
+    EXPECT_TRUE(m->waiting());
+    EXPECT_EQ(m->regs().pc, 0x2002);
+    EXPECT_EQ(m->regs().a, 0);
+    m->setIrqLine(true);
+    m->step();
+    EXPECT_EQ(m->regs().pc, 0x2004) << "into the handler";
+}
+
 // --- step over asks the instruction table -----------------------------------------
 
 TEST(Stepping, StepOverKnowsEveryFormOfCall) {

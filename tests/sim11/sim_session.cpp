@@ -29,12 +29,12 @@ std::vector<Segment> assemble(const std::string& source) {
 }
 
 // A program at $2000 of an expanded E9 that starts from reset with its own stack.
-std::unique_ptr<Session> session(const std::string& body, Setup setup = {Chip::E9, Mode::Expanded}) {
+std::unique_ptr<Session> session(const std::string& body,
+                                 Setup setup = {Chip::E9, Mode::Expanded}) {
     auto s = std::make_unique<Session>(setup);
     std::string error;
-    EXPECT_TRUE(s->load(assemble(" ORG $2000\nSTART LDS #$01FF\n" + body +
-                                 "\n ORG $FFFE\n FDB START\n"),
-                        error))
+    EXPECT_TRUE(s->load(
+        assemble(" ORG $2000\nSTART LDS #$01FF\n" + body + "\n ORG $FFFE\n FDB START\n"), error))
         << error;
     s->reset();
     return s;
@@ -83,6 +83,28 @@ TEST(Stepping, AnInterruptStepsIntoItsHandlerAndAWaitWaitsForIt) {
     s->setIrqLine(true);
     EXPECT_EQ(s->step(), RunEnd::Done);
     EXPECT_EQ(s->regs().pc, symbol(body, "H"));
+}
+
+TEST(Stepping, AStepOnAWaitInSlicesLetsTheInterruptComeIn) {
+    const std::string body = " CLI\n WAI\n NOP\nH LDAB #9\n RTI\n ORG $FFF2\n FDB H";
+    auto s = session(body);
+    s->step();
+    s->step();                          // CLI
+    EXPECT_EQ(s->step(), RunEnd::Done); // WAI: stacked, waiting
+    ASSERT_TRUE(s->machine().waiting());
+    // A window's step: the wait goes on slice after slice, and gives the
+    // window its turn between them, until the user raises IRQ.
+    s->begin(Session::Goal::Step);
+    EXPECT_EQ(s->runFor(2ms), RunEnd::TimeSlice);
+    EXPECT_EQ(s->runFor(2ms), RunEnd::TimeSlice);
+    EXPECT_TRUE(s->machine().waiting());
+    s->setIrqLine(true);
+    EXPECT_EQ(s->runFor(2ms), RunEnd::Done);
+    EXPECT_EQ(s->regs().pc, symbol(body, "H")) << "the entry is the step";
+    s->setIrqLine(false);
+    s->step();
+    s->step(); // RTI, back to the NOP after the WAI
+    EXPECT_EQ(s->regs().pc, symbol(body, "H") - 1);
 }
 
 const char* calls = R"( JSR SUB
@@ -346,8 +368,8 @@ TEST(Resets, AnotherChipKeepsTheImageAndTheBreakpoints) {
 TEST(Inputs, AnalogVoltsAreTheConvertersRatio) {
     auto s = session(" LDAA #$30\n STAA $1039\n LDAA #$01\n STAA $1030\n"
                      "W LDAA $1030\n BPL W\n LDAA $1031\n STOP");
-    const std::pair<double, std::uint8_t> cases[] = {{0.0, 0x00}, {2.5, 0x80}, {5.0, 0xFF},
-                                                     {6.0, 0xFF}, {-1.0, 0x00}};
+    const std::pair<double, std::uint8_t> cases[] = {
+        {0.0, 0x00}, {2.5, 0x80}, {5.0, 0xFF}, {6.0, 0xFF}, {-1.0, 0x00}};
     for (const auto& [volts, value] : cases) {
         s->reset();
         s->setAnalogVolts(1, volts);

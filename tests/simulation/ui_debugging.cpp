@@ -5,6 +5,7 @@
 // is the one the assembler read.
 #include <QAction>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTextBlock>
 
@@ -194,4 +195,28 @@ TEST_F(SimulationTest, TheSourceShownIsTheOneTheAssemblerRead) {
     source->showFile(1);
     EXPECT_TRUE(source->texte()->text().startsWith(QStringLiteral("ICI     INCA\r\n        RTS")))
         << source->texte()->text().toStdString();
+}
+
+// A step on a WAI waits for its interrupt without holding the window: the
+// IRQ pressed meanwhile reaches the chip and the step ends in the handler.
+TEST_F(SimulationTest, AStepOnAWaitEndsWhenTheUserRaisesIrq) {
+    open(QStringLiteral("attente.asc"),
+         {"        ORG   $0100", "START   LDS   #$01FF", "        CLI", "        WAI",
+          "        NOP", "ICI     LDAB  #9", "        RTI", "        ORG   $FFF2",
+          "        FDB   ICI", "        END   START"});
+    SimulationWindow* window = simulate();
+    ASSERT_NE(window, nullptr);
+    for (int k = 0; k < 3; ++k)
+        ASSERT_TRUE(stopped(window, [&] { trigger("Step"); }));
+    ASSERT_EQ(reg(window, RegistersPane::PC), QStringLiteral("0105")); // in WAI
+
+    trigger("Step");
+    ASSERT_TRUE(waitFor([&] { return window->isRunning(); }));
+    QTest::qWait(50);
+    EXPECT_TRUE(window->isRunning()) << "still waiting for its interrupt";
+    ASSERT_TRUE(stopped(
+        window, [&] { QTest::mousePress(window->portsPane()->irqButton(), Qt::LeftButton); }));
+    QTest::mouseRelease(window->portsPane()->irqButton(), Qt::LeftButton);
+    EXPECT_EQ(reg(window, RegistersPane::PC), QStringLiteral("0106"));
+    EXPECT_EQ(window->sourcePane()->markedLine(), 6);
 }

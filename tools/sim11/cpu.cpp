@@ -72,6 +72,10 @@ Halt Machine::step() {
 template <unsigned Features> Halt Machine::runLoop(std::uint64_t limit) {
     if (stopped_)
         return Halt::Stop;
+    // In WAI nothing runs until an event or an interrupt: the loop must look
+    // up at once, also when the last run ended in the middle of the wait.
+    if (waiting_)
+        wakeAttention();
     if (resetHeld_) {
         // Held in reset: time goes by, nothing runs.
         if (limit == ~0ull)

@@ -397,7 +397,6 @@ void Session::endGoal() {
     }
     machine_->clearReturnWatch();
     goal_ = Goal::Run;
-    stepOnly_ = false;
 }
 
 void Session::begin(Goal goal, std::uint16_t address) {
@@ -408,6 +407,7 @@ void Session::begin(Goal goal, std::uint16_t address) {
     Machine& m = *machine_;
     switch (goal) {
     case Goal::Run:
+    case Goal::Step:
         break;
     case Goal::RunTo:
         tempBreak_ = address;
@@ -421,7 +421,7 @@ void Session::begin(Goal goal, std::uint16_t address) {
             goalSp_ = m.regs().sp;
             m.setBreakpoint(*tempBreak_, true);
         } else {
-            stepOnly_ = true;
+            goal_ = Goal::Step;
         }
         break;
     case Goal::StepOut:
@@ -431,20 +431,33 @@ void Session::begin(Goal goal, std::uint16_t address) {
 }
 
 RunEnd Session::step() {
-    endGoal();
-    machine_->cancelHalt();
-    syncHooks();
-    applyInputs();
+    begin(Goal::Step);
+    return runCore(unlimited, std::nullopt, nullptr);
+}
+
+RunEnd Session::stepCore(std::uint64_t stopAt, std::optional<Clock::time_point> deadline) {
     Machine& m = *machine_;
-    const bool wasWaiting = m.waiting();
+    RunEnd end;
     for (;;) {
+        const bool wasWaiting = m.waiting();
         const Halt halt = m.step();
-        if (halt != Halt::CycleLimit)
-            return translate(halt);
-        if (!wasWaiting || !m.waiting())
-            return RunEnd::Done;
-        applyInputs(); // a WAI waits for an interrupt the user may yet give
+        if (halt != Halt::CycleLimit) {
+            end = translate(halt);
+            break;
+        }
+        if (!wasWaiting || !m.waiting()) {
+            end = RunEnd::Done;
+            break;
+        }
+        // A WAI waits for an interrupt the user may yet give.
+        applyInputs();
+        if (m.cycles() >= stopAt)
+            return RunEnd::CycleLimit;
+        if (deadline && Clock::now() >= *deadline)
+            return RunEnd::TimeSlice;
     }
+    endGoal();
+    return end;
 }
 
 RunEnd Session::stepOver(std::uint64_t maxCycles) {
@@ -503,11 +516,11 @@ RunEnd Session::runCore(std::uint64_t maxCycles, std::optional<Clock::time_point
                         RunCompanion* companion) {
     syncHooks();
     applyInputs();
-    if (stepOnly_)
-        return step();
     Machine& m = *machine_;
     const std::uint64_t first = m.cycles();
     const std::uint64_t stopAt = maxCycles > unlimited - first ? unlimited : first + maxCycles;
+    if (goal_ == Goal::Step)
+        return stepCore(stopAt, deadline);
     // Slices of one run keep one pairing of cycles and wall time, so the
     // time between two slices is not lost to the simulation.
     bool& anchored = paceAnchored_;

@@ -151,8 +151,9 @@ public:
 
     // In slices, for a window: begin a goal, then call runFor() until it
     // returns anything but TimeSlice (or CycleLimit, when given one). A
-    // goal also forgets a halt requested before it.
-    enum class Goal { Run, RunTo, StepOver, StepOut };
+    // goal also forgets a halt requested before it. Step is step(): on a WAI
+    // its slices wait for the interrupt while the inputs still come in.
+    enum class Goal { Run, RunTo, Step, StepOver, StepOut };
     void begin(Goal goal, std::uint16_t address = 0);
     RunEnd runFor(std::chrono::nanoseconds wall, std::uint64_t maxCycles = unlimited);
 
@@ -237,6 +238,7 @@ private:
     RunEnd translate(Halt halt) const;
     RunEnd runCore(std::uint64_t maxCycles, std::optional<Pacer::Clock::time_point> deadline,
                    RunCompanion* companion);
+    RunEnd stepCore(std::uint64_t stopAt, std::optional<Pacer::Clock::time_point> deadline);
 
     Setup setup_;
     std::unique_ptr<Machine> machine_;
@@ -255,7 +257,6 @@ private:
     Goal goal_ = Goal::Run;
     std::optional<std::uint16_t> tempBreak_; // RunTo's address, StepOver's return
     std::uint16_t goalSp_ = 0;
-    bool stepOnly_ = false; // StepOver on anything but a call
 
     std::vector<std::uint16_t> breakpoints_;
     Machine::AddressSet readWatches_{}, writeWatches_{}, memoryWatches_{};
