@@ -49,7 +49,10 @@ protected:
     // The run loop looks up at the next instruction (an interrupt flag rose).
     void wake() { m_.wakeAttention(); }
     // This block's one slot on the scheduler.
-    void claimSlot() { slot_ = m_.slots_++, m_.timed_[slot_] = this; }
+    void claimSlot() {
+        slot_ = m_.slots_++;
+        m_.timed_[slot_] = this;
+    }
     void schedule(std::uint64_t at) { m_.schedule(slot_, at); }
     void end(Halt why) { m_.end(why); }
 
