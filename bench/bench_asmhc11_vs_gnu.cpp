@@ -5,6 +5,8 @@
 // shell included on both sides), which a busy machine disturbs less.
 #include <benchmark/benchmark.h>
 
+#include "benchmark_runner.h"
+
 #include "generated_program.h"
 
 #include <cstdlib>
@@ -79,13 +81,13 @@ void BM_Asmhc11Cpu_Baseline(benchmark::State& state) {
     const Folder folder;
     processorTime(state, gnuCommand(folder));
 }
-BENCHMARK(BM_Asmhc11Cpu_Baseline)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+BENCHMARK(BM_Asmhc11Cpu_Baseline)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(kavrel::bench::minTime(2.0));
 
 void BM_Asmhc11Cpu(benchmark::State& state) {
     const Folder folder;
     processorTime(state, asmhc11Command(folder));
 }
-BENCHMARK(BM_Asmhc11Cpu)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+BENCHMARK(BM_Asmhc11Cpu)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(kavrel::bench::minTime(2.0));
 
 void BM_Asmhc11_Baseline(benchmark::State& state) {
     const Folder folder;
@@ -102,7 +104,7 @@ void BM_Asmhc11_Baseline(benchmark::State& state) {
         run(objcopy);
     }
 }
-BENCHMARK(BM_Asmhc11_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Asmhc11_Baseline)->Unit(benchmark::kMillisecond)->MinTime(kavrel::bench::minTime(2.0));
 
 void BM_Asmhc11(benchmark::State& state) {
     const Folder folder;
@@ -115,6 +117,6 @@ void BM_Asmhc11(benchmark::State& state) {
     for (auto _ : state)
         run(command);
 }
-BENCHMARK(BM_Asmhc11)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Asmhc11)->Unit(benchmark::kMillisecond)->MinTime(kavrel::bench::minTime(2.0));
 
 } // namespace

@@ -3,6 +3,8 @@
 // the same fake assembler, which writes the three small outputs and ends.
 #include <benchmark/benchmark.h>
 
+#include "benchmark_runner.h"
+
 #include <string>
 
 #include "../tests/fakes/program_dir.h"
@@ -30,7 +32,7 @@ void BM_BooJob_Baseline(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_BooJob_Baseline)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BooJob_Baseline)->Unit(benchmark::kMillisecond)->MinTime(kavrel::bench::minTime(2.0));
 
 void BM_BooJob(benchmark::State& state) {
     const ProgramDir program;
@@ -44,7 +46,7 @@ void BM_BooJob(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_BooJob)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BooJob)->Unit(benchmark::kMillisecond)->MinTime(kavrel::bench::minTime(2.0));
 
 // The same job as the assemble command runs it: the assembler's output read
 // through a pipe for the report.
@@ -63,7 +65,7 @@ void BM_BooJobCaptured(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_BooJobCaptured)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BooJobCaptured)->Unit(benchmark::kMillisecond)->MinTime(kavrel::bench::minTime(2.0));
 
 // The job's file work alone, without the assembler: where its extra time goes.
 void BM_BooFileSteps(benchmark::State& state) {
@@ -82,6 +84,6 @@ void BM_BooFileSteps(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_BooFileSteps)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_BooFileSteps)->Unit(benchmark::kMillisecond)->MinTime(kavrel::bench::minTime(2.0));
 
 } // namespace

@@ -21,6 +21,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "benchmark_runner.h"
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -110,7 +112,7 @@ BENCHMARK(BM_BoardLoadPty)
     ->Arg(1200)
     ->Arg(9600)
     ->UseManualTime()
-    ->Iterations(3)
+    ->Iterations(kavrel::bench::iterations(3))
     ->Unit(benchmark::kMillisecond);
 
 // The wire's own time: what a board that echoes at once would cost.
@@ -124,7 +126,7 @@ BENCHMARK(BM_BoardLoadPty_Baseline)
     ->Arg(1200)
     ->Arg(9600)
     ->UseManualTime()
-    ->Iterations(3)
+    ->Iterations(kavrel::bench::iterations(3))
     ->Unit(benchmark::kMillisecond);
 #endif
 
@@ -221,11 +223,12 @@ struct Held {
 void BM_BoardThousandLoadsFaulted(benchmark::State& state) {
     const std::vector<std::uint8_t> image = program256();
     std::mt19937 random(2026);
+    const int loads = kavrel::bench::quick() ? 20 : 1000;
     long wrong = 0, loaded = 0, faulted = 0;
     const Held before;
     long rssAfterFirst = 0;
     for (auto _ : state) {
-        for (int i = 0; i < 1000; ++i) {
+        for (int i = 0; i < loads; ++i) {
             Fault fault = Fault::None;
             if (random() % 10 == 0)
                 fault = static_cast<Fault>(1 + random() % 3);
@@ -268,10 +271,11 @@ void BM_BoardThousandJobsFaulted(benchmark::State& state) {
         new QCoreApplication(argc, argv); // lives as long as the program
     const std::vector<std::uint8_t> image = program256();
     std::mt19937 random(2027);
+    const int loads = kavrel::bench::quick() ? 20 : 1000;
     long wrong = 0, loaded = 0, links = 0;
     const Held before;
     for (auto _ : state) {
-        for (int i = 0; i < 1000; ++i) {
+        for (int i = 0; i < loads; ++i) {
             Fault fault = Fault::None;
             if (random() % 10 == 0)
                 fault = static_cast<Fault>(1 + random() % 3);

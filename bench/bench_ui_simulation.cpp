@@ -3,6 +3,8 @@
 // the panes refresh; how long "Arrêter" takes; and a LED blinking in real time.
 #include <benchmark/benchmark.h>
 
+#include "benchmark_runner.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -139,7 +141,7 @@ void BM_SimulationWindowFullSpeed(benchmark::State& state) {
 }
 BENCHMARK(BM_SimulationWindowFullSpeed)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
+    ->Iterations(kavrel::bench::iterations(3))
     ->UseRealTime();
 
 // The same program on the bare session, in this thread, in one call.
@@ -172,7 +174,7 @@ void BM_SimulationWindowFullSpeed_Baseline(benchmark::State& state) {
 }
 BENCHMARK(BM_SimulationWindowFullSpeed_Baseline)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
+    ->Iterations(kavrel::bench::iterations(3))
     ->UseRealTime();
 
 // From "Arrêter" to the stopped machine shown in every pane.
@@ -194,7 +196,7 @@ void BM_SimulationStopLatency(benchmark::State& state) {
     }
     state.counters["worst_ms"] = worst * 1e3;
 }
-BENCHMARK(BM_SimulationStopLatency)->Unit(benchmark::kMillisecond)->Iterations(20)->UseManualTime();
+BENCHMARK(BM_SimulationStopLatency)->Unit(benchmark::kMillisecond)->Iterations(kavrel::bench::iterations(20))->UseManualTime();
 
 // Real time: PB0 blinks at 2 Hz for 10 s of wall time; the blink counted
 // from the LED's edges as the window saw them and from the E cycles run.
@@ -215,7 +217,8 @@ void BM_SimulationRealTimeBlink(benchmark::State& state) {
         const double before = window->snapshot()->seconds;
         clock.start();
         window->run();
-        serveUntil([&] { return clock.elapsed() >= 10'000; }); // the measurement itself
+        const int measured = kavrel::bench::quick() ? 1'000 : 10'000;
+        serveUntil([&] { return clock.elapsed() >= measured; }); // the measurement itself
         window->stop();
         wall = clock.nsecsElapsed() / 1e9;
         scene.until([&] { return !window->isRunning(); });

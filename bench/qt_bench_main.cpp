@@ -1,6 +1,6 @@
 // The main of the benchmarks that need a QApplication (bench_ui_*.cpp):
 // offscreen unless a platform is asked for.
-#include <benchmark/benchmark.h>
+#include "benchmark_runner.h"
 
 #include <QApplication>
 
@@ -8,10 +8,5 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return kavrel::bench::runBenchmarks(argc, argv);
 }
