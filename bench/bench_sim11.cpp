@@ -1,10 +1,13 @@
 // The simulator's speed on a compute loop (byte loads, MUL, 16-bit adds and
 // stores, index counting, branches) at full speed: simulated E cycles per
 // second and that as a multiple of the real chip's 2 MHz E clock, for the bare
-// machine, for the session run in slices as the window runs it, and for the
-// sim11 program. The baseline runs the same loop in plain C++, for the cost
-// of the work itself. Last, the pacing: a pin toggled every 500,000 E cycles
-// in real time, its rate over ten seconds.
+// machine and for the session run in slices as the window runs it. The
+// baseline runs the same loop in plain C++, for the cost of the work itself.
+// The sim11 program, started as a process, beside the library running the
+// same file for as many cycles in this process: on the loop, which leaves the
+// SCI alone, and on a program that prints, its output into a file or on a
+// terminal. Last, the pacing: a pin toggled every 500,000 E cycles in real
+// time, its rate over ten seconds.
 #include <benchmark/benchmark.h>
 
 #include "benchmark_runner.h"
@@ -12,15 +15,25 @@
 #include "sim11/machine.h"
 #include "sim11/session.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#ifdef SIM11_EXECUTABLE
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -105,47 +118,200 @@ void BM_Sim11SessionWithWindowHooks(benchmark::State& state) {
 }
 BENCHMARK(BM_Sim11SessionWithWindowHooks)->Unit(benchmark::kMillisecond);
 
-#ifdef SIM11_EXECUTABLE
-// The program, started as a process on an S19 file of the loop: its start and
-// loading included, on a run long enough for them to matter little.
-void BM_Sim11Cli(benchmark::State& state) {
-    namespace fs = std::filesystem;
-    const fs::path file = fs::temp_directory_path() / "bench_sim11_loop.s19";
-    {
-        std::string record = "S1";
-        const unsigned count = sizeof loop + 3;
-        unsigned sum = count + 0x20 + 0x00;
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02X", count);
-        record += hex;
-        record += "2000";
-        for (const std::uint8_t b : loop) {
-            std::snprintf(hex, sizeof hex, "%02X", b);
-            record += hex;
-            sum += b;
-        }
-        std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFF);
-        record += hex;
-        std::ofstream(file, std::ios::binary) << record << "\r\nS9030000FC\r\n";
+// Two programs for the sim11 program beside the library, at $2000 of an
+// expanded-mode E9: the compute loop, which leaves the SCI alone, and a
+// greeting printed again and again at 9600 bauds:
+//   LDAA #$30 / STAA $102B (BAUD) / LDAA #$08 / STAA $102D (SCCR2: TE)
+//   MSG LDX #TEXT / NEXT LDAA 0,X / BEQ MSG
+//   WAIT TST $102E (SCSR: TDRE is bit 7) / BPL WAIT / STAA $102F / INX / BRA NEXT
+//   TEXT "Bonjour !", CR, LF, 0
+std::vector<std::uint8_t> greeting() {
+    std::vector<std::uint8_t> bytes = {0x86, 0x30, 0xB7, 0x10, 0x2B, 0x86, 0x08, 0xB7, 0x10, 0x2D,
+                                       0xCE, 0x20, 0x1C, 0xA6, 0x00, 0x27, 0xF9, 0x7D, 0x10, 0x2E,
+                                       0x2A, 0xFB, 0xB7, 0x10, 0x2F, 0x08, 0x20, 0xF1};
+    for (const char c : std::string("Bonjour !\r\n"))
+        bytes.push_back(static_cast<std::uint8_t>(c));
+    bytes.push_back(0);
+    return bytes;
+}
+
+// Twenty seconds of the chip, so that starting a process weighs little.
+constexpr std::uint64_t cyclesPerCli = 40'000'000;
+
+// The program's bytes at $2000 as an S19 file in the temporary folder.
+std::filesystem::path writeS19(const char* name, const std::vector<std::uint8_t>& bytes) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
+    std::ofstream out(file, std::ios::binary);
+    unsigned sum = 0;
+    auto put = [&](unsigned byte) {
+        static const char digits[] = "0123456789ABCDEF";
+        out << digits[byte >> 4 & 0xF] << digits[byte & 0xF];
+        sum += byte;
+    };
+    for (std::size_t at = 0; at < bytes.size(); at += 32) {
+        const std::size_t length = std::min<std::size_t>(32, bytes.size() - at);
+        const unsigned address = 0x2000 + static_cast<unsigned>(at);
+        sum = 0;
+        out << "S1";
+        put(static_cast<unsigned>(length + 3));
+        put(address >> 8);
+        put(address & 0xFF);
+        for (std::size_t k = 0; k < length; ++k)
+            put(bytes[at + k]);
+        put(~sum & 0xFF);
+        out << "\r\n";
     }
-    constexpr std::uint64_t cycles = 40'000'000;
-    const std::string command = std::string("\"") + SIM11_EXECUTABLE +
-                                "\" --mode expanded --start 0x2000 --cycles " +
-                                std::to_string(cycles) + " \"" + file.string() +
-                                "\" < /dev/null > /dev/null";
+    out << "S9030000FC\r\n";
+    return file;
+}
+
+// The library on the same file as the program below, in this process: a
+// session made, the file loaded and run for as many cycles, what the SCI
+// sends kept in memory.
+void BM_Sim11Cli_Baseline(benchmark::State& state, std::vector<std::uint8_t> bytes) {
+    const std::filesystem::path file = writeS19("bench_sim11_cli.s19", bytes);
     std::uint64_t simulated = 0;
+    std::size_t sent = 0;
     for (auto _ : state) {
-        if (std::system(command.c_str()) != 0) {
+        sim11::Session session({sim11::Chip::E9, sim11::Mode::Expanded});
+        std::string error, output;
+        if (!session.loadS19File(file.string(), error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        session.setStart(0x2000);
+        session.reset();
+        session.onTransmit = [&](std::uint8_t byte) { output.push_back(static_cast<char>(byte)); };
+        session.run(cyclesPerCli);
+        simulated += session.cycles();
+        sent = output.size();
+    }
+    std::filesystem::remove(file);
+    rates(state, simulated);
+    state.counters["sci_bytes"] = static_cast<double>(sent);
+}
+BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, loop,
+                  std::vector<std::uint8_t>(std::begin(loop), std::end(loop)))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, greeting, greeting())
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// The same, beside the program showing its output on a terminal.
+BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, greeting_terminal, greeting())
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+#ifdef SIM11_EXECUTABLE
+// Where sim11's standard output goes: a file, or a terminal (a pseudo-
+// terminal whose far end this process reads, as a terminal window does).
+struct Console {
+    std::filesystem::path file;
+    bool terminal = false;
+};
+
+// Starts sim11 on `file` for `cycles` E cycles, its input empty, and waits
+// for it; true when it ended well. No shell between. `cpuSeconds` grows by
+// the processor time the process used, `shown` by the bytes it wrote.
+bool runSim11(const std::filesystem::path& file, std::uint64_t cycles, const Console& console,
+              double& cpuSeconds, std::uint64_t& shown) {
+    std::vector<std::string> args = {SIM11_EXECUTABLE, "--mode",  "expanded",
+                                     "--start",        "0x2000",  "--cycles",
+                                     std::to_string(cycles), file.string()};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int master = -1, slave = -1;
+    if (console.terminal) {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        // Held open here until the program has ended, so that the reader
+        // sees the end of its output only then.
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 && ptsname(master))
+            slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave < 0) {
+            if (master >= 0)
+                close(master);
+            return false;
+        }
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    std::thread window;
+    if (console.terminal) {
+        posix_spawn_file_actions_adddup2(&actions, slave, 1);
+        window = std::thread([master, &shown] {
+            char buffer[4096];
+            for (;;) {
+                const ssize_t n = read(master, buffer, sizeof buffer);
+                if (n > 0)
+                    shown += static_cast<std::uint64_t>(n);
+                else if (n == 0 || errno != EINTR)
+                    break;
+            }
+        });
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, console.file.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    pid_t pid = 0;
+    const int started =
+        posix_spawn(&pid, SIM11_EXECUTABLE, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = -1;
+    rusage usage{};
+    if (started == 0)
+        while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+        }
+    if (console.terminal) {
+        close(slave);
+        window.join();
+        close(master);
+    } else {
+        std::error_code ignored;
+        shown += std::filesystem::file_size(console.file, ignored);
+    }
+    cpuSeconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return started == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The sim11 program on the same file, started as a process: its start, the
+// loading and its standard streams included, its output into a file or shown
+// on a terminal. The process's own processor time is counted apart (cpu_ms).
+void BM_Sim11Cli(benchmark::State& state, std::vector<std::uint8_t> bytes, bool terminal) {
+    const std::filesystem::path file = writeS19("bench_sim11_cli.s19", bytes);
+    const Console console{std::filesystem::temp_directory_path() / "bench_sim11_cli.out",
+                          terminal};
+    std::uint64_t simulated = 0, shown = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        shown = 0;
+        if (!runSim11(file, cyclesPerCli, console, cpu, shown)) {
             state.SkipWithError("sim11 a échoué");
             break;
         }
-        simulated += cycles;
+        simulated += cyclesPerCli;
     }
     std::error_code ignored;
-    fs::remove(file, ignored);
+    std::filesystem::remove(file, ignored);
+    std::filesystem::remove(console.file, ignored);
     rates(state, simulated);
+    // On a terminal each line feed comes out as CR LF.
+    state.counters["sci_bytes"] = static_cast<double>(shown);
+    state.counters["cpu_ms"] = benchmark::Counter(cpu * 1e3, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_Sim11Cli)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(BM_Sim11Cli, loop, std::vector<std::uint8_t>(std::begin(loop), std::end(loop)),
+                  false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Sim11Cli, greeting, greeting(), false)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Sim11Cli, greeting_terminal, greeting(), true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 #endif
 
 // Real time: PB0 toggled every 500,000 E cycles (four per second at 2 MHz: a
