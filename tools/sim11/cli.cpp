@@ -5,6 +5,7 @@
 #include "hc11/disassembler.h"
 #include "sim11/s19.h"
 
+#include <chrono>
 #include <ostream>
 
 namespace sim11 {
@@ -237,27 +238,65 @@ std::string formatTrace(const Machine& machine, const TraceEntry& entry) {
 
 namespace {
 
-// The host, with the trace written out each time the host's output is: the
-// two streams stay in step for someone watching both.
-class TracingHost final : public SerialHost {
+// How long the console's output may wait while the program talks alone, and
+// how much of it.
+constexpr auto consoleHoldTime = std::chrono::milliseconds(10);
+constexpr std::size_t consoleHoldBytes = 4096;
+
+// The host as the program drives it. The trace is written out each time the
+// host's output is: the two streams stay in step for someone watching both.
+// On the console, what the program sends is written at most every few
+// milliseconds while it talks alone: a write after each slice of the run
+// (some 25,000 a second at full speed) cost a terminal more than the
+// simulation itself. The first bytes after a pause, an answer to anything
+// heard from the far end and the end of the run are written at once, so an
+// echo or a prompt waits a few milliseconds at most. A wire (a pseudo-
+// terminal, the loader's download) gets every slice's bytes at once: the far
+// end is a program whose timing counts.
+class ProgramHost final : public SerialHost {
 public:
-    TracingHost(SerialHost& host, std::string& trace, std::ostream& err)
-        : host_(host), trace_(trace), err_(err) {}
-    void transmit(std::uint8_t byte) override { host_.transmit(byte); }
-    void poll(std::vector<std::uint8_t>& received) override { host_.poll(received); }
+    ProgramHost(SerialHost& host, bool console, std::string& trace, std::ostream& err)
+        : host_(host), console_(console), trace_(trace), err_(err) {}
+    void transmit(std::uint8_t byte) override {
+        host_.transmit(byte);
+        ++held_;
+    }
+    void poll(std::vector<std::uint8_t>& received) override {
+        const std::size_t before = received.size();
+        host_.poll(received);
+        heard_ = heard_ || received.size() != before;
+    }
     void flush() override {
+        if (held_ == 0 && trace_.empty())
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (console_ && !heard_ && held_ < consoleHoldBytes && now - lastWrite_ < consoleHoldTime)
+            return;
+        lastWrite_ = now;
+        write();
+    }
+    bool live() const override { return host_.live(); }
+    // The run is over: whatever is held goes out.
+    void finish() { write(); }
+
+private:
+    void write() {
         host_.flush();
+        held_ = 0;
+        heard_ = false;
         if (!trace_.empty()) {
             err_ << trace_;
             trace_.clear();
         }
     }
-    bool live() const override { return host_.live(); }
 
-private:
     SerialHost& host_;
+    const bool console_;
     std::string& trace_;
     std::ostream& err_;
+    std::size_t held_ = 0;
+    bool heard_ = false;
+    std::chrono::steady_clock::time_point lastWrite_{};
 };
 
 } // namespace
@@ -284,9 +323,9 @@ int runSimulation(const Options& options, Session& session, SerialHost& host, st
     session.setEClock(options.quartzHz / 4);
     session.setHostBaud(options.baud);
     session.setRealTime(options.realtime || options.sci == Options::Sci::Pty);
-    TracingHost tracing(host, trace, err);
-    runWithHost(session, tracing, options.cycles.value_or(Session::unlimited), &interrupted);
-    tracing.flush();
+    ProgramHost link(host, !wire, trace, err);
+    runWithHost(session, link, options.cycles.value_or(Session::unlimited), &interrupted);
+    link.finish();
     machine.onTrace = nullptr;
     if (options.regs)
         err << formatRegisters(machine) << '\n';
