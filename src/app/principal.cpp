@@ -52,7 +52,11 @@ Principal::Principal(QString programDir, std::unique_ptr<app::MessageBoxes> mess
     resize(kClientSize.width(), kClientSize.height() + menuBar()->sizeHint().height());
 }
 
-Principal::~Principal() = default;
+// QWidget's destructor closes the windows still open after this object's own
+// members are gone: the workspace must not call back into them.
+Principal::~Principal() {
+    disconnect(mdiArea_, nullptr, this, nullptr);
+}
 
 void Principal::buildMenus() {
     std::vector<QMenu*> parents; // parents[level - 1] is the open submenu of that level

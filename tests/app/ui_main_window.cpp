@@ -289,4 +289,13 @@ TEST_F(MainWindow, WorkspaceHoldsTheEditors) {
     EXPECT_EQ(principal->centralWidget(), principal->mdiArea());
 }
 
+// Destroyed without being closed first (as the memory probe does), the main
+// window's widgets close the editors after its own members are gone.
+TEST_F(MainWindow, DestroyedWithEditorsStillOpen) {
+    trigger("New");
+    trigger("New");
+    ASSERT_EQ(principal->editors().size(), 2);
+    principal.reset();
+}
+
 } // namespace
