@@ -26,6 +26,7 @@
 
 #ifdef SIM11_EXECUTABLE
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
@@ -135,8 +136,31 @@ std::vector<std::uint8_t> greeting() {
     return bytes;
 }
 
-// Twenty seconds of the chip, so that starting a process weighs little.
-constexpr std::uint64_t cyclesPerCli = 40'000'000;
+// LOOP INX / DEY / BNE LOOP / BRA LOOP, loaded at $0000 by an E9's bootstrap
+// loader: the $FF that sets its rate, then the program.
+const std::vector<std::uint8_t> bootDownload = {0xFF, 0x08, 0x18, 0x09, 0x26, 0xFB, 0x20, 0xF9};
+
+// What both sides run: a program at $2000 of an expanded-mode E9 from an S19
+// file, its input empty; or the download above sent to the bootstrap loader
+// by a host that keeps its line open afterwards, as a terminal or a
+// downloader does. For sim11, its output into a file or on a terminal.
+struct CliRun {
+    std::vector<std::uint8_t> bytes;
+    bool boot = false;
+    bool terminal = false;
+    // Twenty seconds of the chip, so that starting a process weighs little.
+    std::uint64_t cycles = 40'000'000;
+};
+
+CliRun programRun(std::vector<std::uint8_t> bytes, bool terminal = false) {
+    return {std::move(bytes), false, terminal};
+}
+
+// Fifty seconds of the chip: sim11 waits a quarter of a second for an answer
+// after the download's last echo, as for any host in an exchange.
+CliRun bootRun() {
+    return {bootDownload, true, false, 100'000'000};
+}
 
 // The program's bytes at $2000 as an S19 file in the temporary folder.
 std::filesystem::path writeS19(const char* name, const std::vector<std::uint8_t>& bytes) {
@@ -165,24 +189,29 @@ std::filesystem::path writeS19(const char* name, const std::vector<std::uint8_t>
     return file;
 }
 
-// The library on the same file as the program below, in this process: a
-// session made, the file loaded and run for as many cycles, what the SCI
-// sends kept in memory.
-void BM_Sim11Cli_Baseline(benchmark::State& state, std::vector<std::uint8_t> bytes) {
-    const std::filesystem::path file = writeS19("bench_sim11_cli.s19", bytes);
+// The library on the same program as sim11 below, in this process: a
+// session made, the program loaded (or sent to the loader) and run for as
+// many cycles, what the SCI sends kept in memory.
+void BM_Sim11Cli_Baseline(benchmark::State& state, CliRun run) {
+    const std::filesystem::path file = writeS19("bench_sim11_cli.s19", run.bytes);
     std::uint64_t simulated = 0;
     std::size_t sent = 0;
     for (auto _ : state) {
-        sim11::Session session({sim11::Chip::E9, sim11::Mode::Expanded});
+        sim11::Session session(
+            {sim11::Chip::E9, run.boot ? sim11::Mode::Bootstrap : sim11::Mode::Expanded});
         std::string error, output;
-        if (!session.loadS19File(file.string(), error)) {
-            state.SkipWithError(error.c_str());
-            break;
+        if (run.boot) {
+            session.sciSend(std::string(run.bytes.begin(), run.bytes.end()));
+        } else {
+            if (!session.loadS19File(file.string(), error)) {
+                state.SkipWithError(error.c_str());
+                break;
+            }
+            session.setStart(0x2000);
+            session.reset();
         }
-        session.setStart(0x2000);
-        session.reset();
         session.onTransmit = [&](std::uint8_t byte) { output.push_back(static_cast<char>(byte)); };
-        session.run(cyclesPerCli);
+        session.run(run.cycles);
         simulated += session.cycles();
         sent = output.size();
     }
@@ -191,39 +220,39 @@ void BM_Sim11Cli_Baseline(benchmark::State& state, std::vector<std::uint8_t> byt
     state.counters["sci_bytes"] = static_cast<double>(sent);
 }
 BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, loop,
-                  std::vector<std::uint8_t>(std::begin(loop), std::end(loop)))
+                  programRun(std::vector<std::uint8_t>(std::begin(loop), std::end(loop))))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, greeting, greeting())
+BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, greeting, programRun(greeting()))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 // The same, beside the program showing its output on a terminal.
-BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, greeting_terminal, greeting())
+BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, greeting_terminal, programRun(greeting(), true))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Sim11Cli_Baseline, boot_loop_line_open, bootRun())
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 #ifdef SIM11_EXECUTABLE
-// Where sim11's standard output goes: a file, or a terminal (a pseudo-
-// terminal whose far end this process reads, as a terminal window does).
-struct Console {
-    std::filesystem::path file;
-    bool terminal = false;
-};
-
-// Starts sim11 on `file` for `cycles` E cycles, its input empty, and waits
-// for it; true when it ended well. No shell between. `cpuSeconds` grows by
-// the processor time the process used, `shown` by the bytes it wrote.
-bool runSim11(const std::filesystem::path& file, std::uint64_t cycles, const Console& console,
-              double& cpuSeconds, std::uint64_t& shown) {
-    std::vector<std::string> args = {SIM11_EXECUTABLE, "--mode",  "expanded",
-                                     "--start",        "0x2000",  "--cycles",
-                                     std::to_string(cycles), file.string()};
+// Starts sim11 on `run`, waits for it; true when it ended well. No shell
+// between. `cpuSeconds` grows by the processor time the process used,
+// `shown` by the bytes it wrote.
+bool runSim11(const CliRun& run, const std::filesystem::path& file,
+              const std::filesystem::path& output, double& cpuSeconds, std::uint64_t& shown) {
+    std::vector<std::string> args = {SIM11_EXECUTABLE, "--cycles", std::to_string(run.cycles)};
+    for (const char* arg : run.boot ? std::vector<const char*>{"--mode", "boot"}
+                                    : std::vector<const char*>{"--mode", "expanded", "--start",
+                                                               "0x2000"})
+        args.push_back(arg);
+    if (!run.boot)
+        args.push_back(file.string());
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    int master = -1, slave = -1;
-    if (console.terminal) {
+    int master = -1, slave = -1, line[2] = {-1, -1};
+    if (run.terminal) {
         master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         // Held open here until the program has ended, so that the reader
         // sees the end of its output only then.
@@ -235,11 +264,16 @@ bool runSim11(const std::filesystem::path& file, std::uint64_t cycles, const Con
             return false;
         }
     }
+    if (run.boot && pipe2(line, O_CLOEXEC) != 0)
+        return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (run.boot)
+        posix_spawn_file_actions_adddup2(&actions, line[0], 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     std::thread window;
-    if (console.terminal) {
+    if (run.terminal) {
         posix_spawn_file_actions_adddup2(&actions, slave, 1);
         window = std::thread([master, &shown] {
             char buffer[4096];
@@ -252,64 +286,76 @@ bool runSim11(const std::filesystem::path& file, std::uint64_t cycles, const Con
             }
         });
     } else {
-        posix_spawn_file_actions_addopen(&actions, 1, console.file.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
     }
     pid_t pid = 0;
     const int started =
         posix_spawn(&pid, SIM11_EXECUTABLE, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (run.boot) {
+        // The whole download at once, then the line stays open: the far end
+        // is still there while the program runs.
+        close(line[0]);
+        if (started == 0 && write(line[1], run.bytes.data(), run.bytes.size()) < 0)
+            kill(pid, SIGTERM);
+    }
     int status = -1;
     rusage usage{};
     if (started == 0)
         while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
         }
-    if (console.terminal) {
+    if (run.boot)
+        close(line[1]);
+    if (run.terminal) {
         close(slave);
         window.join();
         close(master);
     } else {
         std::error_code ignored;
-        shown += std::filesystem::file_size(console.file, ignored);
+        shown += std::filesystem::file_size(output, ignored);
     }
     cpuSeconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return started == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The sim11 program on the same file, started as a process: its start, the
-// loading and its standard streams included, its output into a file or shown
-// on a terminal. The process's own processor time is counted apart (cpu_ms).
-void BM_Sim11Cli(benchmark::State& state, std::vector<std::uint8_t> bytes, bool terminal) {
-    const std::filesystem::path file = writeS19("bench_sim11_cli.s19", bytes);
-    const Console console{std::filesystem::temp_directory_path() / "bench_sim11_cli.out",
-                          terminal};
+// The sim11 program on the same program, started as a process: its start,
+// the loading and its standard streams included. The process's own
+// processor time is counted apart (cpu_ms).
+void BM_Sim11Cli(benchmark::State& state, CliRun run) {
+    const std::filesystem::path file = writeS19("bench_sim11_cli.s19", run.bytes);
+    const std::filesystem::path output =
+        std::filesystem::temp_directory_path() / "bench_sim11_cli.out";
     std::uint64_t simulated = 0, shown = 0;
     double cpu = 0;
     for (auto _ : state) {
         shown = 0;
-        if (!runSim11(file, cyclesPerCli, console, cpu, shown)) {
+        if (!runSim11(run, file, output, cpu, shown)) {
             state.SkipWithError("sim11 a échoué");
             break;
         }
-        simulated += cyclesPerCli;
+        simulated += run.cycles;
     }
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
-    std::filesystem::remove(console.file, ignored);
+    std::filesystem::remove(output, ignored);
     rates(state, simulated);
     // On a terminal each line feed comes out as CR LF.
     state.counters["sci_bytes"] = static_cast<double>(shown);
     state.counters["cpu_ms"] = benchmark::Counter(cpu * 1e3, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK_CAPTURE(BM_Sim11Cli, loop, std::vector<std::uint8_t>(std::begin(loop), std::end(loop)),
-                  false)
+BENCHMARK_CAPTURE(BM_Sim11Cli, loop,
+                  programRun(std::vector<std::uint8_t>(std::begin(loop), std::end(loop))))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Sim11Cli, greeting, greeting(), false)
+BENCHMARK_CAPTURE(BM_Sim11Cli, greeting, programRun(greeting()))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(BM_Sim11Cli, greeting_terminal, greeting(), true)
+BENCHMARK_CAPTURE(BM_Sim11Cli, greeting_terminal, programRun(greeting(), true))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Sim11Cli, boot_loop_line_open, bootRun())
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 #endif

@@ -46,6 +46,7 @@ public:
             int c;
             while ((c = std::getc(stdin)) != EOF)
                 input_->queue.push_back(static_cast<std::uint8_t>(c));
+            input_->waiting.store(!input_->queue.empty());
             input_->ended.store(true);
             return;
         }
@@ -68,6 +69,7 @@ public:
             while ((c = std::getc(stdin)) != EOF) {
                 std::lock_guard<std::mutex> lock(input->mutex);
                 input->queue.push_back(static_cast<std::uint8_t>(c));
+                input->waiting.store(true, std::memory_order_release);
             }
             input->ended.store(true);
         }).detach();
@@ -81,10 +83,15 @@ public:
     void transmit(std::uint8_t byte) override {
         out_.push_back(static_cast<char>(byte));
     }
+    // Called between two slices of the run, which on a wire may be a single
+    // instruction: the lock is taken only when the reader has something.
     void poll(std::vector<std::uint8_t>& received) override {
+        if (!input_->waiting.load(std::memory_order_acquire))
+            return;
         std::lock_guard<std::mutex> lock(input_->mutex);
         received.insert(received.end(), input_->queue.begin(), input_->queue.end());
         input_->queue.clear();
+        input_->waiting.store(false, std::memory_order_relaxed);
     }
     void flush() override {
         if (!out_.empty()) {
@@ -99,6 +106,7 @@ public:
 private:
     struct Input {
         std::atomic<bool> ended{false};
+        std::atomic<bool> waiting{false}; // the queue holds bytes; set and cleared under the lock
         std::mutex mutex;
         std::deque<std::uint8_t> queue;
     };
