@@ -358,6 +358,22 @@ TEST_F(Cli, BootLoaderOverAPipeWaitsForAHostThatWaitsForEachEcho) {
     }
 }
 
+// The loader's break is the first thing the chip says: the host that waits
+// for it before sending answers on its turn, so the simulated time does not
+// run on while this computer wakes the host up. The same load counts the
+// same E cycles every time.
+TEST_F(Cli, ALoadCountsTheSameCyclesHoweverSlowTheHostIsToWake) {
+    const std::string image = greetingImage(24);
+    std::vector<std::uint64_t> cycles;
+    for (int k = 0; k < 3; ++k) {
+        const PipeLoad load = loadOverPipe(dir_, "--cycles 20000000", image);
+        ASSERT_EQ(load.answer, 'K');
+        cycles.push_back(cyclesOf(load.err));
+    }
+    EXPECT_EQ(cycles[0], cycles[1]);
+    EXPECT_EQ(cycles[1], cycles[2]);
+}
+
 // The host's own speed: a loader at 7812 bauds reads a $FF sent at 1200 as
 // garbage and falls back to 1200, so the load takes the slow wire's time in
 // E cycles; another crystal moves the loader's rate; a speed the chip cannot

@@ -34,11 +34,16 @@ public:
             host_.transmit(byte);
             // A live host in the middle of an exchange hears it now and may
             // answer at once: the slice ends here so that its answer is not
-            // late in simulated time. Not when its next bytes are already on
-            // the line (it streams), when the program has more to say at
-            // once, nor when the host is silent (the program talks alone):
-            // the wire does not wait for any of them.
-            if (host_.live() && sci_.feedMode() == Feed::Line && talking_ && !sci_.lineBusy() &&
+            // late in simulated time. So does the first thing the chip says
+            // (the loader's break, a prompt), which a host may be waiting
+            // for before it sends anything. Not when the host's next bytes
+            // are already on the line (it streams), when the program has
+            // more to say at once, nor when the host keeps silent after that
+            // first turn (the program talks alone): the wire does not wait
+            // for any of them.
+            const bool mayAnswer = talking_ || !firstTurnGiven_;
+            firstTurnGiven_ = true;
+            if (host_.live() && sci_.feedMode() == Feed::Line && mayAnswer && !sci_.lineBusy() &&
                 !sci_.transmitPending()) {
                 turn_ = true;
                 machine_.endRun();
@@ -101,8 +106,7 @@ public:
             // from its answer), so how busy this computer is does not count.
             halt = Halt::CycleLimit;
             again = true;
-            if (!awaitHost())
-                talking_ = false;
+            talking_ = awaitHost();
         }
         turn_ = false;
         return again;
@@ -135,9 +139,10 @@ private:
     const std::atomic<bool>* interrupted_;
     Machine::Connection connection_ = 0;
     std::vector<std::uint8_t> received_;
-    bool turn_ = false;     // the SCI transmitted to a live host
-    bool talking_ = false;  // the host sent since it last let an answer wait
-    bool lineIdle_ = false; // ...and all it sent is in, since lineIdleSince_
+    bool turn_ = false;           // the SCI transmitted to a live host
+    bool firstTurnGiven_ = false; // the chip has said something to the host
+    bool talking_ = false;        // the host sent since it last let an answer wait
+    bool lineIdle_ = false;       // ...and all it sent is in, since lineIdleSince_
     std::uint64_t lineIdleSince_ = 0;
 };
 
