@@ -85,8 +85,11 @@ public:
         if (slowSilence)
             slice.ownCycles = std::max<std::uint64_t>(sci_.hostFrameCycles() / 8, 1);
         // A full-speed slice ends when the host's bytes are all in: what
-        // follows is silence only if the host keeps quiet.
-        if (host_.live() && sci_.feedMode() == Feed::Line)
+        // follows is silence only if the host keeps quiet. A host that has
+        // nothing on the line and is not in an exchange is looked at between
+        // whole slices: a byte it sends later arrives at most a slice late,
+        // and the chip does not stop after every instruction to ask.
+        if (host_.live() && sci_.feedMode() == Feed::Line && (talking_ || sci_.lineBusy()))
             slice.until = std::max(sci_.lineFreeAt(), machine_.cycles() + 1);
         return slice;
     }
