@@ -6,6 +6,8 @@
 #include <QMdiSubWindow>
 #include <QTest>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "fakes/ui_fixture.h"
 #include "simulation/registers_pane.h"
@@ -13,6 +15,24 @@
 #include "simulation/source_pane.h"
 
 namespace kavrel::test {
+
+// Three loads, then a loop that calls a routine: the programs the window's
+// tests step through.
+inline const std::vector<std::string> kSteps = {
+    "* Trois chargements puis une boucle",
+    "        ORG   $0100",
+    "START   LDS   #$01FF",
+    "        LDAA  #$12",
+    "        LDAB  #$34",
+    "        LDX   #$5678",
+    "LOOP    INCA",
+    "        BSR   TWICE",
+    "        BRA   LOOP",
+    "TWICE   INCB",
+    "        INCB",
+    "        RTS",
+    "        END   START",
+};
 
 class SimulationTest : public UiTest {
 protected:

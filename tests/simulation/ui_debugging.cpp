@@ -24,22 +24,6 @@ using simulation::SimulationWindow;
 
 namespace {
 
-const std::vector<std::string> kSteps = {
-    "* Trois chargements puis une boucle",
-    "        ORG   $0100",
-    "START   LDS   #$01FF",
-    "        LDAA  #$12",
-    "        LDAB  #$34",
-    "        LDX   #$5678",
-    "LOOP    INCA",
-    "        BSR   TWICE",
-    "        BRA   LOOP",
-    "TWICE   INCB",
-    "        INCB",
-    "        RTS",
-    "        END   START",
-};
-
 int caretLine(simulation::SourcePane* source) {
     int line = 0, index = 0;
     source->texte()->getCursorPosition(&line, &index);

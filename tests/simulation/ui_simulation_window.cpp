@@ -23,22 +23,6 @@ using simulation::SimulationWindow;
 
 namespace {
 
-const std::vector<std::string> kSteps = {
-    "* Trois chargements puis une boucle",
-    "        ORG   $0100",
-    "START   LDS   #$01FF",
-    "        LDAA  #$12",
-    "        LDAB  #$34",
-    "        LDX   #$5678",
-    "LOOP    INCA",
-    "        BSR   TWICE",
-    "        BRA   LOOP",
-    "TWICE   INCB",
-    "        INCB",
-    "        RTS",
-    "        END   START",
-};
-
 // Port B shows port E, for ever.
 const std::vector<std::string> kPorts = {
     "PORTB   EQU   $1004", "PORTE   EQU   $100A", "        ORG   $0100", "        LDAA  #$A5",
