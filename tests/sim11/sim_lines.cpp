@@ -142,6 +142,27 @@ TEST(Lines, ADeviceIsRefusedOutsideExpandedModeAndOverTheChipsOwnMemory) {
     EXPECT_EQ(expanded.peek(0x4000), 0x12);
 }
 
+TEST(Lines, AWatchBesideADeviceSeesTheMemoryAndLeavesTheDeviceItsAccesses) {
+    auto m = program(" LDAA #$38\n STAA $B5F0\n STAA $B5F2\n LDAB $B5F1\n STOP");
+    TwoRegisterDevice lcd;
+    ASSERT_NE(m->attachDevice(0xB5F0, 0xB5F1, lcd), 0u);
+    Machine::AddressSet reads{}, writes{};
+    writes[0xB5F2 >> 6] |= std::uint64_t{1} << (0xB5F2 & 63);
+    m->setAccessTraps(reads, writes);
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> trapped;
+    m->onAccess = [&](std::uint16_t address, std::uint8_t value, bool write) {
+        if (write)
+            trapped.emplace_back(address, value);
+        return false;
+    };
+    runToStop(*m);
+    EXPECT_EQ(lcd.writes[0xB5F0].size(), 1u);
+    EXPECT_EQ(m->regs().b, 0x40);
+    ASSERT_EQ(trapped.size(), 1u) << "only the watched byte";
+    EXPECT_EQ(trapped[0], std::make_pair(std::uint16_t{0xB5F2}, std::uint8_t{0x38}));
+    EXPECT_EQ(m->peek(0xB5F2), 0x38);
+}
+
 TEST(Lines, IrqFromAPartWiredToAnOutputPin) {
     // PB0 wired to IRQ through an inverter: the program raises PB0, the
     // part pulls IRQ low, the handler counts and lowers PB0 again.

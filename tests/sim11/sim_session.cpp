@@ -363,6 +363,27 @@ TEST(Resets, AnotherChipKeepsTheImageAndTheBreakpoints) {
     EXPECT_NE(error.find("n'est pas dans la mémoire du A1"), std::string::npos) << error;
 }
 
+// The session's hooks hang on the machine's lines: a new machine gets them
+// again, and a hook taken away leaves the line alone.
+TEST(Resets, TheHooksFollowTheSessionOntoAnotherChip) {
+    auto s = session(" INC $1004\n LDAA #$0C\n STAA $102D\n LDAA #'A\n STAA $102F\n"
+                     "W LDAA $102E\n ANDA #$40\n BEQ W\n STOP");
+    int pins = 0;
+    std::string sent;
+    s->onPins = [&](Port port, std::uint8_t) { pins += port == Port::B; };
+    s->onTransmit = [&](std::uint8_t byte) { sent += static_cast<char>(byte); };
+    EXPECT_EQ(s->run(1'000'000), RunEnd::Stop);
+    std::string error;
+    ASSERT_TRUE(s->configure({Chip::E1, Mode::Expanded}, &error)) << error;
+    EXPECT_EQ(s->run(1'000'000), RunEnd::Stop);
+    EXPECT_EQ(pins, 2);
+    s->onPins = nullptr;
+    s->reset();
+    EXPECT_EQ(s->run(1'000'000), RunEnd::Stop);
+    EXPECT_EQ(pins, 2) << "no hook, nothing heard";
+    EXPECT_EQ(sent, "AAA");
+}
+
 // --- inputs ------------------------------------------------------------------------
 
 TEST(Inputs, AnalogVoltsAreTheConvertersRatio) {
