@@ -194,6 +194,12 @@ TEST_F(SimulationTest, AStepOnAWaitEndsWhenTheUserRaisesIrq) {
         ASSERT_TRUE(stopped(window, [&] { trigger("Step"); }));
     ASSERT_EQ(reg(window, RegistersPane::PC), QStringLiteral("0105")); // in WAI
 
+    // "Arrêter" ends the wait, the chip still in it.
+    trigger("Step");
+    ASSERT_TRUE(waitFor([&] { return window->isRunning(); }));
+    ASSERT_TRUE(stopped(window, [&] { trigger("Stop"); }));
+    EXPECT_EQ(reg(window, RegistersPane::PC), QStringLiteral("0105"));
+
     trigger("Step");
     ASSERT_TRUE(waitFor([&] { return window->isRunning(); }));
     QTest::qWait(50);
