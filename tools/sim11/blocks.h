@@ -318,4 +318,28 @@ private:
     std::uint8_t echo_ = 0;
 };
 
+// The alarms of the parts outside the chip, on the last slot of the
+// scheduler: served after the chip's own events. A reset of the chip keeps them.
+class Alarms final : public Block {
+public:
+    explicit Alarms(Machine& machine) : Block(machine) { claimSlot(); }
+    void reset() override { reschedule(); }
+    void event() override;
+    std::uint8_t peek(unsigned) const override { return 0; }
+    void write(unsigned, std::uint8_t) override {}
+
+    void add(Machine::Connection id, Machine::AlarmHandler handler);
+    void set(Machine::Connection id, std::uint64_t at);
+    void remove(Machine::Connection id);
+
+private:
+    void reschedule();
+    struct Alarm {
+        Machine::Connection id;
+        Machine::AlarmHandler handler;
+        std::uint64_t at;
+    };
+    std::vector<Alarm> alarms_;
+};
+
 } // namespace sim11

@@ -42,6 +42,9 @@ Machine::Machine(Chip chip, Mode mode) : chip_(chip), mode_(mode), variant_(&var
         else if (auto* p = dynamic_cast<Loader*>(b))
             loader_ = p;
     }
+    auto alarms = std::make_unique<Alarms>(*this);
+    alarms_ = alarms.get();
+    blocks_.push_back(std::move(alarms));
     reset();
 }
 
@@ -139,6 +142,42 @@ void Machine::service() {
     for (unsigned k = 0; k < slots_; ++k)
         if (cycles_ >= due_[k])
             timed_[k]->event();
+}
+
+void Alarms::add(Machine::Connection id, Machine::AlarmHandler handler) {
+    alarms_.push_back({id, std::move(handler), never});
+}
+
+void Alarms::set(Machine::Connection id, std::uint64_t at) {
+    for (Alarm& alarm : alarms_)
+        if (alarm.id == id)
+            alarm.at = at;
+    reschedule();
+}
+
+void Alarms::remove(Machine::Connection id) {
+    std::erase_if(alarms_, [&](const Alarm& a) { return a.id == id; });
+    reschedule();
+}
+
+void Alarms::reschedule() {
+    std::uint64_t next = never;
+    for (const Alarm& alarm : alarms_)
+        next = std::min(next, alarm.at);
+    schedule(next);
+}
+
+void Alarms::event() {
+    // A handler may set its alarm again, or another's: by index, and each
+    // due one cleared before its call.
+    for (std::size_t k = 0; k < alarms_.size(); ++k) {
+        if (alarms_[k].at > now())
+            continue;
+        alarms_[k].at = never;
+        const Machine::AlarmHandler handler = alarms_[k].handler;
+        handler(now());
+    }
+    reschedule();
 }
 
 // --- the bus ---------------------------------------------------------------------
@@ -247,6 +286,8 @@ void Machine::write(std::uint16_t address, std::uint8_t value) {
 }
 
 bool Machine::load(std::uint16_t address, std::uint8_t value) {
+    if (BusDevice* device = deviceAt(address))
+        return device->load(address, value);
     return map_->load(address, value);
 }
 
@@ -282,7 +323,17 @@ Machine::Connection Machine::connectTransmit(ByteWatcher watcher) {
     return nextConnection_++;
 }
 
+Machine::Connection Machine::connectAlarm(AlarmHandler handler) {
+    alarms_->add(nextConnection_, std::move(handler));
+    return nextConnection_++;
+}
+
+void Machine::setAlarm(Connection alarm, std::uint64_t at) {
+    alarms_->set(alarm, at);
+}
+
 void Machine::disconnect(Connection connection) {
+    alarms_->remove(connection);
     std::erase_if(pinWatchers_, [&](const PinsConnection& c) { return c.id == connection; });
     std::erase_if(transmitWatchers_, [&](const ByteConnection& c) { return c.id == connection; });
     const auto gone = std::erase_if(devices_, [&](const Device& d) { return d.id == connection; });

@@ -95,6 +95,13 @@ public:
     virtual void write(std::uint16_t address, std::uint8_t value, std::uint64_t cycle) = 0;
     // What a read would give, without its side effects (the memory pane).
     virtual std::uint8_t peek(std::uint16_t address) const = 0;
+    // A program's byte stored at `address` as Machine::load() stores it (a
+    // ROM takes it, as if burnt). False: there is no memory there to hold it.
+    virtual bool load(std::uint16_t address, std::uint8_t value) {
+        (void)address;
+        (void)value;
+        return false;
+    }
 };
 
 class Block;
@@ -107,6 +114,7 @@ class AtoD;
 class Eeprom;
 class Interrupts;
 class Loader;
+class Alarms;
 struct Variant;
 
 class Machine {
@@ -240,6 +248,16 @@ public:
     // internal RAM.
     Connection attachDevice(std::uint16_t from, std::uint16_t to, BusDevice& device);
 
+    // A part outside the chip that acts at a time of its own (a key's contact
+    // bouncing): its handler is called once the count reaches the time set by
+    // setAlarm(), between two instructions, with the cycle of the call. A new
+    // time replaces the one set before; `never` cancels it. Resets of the
+    // chip leave the alarms alone.
+    using AlarmHandler = std::function<void(std::uint64_t cycle)>;
+    Connection connectAlarm(AlarmHandler handler);
+    void setAlarm(Connection alarm, std::uint64_t at);
+    static constexpr std::uint64_t never = ~0ull;
+
     void disconnect(Connection connection);
 
     // Where the current map puts the register block and RAM.
@@ -253,7 +271,7 @@ public:
 
 private:
     friend class Block;
-    static constexpr std::uint64_t never = ~0ull;
+    friend class Alarms;
 
     // --- the bus (machine.cpp) ---
     std::uint8_t slowRead(std::uint16_t address);
@@ -382,6 +400,7 @@ private:
     Eeprom* eeprom_ = nullptr;
     Interrupts* interrupts_ = nullptr;
     Loader* loader_ = nullptr;
+    Alarms* alarms_ = nullptr;
 };
 
 const char* chipName(Chip chip);
