@@ -84,9 +84,13 @@ public:
     const std::string& name() const { return name_; }
     virtual void attach(Machine& machine, PinDrivers& drivers) = 0;
     virtual void detach() = 0;
+    // The E clock, for the parts that count in seconds (a bounce, a tone).
+    void setEClock(double hertz) { eClock_ = hertz; }
+    double eClock() const { return eClock_; }
 
 private:
     std::string name_;
+    double eClock_ = 2'000'000.0;
 };
 
 } // namespace lab
