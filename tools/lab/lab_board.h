@@ -28,8 +28,17 @@ public:
     // them, `chosen`'s otherwise; the evaluation board's OC5 to XIRQ.
     sim11::Setup setup(sim11::Setup chosen) const;
 
+    // The E clock the parts count seconds with (a bounce, a tone, the
+    // displays' persistence): the board's quartz / 4 until set, else 2 MHz.
+    // The session's own should be given here.
+    void setEClock(double hertz);
+    double eClock() const;
+
     // Wires every part to the machine (again after the session made a new
-    // one); the memory outside the chip answers in expanded mode.
+    // one: what was attached to the old one is forgotten, so detach() first
+    // when the same machine is attached again). In expanded mode, a board
+    // that lists memory gets its ROMs on the bus, and the addresses it does
+    // not list answer $FF and take no program; its RAM is the machine's own.
     void attach(Machine& machine);
     void detach();
 
@@ -44,8 +53,12 @@ public:
     // The timing view's recorder (null when the board records nothing).
     Recorder* recorder();
 
-    // For `--show`: the lines that changed since the last call, e.g.
-    // `LCD : "BONJOUR         |                "` and `Afficheurs : "0042"`.
+    // What `sim11 --show` prints: a line per LCD, `LCD : « BONJOUR  » « … »`
+    // (each row whole, blanks included), then a line per set of displays,
+    // `Afficheurs : « 0042 »`; the part's name starts the line.
+    std::vector<std::string> showLines() const;
+    // The lines of showLines() that changed since the last call (all of
+    // them the first time).
     std::vector<std::string> changes();
 
 private:

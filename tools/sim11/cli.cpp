@@ -1,11 +1,15 @@
-#include "sim11/cli.h"
+#include "cli.h"
 
 #include "common/hex_text.h"
 
 #include "hc11/disassembler.h"
+#include "lab/board_file.h"
+#include "lab/shipped_boards.h"
 #include "sim11/s19.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <ostream>
 
 namespace sim11 {
@@ -70,7 +74,8 @@ std::optional<double> parseMegahertz(const std::string& text) {
 } // namespace
 
 const char* usageText() {
-    return "usage : sim11 [--chip A1|E1|E9] [--mode single|expanded|boot] [--board chip|evb]\n"
+    return "usage : sim11 [--chip A1|E1|E9] [--mode single|expanded|boot]\n"
+           "              [--board chip|evb|tp|monopuce|FICHIER.toml] [--show]\n"
            "              [--start ADR] [--cycles N] [--sci stdio|pty] [--baud N]\n"
            "              [--quartz MHZ] [--realtime] [--trace] [--regs] [FICHIER.S19 ...]\n";
 }
@@ -118,14 +123,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         } else if (arg == "--board") {
             if (!value(v))
                 return false;
-            if (v == "chip")
-                options.board = Board::Chip;
-            else if (v == "evb")
-                options.board = Board::Evb;
-            else {
-                error = "carte inconnue « " + v + " » (chip ou evb)";
-                return false;
-            }
+            // A board file is read once the options are all known (openBoard).
+            options.board = v;
         } else if (arg == "--start") {
             if (!value(v))
                 return false;
@@ -174,6 +173,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
                 return false;
             }
             options.quartzHz = *mhz * 1e6;
+        } else if (arg == "--show") {
+            options.show = true;
         } else if (arg == "--realtime") {
             options.realtime = true;
         } else if (arg == "--trace") {
@@ -188,6 +189,52 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         }
     }
     return true;
+}
+
+std::unique_ptr<lab::LabBoard> openBoard(Options& options, std::string& error) {
+    const std::vector<std::string> keys = lab::shippedBoardKeys();
+    std::optional<lab::BoardSpec> spec;
+    if (std::find(keys.begin(), keys.end(), options.board) != keys.end()) {
+        spec = lab::shippedBoard(options.board, error);
+    } else {
+        std::error_code ec;
+        const bool file = std::filesystem::exists(options.board, ec) ||
+                          std::filesystem::path(options.board).extension() == ".toml";
+        if (!file) {
+            std::string known;
+            for (const std::string& key : keys)
+                known += key + ", ";
+            error = "carte inconnue « " + options.board + " » (" + known +
+                    "ou le chemin d'un fichier de carte .toml)";
+            return nullptr;
+        }
+        std::string why;
+        spec = lab::readBoardFile(options.board, why);
+        if (!spec)
+            error = options.board + " : " + why;
+    }
+    if (!spec)
+        return nullptr;
+    std::unique_ptr<lab::LabBoard> board = lab::LabBoard::create(*spec, error);
+    if (!board) {
+        error = options.board + " : " + error;
+        return nullptr;
+    }
+    const Setup setup = boardSetup(options, *board);
+    options.chip = setup.chip;
+    options.mode = setup.mode;
+    if (!options.quartzHz)
+        options.quartzHz = spec->quartzHz.value_or(8'000'000.0);
+    return board;
+}
+
+Setup boardSetup(const Options& options, const lab::LabBoard& board) {
+    Setup setup = board.setup({Chip::E9, Mode::SingleChip, Board::Chip});
+    if (options.chip)
+        setup.chip = *options.chip;
+    if (options.mode)
+        setup.mode = *options.mode;
+    return setup;
 }
 
 bool loadPrograms(const Options& options, Session& session, std::string& error) {
@@ -302,8 +349,9 @@ private:
 } // namespace
 
 int runSimulation(const Options& options, Session& session, SerialHost& host, std::ostream& err,
-                  const std::atomic<bool>& interrupted) {
+                  const std::atomic<bool>& interrupted, lab::LabBoard* board) {
     Machine& machine = session.machine();
+    const double eClock = options.quartzHz.value_or(8'000'000.0) / 4;
     // Trace lines go out in blocks: one write per line would cost more than the run.
     std::string trace;
     if (options.trace)
@@ -320,11 +368,32 @@ int runSimulation(const Options& options, Session& session, SerialHost& host, st
     // Elsewhere standard input is typed: each byte waits for the program to ask.
     const bool wire = options.sci == Options::Sci::Pty || options.mode == Mode::Bootstrap;
     session.setFeed(wire ? Feed::Line : Feed::Paced);
-    session.setEClock(options.quartzHz / 4);
+    session.setEClock(eClock);
+    // The board's lines go out with the trace, in the order of the run. An
+    // alarm looks every 10 ms of simulated time: nothing is paid per instruction.
+    Machine::Connection look = 0;
+    const auto show = [&] {
+        for (const std::string& line : board->changes()) {
+            trace += line;
+            trace += '\n';
+        }
+    };
+    if (options.show && board) {
+        const auto period = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(eClock / 100));
+        look = machine.connectAlarm([&, period](std::uint64_t cycle) {
+            show();
+            machine.setAlarm(look, cycle + period);
+        });
+        machine.setAlarm(look, machine.cycles() + period);
+    }
     session.setHostBaud(options.baud);
     session.setRealTime(options.realtime || options.sci == Options::Sci::Pty);
     ProgramHost link(host, !wire, trace, err);
     runWithHost(session, link, options.cycles.value_or(Session::unlimited), &interrupted);
+    if (look) {
+        machine.disconnect(look);
+        show();
+    }
     link.finish();
     machine.onTrace = nullptr;
     if (options.regs)

@@ -1,6 +1,6 @@
 // The host's side of sim11: standard streams, the pseudo-terminal, signals.
 // The only system-specific part of the simulator.
-#include "sim11/cli.h"
+#include "cli.h"
 
 #include <atomic>
 #include <csignal>
@@ -205,7 +205,15 @@ int runCommandLine(int argc, char** argv) {
                      "Voir sim11.hlp à côté du programme.\n";
         return exitOk;
     }
-    auto session = std::make_unique<Session>(Setup{options.chip, options.mode, options.board});
+    std::unique_ptr<lab::LabBoard> board = openBoard(options, error);
+    if (!board) {
+        std::cerr << "sim11 : " << error << '\n';
+        return exitUsage;
+    }
+    auto session = std::make_unique<Session>(boardSetup(options, *board));
+    // The board's memory answers before the program is loaded into it.
+    board->setEClock(*options.quartzHz / 4);
+    board->attach(session->machine());
     if (!loadPrograms(options, *session, error)) {
         std::cerr << "sim11 : " << error << '\n';
         return exitUsage;
@@ -231,8 +239,9 @@ int runCommandLine(int argc, char** argv) {
     } else {
         host = std::make_unique<StdioHost>();
     }
-    const int status = runSimulation(options, *session, *host, std::cerr, interrupted);
+    const int status = runSimulation(options, *session, *host, std::cerr, interrupted, board.get());
     host.reset();
+    board->detach();
     return status;
 }
 
