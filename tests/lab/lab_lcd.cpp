@@ -253,7 +253,9 @@ TEST(LcdController, LinesOfTheDdram) {
     // A 20x4 shows $00, $40, $14 and $54 at the starts of its rows.
     Lcd big(20, 4);
     for (const auto& [address, text] : {std::pair<std::uint8_t, const char*>{0x54, "four"},
-                                        {0x14, "three"}, {0x40, "two"}, {0x00, "one"}}) {
+                                        {0x14, "three"},
+                                        {0x40, "two"},
+                                        {0x00, "one"}}) {
         big.cmd(0x80 | address);
         big.print(text);
     }
@@ -319,7 +321,7 @@ TEST(LcdRom, GlyphsAndUnicode) {
     lab::LcdView v;
     v.columns = 12;
     v.rows = 2;
-    v.cells = {'a', 0x5C, 0x7E, 0x7F, 0xB1, 0xDF, 0xE4, 0xF4, 0xF6, 0xFF, 0x03, 0x90,
+    v.cells = {'a',  0x5C, 0x7E, 0x7F, 0xB1, 0xDF, 0xE4, 0xF4, 0xF6, 0xFF, 0x03, 0x90,
                0xE0, 0xE2, 0xE3, 0xE5, 0xE6, 0xE8, 0xF3, 0xF7, 0xFD, 0xDD, 0xA6, 0xA1};
     EXPECT_EQ(v.text(), "a¥→←ｱ°μΩΣ█??\nαβεσρ√∞π÷ﾝｦ｡");
 }

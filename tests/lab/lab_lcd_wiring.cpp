@@ -239,9 +239,9 @@ TEST(LcdOnPins, AFourBitProgramPollingTheBusyFlagWritesItsText) {
     n.regs().pc = 0x0000;
     lcd.attach(n, drivers);
     drivers.attach(&n);
-    n.write(0x1008, 0x00); // PORTD
-    n.write(0x1009, 0x1C); // DDRD
-    n.write(0x1007, 0xF0); // DDRC
+    n.write(0x1008, 0x00);    // PORTD
+    n.write(0x1009, 0x1C);    // DDRD
+    n.write(0x1007, 0xF0);    // DDRC
     n.run(n.cycles() + 4000); // the start's delay
     for (const std::uint8_t nibble : {0x30, 0x30, 0x30, 0x20, 0x00, 0x10}) {
         n.write(0x1003, nibble);
@@ -268,7 +268,7 @@ TEST(LcdOnPins, EightBitsWriteOnlyLatchOnTheFallingEdge) {
     lcd.attach(m, drivers);
     // What is on the data pins when E falls is what the part takes.
     const auto send = [&](bool rs, std::uint8_t value) {
-        m.write(0x1004, 0x00); // PORTB
+        m.write(0x1004, 0x00);             // PORTB
         m.write(0x1000, rs ? 0x30 : 0x20); // PORTA: RS, E high
         m.write(0x1004, value);
         m.write(0x1000, rs ? 0x10 : 0x00); // E falls

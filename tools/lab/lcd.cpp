@@ -359,8 +359,8 @@ void Lcd::pinsChanged(std::uint64_t cycle) {
     // A write is latched on E's falling edge, with what was set up before it.
     // D0-D3 of a 4-bit wiring are left open: the part pulls them up.
     if (e_ && !e && !rw_)
-        controller_.write(rs_, spec_.fourBit ? static_cast<std::uint8_t>((data_ & 0xF0) | 0x0F) : data_,
-                          cycle);
+        controller_.write(
+            rs_, spec_.fourBit ? static_cast<std::uint8_t>((data_ & 0xF0) | 0x0F) : data_, cycle);
     e_ = e;
     rs_ = rs;
     rw_ = rw;

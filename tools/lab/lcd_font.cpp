@@ -212,8 +212,9 @@ constexpr std::uint8_t upper[96][7] = {
 
 // The nearest Unicode character of $E0-$FF; 0 where none is one character.
 constexpr char32_t symbols[32] = {
-    U'α', U'ä', U'β', U'ε', U'μ', U'σ', U'ρ', U'g', U'√', 0,     U'j', U'ˣ', U'¢', U'£', U'ñ', U'ö',
-    U'p', U'q', U'θ', U'∞', U'Ω', U'ü', U'Σ', U'π', 0,    U'y', U'千', U'万', U'円', U'÷', U' ', U'█',
+    U'α', U'ä', U'β', U'ε', U'μ',  U'σ',  U'ρ',  U'g', U'√', 0,    U'j',
+    U'ˣ', U'¢', U'£', U'ñ', U'ö',  U'p',  U'q',  U'θ', U'∞', U'Ω', U'ü',
+    U'Σ', U'π', 0,    U'y', U'千', U'万', U'円', U'÷', U' ', U'█',
 };
 
 // The eighth rows that are not blank.
