@@ -104,6 +104,12 @@ std::string fromWindows1252(std::string_view text) {
 
 // toml++'s own words for its syntax errors, in French where we know them.
 std::string syntaxMessage(std::string_view description) {
+    // "Error while parsing key-value pair: expected value, saw '\n'"
+    if (description.substr(0, 19) == "Error while parsing") {
+        const std::size_t colon = description.find(": ");
+        if (colon != std::string_view::npos)
+            description.remove_prefix(colon + 2);
+    }
     struct Known {
         std::string_view start;
         const char* french;
