@@ -114,6 +114,7 @@ struct LabBoard::Parts {
     double eClock = 2'000'000.0;
     PinDrivers drivers;
     std::array<std::uint8_t, 5> base{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    bool baseSet = false; // setPortBase() was called
 
     std::vector<std::unique_ptr<Lcd>> lcds;
 #ifdef LAB_ALL_PARTS
@@ -138,9 +139,8 @@ struct LabBoard::Parts {
 };
 
 LabBoard::LabBoard() : parts_(std::make_unique<Parts>()) {}
-LabBoard::~LabBoard() {
-    detach();
-}
+// The machine may be gone already: nothing is disconnected here.
+LabBoard::~LabBoard() = default;
 
 std::unique_ptr<LabBoard> LabBoard::create(const BoardSpec& spec, std::string& error) {
     std::unique_ptr<LabBoard> board(new LabBoard);
@@ -228,7 +228,10 @@ void LabBoard::attach(Machine& machine) {
     p.drivers = PinDrivers();
     for (std::size_t k = 0; k < p.base.size(); ++k)
         p.drivers.setBase(static_cast<Port>(k), p.base[k]);
-    p.drivers.attach(&machine);
+    // A board with nothing on its pins leaves the chip's inputs as they are
+    // (the chip alone, the evaluation board), until the switches are set.
+    if (!p.all.empty() || p.baseSet)
+        p.drivers.attach(&machine);
     for (Part* part : p.all) {
         part->setEClock(p.eClock);
         part->attach(machine, p.drivers);
@@ -283,8 +286,14 @@ void LabBoard::detach() {
 }
 
 void LabBoard::setPortBase(Port port, std::uint8_t levels) {
-    parts_->base[static_cast<std::size_t>(port)] = levels;
-    parts_->drivers.setBase(port, levels);
+    Parts& p = *parts_;
+    p.base[static_cast<std::size_t>(port)] = levels;
+    if (!p.baseSet && p.machine) {
+        p.baseSet = true;
+        p.drivers.attach(p.machine);
+    }
+    p.baseSet = true;
+    p.drivers.setBase(port, levels);
 }
 
 void LabBoard::pressKey(int keypad, int key, bool down) {

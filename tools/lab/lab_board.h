@@ -21,6 +21,8 @@ public:
     // The parts of `spec`, and its ROMs read from their files; null with a
     // French message when a ROM's file cannot be read.
     static std::unique_ptr<LabBoard> create(const BoardSpec& spec, std::string& error);
+    // Leaves the machine alone, which may be gone: detach() it first when
+    // the machine outlives the board.
     ~LabBoard();
 
     const BoardSpec& spec() const;
