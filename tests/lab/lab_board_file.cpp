@@ -187,6 +187,11 @@ TEST(BoardFile, EveryFaultIsToldWithItsLine) {
         {"nom = \"a\"\nnom = \"b\"\n", "ligne 2 : syntaxe TOML invalide (cette clé"},
         {"\n\nquartz = 08\n", "ligne 3 : syntaxe TOML invalide (un nombre ne commence pas par 0"},
         {"[[lcd]]\nadresse = B5F0\n", "ligne 2 : syntaxe TOML invalide"},
+        // accented letters where toml++ looks for blanks, even after an escape
+        {"nom = \"a\"\nmode = étendu\n", "ligne 2 : syntaxe TOML invalide"},
+        {"nom = \"\"\"a\\é\"\"\"\n", "ligne 1 : syntaxe TOML invalide"},
+        {"nom = \"a\" é\n", "ligne 1 : syntaxe TOML invalide"},
+        {"\n[[led]]\nbroche = \"PÉ1\"\n", "ligne 3 : broche inconnue « PÉ1 »"},
         // unknown keys, with the nearest known one
         {"nom = \"a\"\n\n[[lcd]]\ncolone = 16\n",
          "ligne 4 : clé inconnue « colone » dans [[lcd]] (vouliez-vous dire « colonnes » ?)"},

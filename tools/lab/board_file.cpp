@@ -102,6 +102,92 @@ std::string fromWindows1252(std::string_view text) {
     return out;
 }
 
+// toml++ 3.3 asks whether a character is a blank with a table that has
+// holes: for the characters of three of its blocks of 1,018 (U+00A1 to
+// U+0499, most accented letters among them) it reaches a point marked
+// unreachable, which is undefined behaviour. Those characters go to the
+// parser moved to U+F0000 + code, which it takes as any other letter, and
+// come back in the texts and messages read from it. A file that holds
+// such private characters itself is refused.
+bool unsafeForToml(char32_t c) {
+    if (c < 0xA1 || c > 0xFEFE || c == 0x3000)
+        return false;
+    const std::uint64_t block = (static_cast<std::uint64_t>(c) - 0xA0) / 0x3FA;
+    return !((1ull << block) & 0x7FFFFFFFFFFFF75Eull) && block != 5 && block != 7;
+}
+constexpr char32_t shieldBase = 0xF0000;
+
+// The code point at `k` (valid UTF-8 assumed from isUtf8(); any byte
+// sequence is still taken safely), and its length.
+char32_t decodeAt(std::string_view text, std::size_t k, std::size_t& length) {
+    const auto c = static_cast<unsigned char>(text[k]);
+    const std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if (c < 0x80 || n > text.size() - k) {
+        length = 1;
+        return c;
+    }
+    char32_t v = c & (n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+    for (std::size_t j = 1; j < n; ++j)
+        v = (v << 6) | (static_cast<unsigned char>(text[k + j]) & 0x3F);
+    length = n;
+    return v;
+}
+
+void encode(char32_t u, std::string& out) {
+    if (u < 0x80) {
+        out += static_cast<char>(u);
+    } else if (u < 0x800) {
+        out += static_cast<char>(0xC0 | (u >> 6));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+        out += static_cast<char>(0xE0 | (u >> 12));
+        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (u >> 18));
+        out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+}
+
+// Null when the text holds a character of the shield's own range; its line then.
+std::optional<std::string> shield(std::string_view text, int& line) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    line = 1;
+    for (std::size_t k = 0; k < text.size();) {
+        std::size_t n = 1;
+        const char32_t c = decodeAt(text, k, n);
+        if (c == '\n')
+            ++line;
+        if (c >= shieldBase && c < shieldBase + 0x10000)
+            return std::nullopt;
+        if (unsafeForToml(c))
+            encode(shieldBase + c, out);
+        else
+            out.append(text.substr(k, n));
+        k += n;
+    }
+    return out;
+}
+
+std::string unshield(std::string_view text) {
+    if (text.find('\xF3') == std::string_view::npos)
+        return std::string(text);
+    std::string out;
+    for (std::size_t k = 0; k < text.size();) {
+        std::size_t n = 1;
+        const char32_t c = decodeAt(text, k, n);
+        if (n == 4 && c >= shieldBase && c < shieldBase + 0x10000)
+            encode(c - shieldBase, out);
+        else
+            out.append(text.substr(k, n));
+        k += n;
+    }
+    return out;
+}
+
 // toml++'s own words for its syntax errors, in French where we know them.
 std::string syntaxMessage(std::string_view description) {
     // "Error while parsing key-value pair: expected value, saw '\n'"
@@ -209,7 +295,7 @@ public:
             return std::nullopt;
         if (!node->is_string())
             fail(lineOf(*node), inQuotes(key) + " doit être un texte entre guillemets");
-        return std::string(node->as_string()->get());
+        return unshield(node->as_string()->get());
     }
 
     std::optional<long long> integer(std::string_view key, long long min, long long max) const {
@@ -802,19 +888,23 @@ std::optional<BoardSpec> readBoardText(std::string_view text, std::string folder
     BoardSpec board;
     board.folder = std::move(folder);
     try {
+        int line = 1;
+        const std::optional<std::string> shielded = shield(text, line);
+        if (!shielded)
+            fail(line, "caractère d'usage privé inattendu");
         toml::table root;
         try {
-            root = toml::parse(text);
+            root = toml::parse(*shielded);
         } catch (const toml::parse_error& e) {
             fail(static_cast<int>(e.source().begin.line),
                  "syntaxe TOML invalide (" + syntaxMessage(e.description()) + ")");
         }
         BoardReader(root, board).read();
     } catch (const Fault& fault) {
-        error = "ligne " + std::to_string(fault.line) + " : " + fault.message;
+        error = "ligne " + std::to_string(fault.line) + " : " + unshield(fault.message);
         return std::nullopt;
     } catch (const std::exception&) {
-        error = "fichier de carte illisible";
+        error = "ligne 1 : fichier de carte illisible";
         return std::nullopt;
     }
     return board;
