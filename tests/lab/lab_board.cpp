@@ -121,7 +121,8 @@ TEST(LabBoard, ARomHoldsItsFileIgnoresWritesAndTakesAProgram) {
            "[[memoire]]\ntype = \"rom\"\ndebut = \"$E000\"\nfin = \"$FFFF\"\nfichier = "
            "\"moniteur.s19\"\n";
     std::string error;
-    const std::optional<lab::BoardSpec> spec = lab::readBoardFile((dir / "carte.toml").string(), error);
+    const std::optional<lab::BoardSpec> spec =
+        lab::readBoardFile((dir / "carte.toml").string(), error);
     ASSERT_TRUE(spec) << error;
     const auto rom = LabBoard::create(*spec, error);
     ASSERT_TRUE(rom) << error;

@@ -226,7 +226,8 @@ TEST(BoardFile, EveryFaultIsToldWithItsLine) {
         {"mode = \"monopuce\"\n[[lcd]]\nadresse = \"$B5F0\"\n",
          "ligne 3 : un LCD sur le bus demande le mode étendu"},
         // keypads and displays
-        {"[[clavier]]\nlignes = [\"PE0\", \"PE1\", \"PE2\"]\ncolonnes = [\"PD2\", \"PD3\", \"PD4\", "
+        {"[[clavier]]\nlignes = [\"PE0\", \"PE1\", \"PE2\"]\ncolonnes = [\"PD2\", \"PD3\", "
+         "\"PD4\", "
          "\"PD5\"]\n",
          "ligne 2 : il faut 4 broches dans « lignes » pour un clavier 4x4 (3 données)"},
         {"[[clavier]]\ntype = \"3x4\"\n", "ligne 2 : « type » ne peut valoir « 3x4 »"},

@@ -129,7 +129,8 @@ TEST_F(BoardCli, ShowPrintsTheLcdEachTimeItChanges) {
 }
 
 TEST_F(BoardCli, TheBoardsChipAndModeApplyUnlessTheCommandLineSaysOtherwise) {
-    const std::string program = s19("p.s19", " ORG $2000\nS LDAA #$5A\n STOP\n ORG $FFFE\n FDB S\n");
+    const std::string program =
+        s19("p.s19", " ORG $2000\nS LDAA #$5A\n STOP\n ORG $FFFE\n FDB S\n");
     // The single-chip board has nothing at $2000...
     Outcome run = sim("--board monopuce " + program);
     EXPECT_EQ(run.status, 2);

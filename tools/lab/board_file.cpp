@@ -265,8 +265,8 @@ void onlyKeys(const toml::table& table, Keys allowed, std::string_view where) {
         }
         if (!best.empty())
             message += " (vouliez-vous dire " + inQuotes(best) + " ?)";
-        const int line = key.source().begin.line ? static_cast<int>(key.source().begin.line)
-                                                   : lineOf(node);
+        const int line =
+            key.source().begin.line ? static_cast<int>(key.source().begin.line) : lineOf(node);
         fail(line, message);
     }
 }
@@ -352,8 +352,8 @@ public:
                 return k;
             ++k;
         }
-        fail(lineOf(*find(key)), inQuotes(key) + " ne peut valoir " + inQuotes(*value) + " (" + told +
-                                     ")");
+        fail(lineOf(*find(key)),
+             inQuotes(key) + " ne peut valoir " + inQuotes(*value) + " (" + told + ")");
     }
 
     // An address: an integer (0xB5F0) or a text "$B5F0".
@@ -402,8 +402,9 @@ public:
         const std::string_view s = node.as_string()->get();
         const std::optional<Pin> pin = Pin::parse(s);
         if (!pin)
-            fail(at, "broche inconnue " + inQuotes(s) + " (PA0 à PA7, PB0 à PB7, PC0 à PC7, "
-                                                      "PD0 à PD5, PE0 à PE7, IRQ, XIRQ)");
+            fail(at, "broche inconnue " + inQuotes(s) +
+                         " (PA0 à PA7, PB0 à PB7, PC0 à PC7, "
+                         "PD0 à PD5, PE0 à PE7, IRQ, XIRQ)");
         if (pin->kind == Pin::Kind::Port && pin->port == Port::D && pin->bit > 5)
             fail(at, "broche inconnue " + inQuotes(s) + " : le port D n'a que PD0 à PD5");
         return *pin;
@@ -422,7 +423,8 @@ public:
             return std::nullopt;
         const toml::array* list = node->as_array();
         if (!list)
-            fail(lineOf(*node), inQuotes(key) + " doit être une liste de broches ([\"PD2\", \"PD3\"])");
+            fail(lineOf(*node),
+                 inQuotes(key) + " doit être une liste de broches ([\"PD2\", \"PD3\"])");
         std::vector<Pin> out;
         for (const toml::node& item : *list)
             out.push_back(pinOf(item, key));
@@ -431,7 +433,8 @@ public:
 
     static Port portOf(const toml::node& node, std::string_view key) {
         if (!node.is_string())
-            fail(lineOf(node), inQuotes(key) + " doit être le nom d'un port entre guillemets (\"PB\")");
+            fail(lineOf(node),
+                 inQuotes(key) + " doit être le nom d'un port entre guillemets (\"PB\")");
         const std::string_view s = node.as_string()->get();
         const std::optional<Port> port = parsePort(s);
         if (!port)
@@ -464,9 +467,9 @@ public:
         board_.about = top.text("description").value_or("");
         if (const auto chip = top.choice("circuit", {"a1", "e1", "e9"}, "A1, E1 ou E9"))
             board_.chip = static_cast<sim11::Chip>(*chip);
-        if (const auto mode = top.choice(
-                "mode", {"monopuce", "etendu", "étendu", "amorcage", "amorçage"},
-                "monopuce, etendu ou amorcage")) {
+        if (const auto mode =
+                top.choice("mode", {"monopuce", "etendu", "étendu", "amorcage", "amorçage"},
+                           "monopuce, etendu ou amorcage")) {
             static const sim11::Mode modes[] = {sim11::Mode::SingleChip, sim11::Mode::Expanded,
                                                 sim11::Mode::Expanded, sim11::Mode::Bootstrap,
                                                 sim11::Mode::Bootstrap};
@@ -516,9 +519,7 @@ private:
     }
 
     // --- memory ---
-    std::uint16_t ramEnd() const {
-        return board_.chip == sim11::Chip::A1 ? 0x00FF : 0x01FF;
-    }
+    std::uint16_t ramEnd() const { return board_.chip == sim11::Chip::A1 ? 0x00FF : 0x01FF; }
 
     void checkFree(std::uint16_t from, std::uint16_t to, int line, const std::string& what) {
         const std::string range = hex4(from) + "-" + hex4(to);
@@ -546,8 +547,8 @@ private:
         m.from = *f.address("debut");
         m.to = *f.address("fin");
         if (m.to < m.from)
-            fail(lineOf(*f.find("fin")), "la fin " + hex4(m.to) + " est avant le début " +
-                                             hex4(m.from));
+            fail(lineOf(*f.find("fin")),
+                 "la fin " + hex4(m.to) + " est avant le début " + hex4(m.from));
         if (f.has("fichier")) {
             if (m.kind != MemorySpec::Kind::Rom)
                 fail(lineOf(*f.find("fichier")), "seule une ROM a un fichier (type = \"rom\")");
@@ -590,8 +591,8 @@ private:
             fail(line, name + " est une sortie du circuit : " + inQuotes(part) +
                            " ne peut pas la commander");
         if (role != Role::Drives && !chipCanDrive(pin))
-            fail(line, name + " est une entrée du circuit : " + inQuotes(part) +
-                           " ne peut rien y lire");
+            fail(line,
+                 name + " est une entrée du circuit : " + inQuotes(part) + " ne peut rien y lire");
         for (const Used& u : used_) {
             if (!(u.pin == pin))
                 continue;
@@ -633,7 +634,8 @@ private:
                  f.where());
         LcdSpec l;
         l.line = f.line();
-        l.name = nameOr(f, board_.lcds.empty() ? "LCD" : "LCD " + std::to_string(board_.lcds.size() + 1));
+        l.name = nameOr(f, board_.lcds.empty() ? "LCD"
+                                               : "LCD " + std::to_string(board_.lcds.size() + 1));
         l.columns = static_cast<int>(f.integer("colonnes", 1, 80).value_or(16));
         l.rows = static_cast<int>(f.integer("lignes", 1, 4).value_or(2));
         static const std::pair<int, int> sizes[] = {{16, 1}, {16, 2}, {20, 2}, {20, 4}, {40, 2}};
@@ -645,8 +647,8 @@ private:
         if (const auto light =
                 f.choice("retroeclairage", {"vert", "bleu", "aucun"}, "vert, bleu ou aucun"))
             l.backlight = std::array{"vert", "bleu", "aucun"}[*light];
-        const bool onPins = f.has("donnees") || f.has("rs") || f.has("e") || f.has("rw") ||
-                            f.has("bus");
+        const bool onPins =
+            f.has("donnees") || f.has("rs") || f.has("e") || f.has("rw") || f.has("bus");
         const int id = newPart();
         if (f.has("adresse")) {
             if (onPins)
@@ -680,8 +682,8 @@ private:
                 fail(lineOf(data), "les données du LCD vont sur le port C (ou sur le port B, "
                                    "qui ne se lit pas, sans broche rw)");
             const auto mask = static_cast<std::uint8_t>(l.fourBit ? 0xF0 : 0xFF);
-            usePort(l.data, mask, readable ? Role::Drives : Role::Listens, l.name,
-                    lineOf(data), id);
+            usePort(l.data, mask, readable ? Role::Drives : Role::Listens, l.name, lineOf(data),
+                    id);
             use(l.rs, Role::Listens, l.name, lineOf(*f.find("rs")), id);
             if (readable)
                 use(l.rw, Role::Listens, l.name, lineOf(*f.find("rw")), id);
@@ -694,9 +696,9 @@ private:
         onlyKeys(*tableOf(f), {"nom", "type", "lignes", "colonnes", "rebond_ms"}, f.where());
         KeypadSpec k;
         k.line = f.line();
-        k.name = nameOr(f, board_.keypads.empty() ? "Clavier"
-                                                  : "Clavier " +
-                                                        std::to_string(board_.keypads.size() + 1));
+        k.name = nameOr(f, board_.keypads.empty()
+                               ? "Clavier"
+                               : "Clavier " + std::to_string(board_.keypads.size() + 1));
         const std::size_t type = f.choice("type", {"4x4", "4x3"}, "4x4 ou 4x3").value_or(0);
         k.rows = 4;
         k.columns = type == 0 ? 4 : 3;
@@ -766,8 +768,9 @@ private:
         }
         for (const Port port : d.segmentPorts) {
             if (port != Port::B && port != Port::C)
-                fail(lineOf(segments), std::string("les segments vont sur le port B ou C (le port ") +
-                                           portLetter(port) + " n'a pas huit sorties)");
+                fail(lineOf(segments),
+                     std::string("les segments vont sur le port B ou C (le port ") +
+                         portLetter(port) + " n'a pas huit sorties)");
             usePort(port, 0xFF, Role::Listens, d.name, lineOf(segments), id);
         }
         for (const Pin& p : d.selectPins)
@@ -798,10 +801,11 @@ private:
         f.required("broche");
         l.pin = *f.pin("broche");
         l.activeHigh = f.choice("actif", {"haut", "bas"}, "haut ou bas").value_or(0) == 0;
-        static constexpr std::array<std::string_view, 6> colours = {"rouge", "vert", "jaune",
+        static constexpr std::array<std::string_view, 6> colours = {"rouge",  "vert", "jaune",
                                                                     "orange", "bleu", "blanc"};
-        if (const auto c = f.choice("couleur", {"rouge", "vert", "jaune", "orange", "bleu", "blanc"},
-                                    "rouge, vert, jaune, orange, bleu ou blanc"))
+        if (const auto c =
+                f.choice("couleur", {"rouge", "vert", "jaune", "orange", "bleu", "blanc"},
+                         "rouge, vert, jaune, orange, bleu ou blanc"))
             l.colour = colours[*c];
         const int at = lineOf(*f.find("broche"));
         if (l.pin.kind != Pin::Kind::Port)

@@ -79,8 +79,8 @@ bool readRom(const MemorySpec& memory, const std::string& folder, RomDevice& rom
         for (std::size_t k = 0; k < block.bytes.size(); ++k) {
             const auto address = static_cast<std::uint16_t>(block.address + k);
             if (address < memory.from || address > memory.to) {
-                error = "ligne " + std::to_string(memory.line) + " : " + shown +
-                        " : l'adresse " + kavrel::hex::word(address) + " est hors de la ROM (" +
+                error = "ligne " + std::to_string(memory.line) + " : " + shown + " : l'adresse " +
+                        kavrel::hex::word(address) + " est hors de la ROM (" +
                         kavrel::hex::word(memory.from) + "-" + kavrel::hex::word(memory.to) + ")";
                 return false;
             }
@@ -135,7 +135,9 @@ struct LabBoard::Parts {
 
     std::vector<std::string> shown; // the lines changes() gave last
 
-    std::uint64_t cycle() const { return machine ? machine->cycles() : 0; }
+    std::uint64_t cycle() const {
+        return machine ? machine->cycles() : 0;
+    }
 };
 
 LabBoard::LabBoard() : parts_(std::make_unique<Parts>()) {}

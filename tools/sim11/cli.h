@@ -6,8 +6,8 @@
 #pragma once
 
 #include "lab/lab_board.h"
-#include "sim11/machine.h"
 #include "sim11/host_link.h"
+#include "sim11/machine.h"
 #include "sim11/session.h"
 
 #include <atomic>

@@ -101,7 +101,9 @@ public:
         std::fflush(stdout);
     }
     // A pipe or a terminal may still send until its end is read.
-    bool live() const override { return !input_->ended.load(); }
+    bool live() const override {
+        return !input_->ended.load();
+    }
 
 private:
     struct Input {
