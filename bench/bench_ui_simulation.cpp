@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -144,30 +145,39 @@ BENCHMARK(BM_SimulationWindowFullSpeed)
     ->Iterations(kavrel::bench::iterations(3))
     ->UseRealTime();
 
-// The same program on the bare session, in this thread, in one call.
+// One run of a program to its STOP on the bare session, in this thread, in
+// one call: its E cycles and wall seconds; false when it did not stop.
+bool bareRun(const Program& program, std::uint64_t& cycles, double& seconds) {
+    std::vector<sim11::Segment> segments;
+    for (auto& segment : program.segments())
+        segments.push_back({segment.address, segment.bytes});
+    sim11::Session session;
+    std::string error;
+    session.load(segments, error);
+    session.setStart(program.entry());
+    session.reset();
+    QElapsedTimer clock;
+    clock.start();
+    const sim11::RunEnd end = session.run();
+    seconds = clock.nsecsElapsed() / 1e9;
+    cycles = session.cycles();
+    return end == sim11::RunEnd::Stop;
+}
+
+// The same program on the bare session.
 void BM_SimulationWindowFullSpeed_Baseline(benchmark::State& state) {
     QTemporaryDir dir;
     const auto program = assembled(dir, "programme.asc", kBusy);
-    std::vector<sim11::Segment> segments;
-    for (auto& segment : program->segments())
-        segments.push_back({segment.address, segment.bytes});
     std::uint64_t cycles = 0;
     double seconds = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        sim11::Session session;
-        std::string error;
-        session.load(segments, error);
-        session.setStart(program->entry());
-        session.reset();
-        state.ResumeTiming();
-        QElapsedTimer clock;
-        clock.start();
-        const sim11::RunEnd end = session.run();
-        seconds += clock.nsecsElapsed() / 1e9;
-        cycles += session.cycles();
-        if (end != sim11::RunEnd::Stop)
+        std::uint64_t c = 0;
+        double s = 0;
+        if (!bareRun(*program, c, s))
             state.SkipWithError("le programme ne s'est pas arrêté sur STOP");
+        cycles += c;
+        seconds += s;
+        state.SetIterationTime(s);
     }
     state.counters["MHz_E"] = cycles / seconds / 1e6;
     state.counters["x_2MHz"] = cycles / seconds / 2e6;
@@ -175,7 +185,67 @@ void BM_SimulationWindowFullSpeed_Baseline(benchmark::State& state) {
 BENCHMARK(BM_SimulationWindowFullSpeed_Baseline)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(kavrel::bench::iterations(3))
-    ->UseRealTime();
+    ->UseManualTime();
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The window against the bare session in pairs, one after the other, so
+// that both sides of a pair meet the same machine load: per pair the
+// window's speed over the bare session's, and the window's refresh rate.
+// The counters give the medians over the pairs and the spread of the ratio.
+// `prepare` sets the window up once (a board, a timing view).
+void runPairs(benchmark::State& state, const char* text,
+              const std::function<void(SimulationWindow&)>& prepare) {
+    Scene scene(text);
+    SimulationWindow* window = scene.window;
+    if (prepare)
+        prepare(*window);
+    int refreshes = 0;
+    QObject::connect(window, &SimulationWindow::shown, window,
+                     [&](bool running) { refreshes += running ? 1 : 0; });
+    std::vector<double> windowSpeed, bareSpeed, ratio, refreshRate;
+    for (auto _ : state) {
+        window->resetMachine();
+        scene.until([&] { return window->snapshot()->cycles == 0 && !window->isRunning(); });
+        refreshes = 0;
+        QElapsedTimer clock;
+        clock.start();
+        window->run();
+        scene.until([&] { return !window->isRunning() && window->snapshot()->cycles > 0; });
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        const double speed = window->snapshot()->cycles / seconds / 2e6;
+
+        std::uint64_t bareCycles = 0;
+        double bareSeconds = 0;
+        if (!bareRun(*window->program(), bareCycles, bareSeconds))
+            state.SkipWithError("le programme ne s'est pas arrêté sur STOP");
+        const double bare = bareCycles / bareSeconds / 2e6;
+        windowSpeed.push_back(speed);
+        bareSpeed.push_back(bare);
+        ratio.push_back(speed / bare);
+        refreshRate.push_back(refreshes / seconds);
+        state.SetIterationTime(seconds + bareSeconds);
+    }
+    state.counters["window_x2MHz"] = median(windowSpeed);
+    state.counters["bare_x2MHz"] = median(bareSpeed);
+    state.counters["ratio_median"] = median(ratio);
+    state.counters["ratio_min"] = *std::min_element(ratio.begin(), ratio.end());
+    state.counters["ratio_max"] = *std::max_element(ratio.begin(), ratio.end());
+    state.counters["refresh_Hz"] = median(refreshRate);
+    state.counters["refresh_Hz_min"] = *std::min_element(refreshRate.begin(), refreshRate.end());
+}
+
+void BM_SimulationWindowPairs(benchmark::State& state) {
+    runPairs(state, kBusy, nullptr);
+}
+BENCHMARK(BM_SimulationWindowPairs)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kavrel::bench::iterations(9))
+    ->UseManualTime();
 
 // From "Arrêter" to the stopped machine shown in every pane.
 void BM_SimulationStopLatency(benchmark::State& state) {

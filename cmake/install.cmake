@@ -52,16 +52,24 @@ if(NOT KAVREL_RULES_ONLY)
 
   if(UNIX)
     # <prefix>/bin/kavrel leads to the program directory; Qt resolves the link
-    # when it answers the program's own directory.
-    file(RELATIVE_PATH KAVREL_LINK_TARGET /${CMAKE_INSTALL_BINDIR}
-         /${KAVREL_INSTALL_PROGRAM_DIR}/kavrel)
-    install(CODE "
-      set(bindir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-      file(MAKE_DIRECTORY \"\${bindir}\")
-      file(REMOVE \"\${bindir}/kavrel\")
-      file(CREATE_LINK \"${KAVREL_LINK_TARGET}\" \"\${bindir}/kavrel\" SYMBOLIC)
-      message(STATUS \"Installing: \${bindir}/kavrel -> ${KAVREL_LINK_TARGET}\")
-    ")
+    # when it answers the program's own directory. The tools shipped beside it
+    # (asmhc11, sim11) are on the PATH the same way, as their manual pages say.
+    foreach(program kavrel asmhc11 sim11)
+      file(RELATIVE_PATH link_target /${CMAKE_INSTALL_BINDIR}
+           /${KAVREL_INSTALL_PROGRAM_DIR}/${program})
+      # Installed after the program directory; a tool left out of the build
+      # gets no link.
+      install(CODE "
+        set(root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+        set(bindir \"\${root}/${CMAKE_INSTALL_BINDIR}\")
+        if(EXISTS \"\${root}/${KAVREL_INSTALL_PROGRAM_DIR}/${program}\" OR \"${program}\" STREQUAL kavrel)
+          file(MAKE_DIRECTORY \"\${bindir}\")
+          file(REMOVE \"\${bindir}/${program}\")
+          file(CREATE_LINK \"${link_target}\" \"\${bindir}/${program}\" SYMBOLIC)
+          message(STATUS \"Installing: \${bindir}/${program} -> ${link_target}\")
+        endif()
+      ")
+    endforeach()
 
     # The desktop's menus and the software centres.
     install(FILES ${KAVREL_DATA_DIR}/kavrel.desktop

@@ -107,8 +107,11 @@ for name in kavrel asmhc11 Kavrel.hlp asmhc11.hlp LANCEUR.sh; do
 done
 cmp -s "$source_dir/data/Kavrel.hlp" "$program_dir/Kavrel.hlp" \
     || fail "Kavrel.hlp du paquet diffère de data/Kavrel.hlp"
-[[ $(readlink "$root/usr/bin/kavrel") == ../lib/kavrel/kavrel ]] \
-    || fail "/usr/bin/kavrel ne mène pas à ../lib/kavrel/kavrel"
+# The program and the tools beside it are on the PATH.
+for name in kavrel asmhc11 sim11; do
+    [[ $(readlink "$root/usr/bin/$name") == ../lib/kavrel/$name ]] \
+        || fail "/usr/bin/$name ne mène pas à ../lib/kavrel/$name"
+done
 
 # The unpacked assembler, stripped and hardened, still assembles.
 mkdir -p "$work/essai"
