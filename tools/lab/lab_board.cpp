@@ -3,15 +3,11 @@
 #include "common/hex_text.h"
 #include "common/utf8_text.h"
 
-#ifdef LAB_ALL_PARTS
 #include "lab/displays.h"
 #include "lab/keypad.h"
-#endif
 #include "lab/lcd.h"
-#ifdef LAB_ALL_PARTS
 #include "lab/recorder.h"
 #include "lab/simple_parts.h"
-#endif
 #include "sim11/s19.h"
 
 #include <filesystem>
@@ -117,7 +113,6 @@ struct LabBoard::Parts {
     bool baseSet = false; // setPortBase() was called
 
     std::vector<std::unique_ptr<Lcd>> lcds;
-#ifdef LAB_ALL_PARTS
     std::vector<std::unique_ptr<Keypad>> keypads;
     std::vector<std::unique_ptr<Displays>> displays;
     std::vector<std::unique_ptr<Button>> buttons;
@@ -125,7 +120,6 @@ struct LabBoard::Parts {
     std::vector<std::unique_ptr<Potentiometer>> pots;
     std::vector<std::unique_ptr<Buzzer>> buzzers;
     std::unique_ptr<Recorder> recorder;
-#endif
     std::vector<Part*> all; // in the order they drive the pins
 
     std::vector<std::unique_ptr<RomDevice>> roms;
@@ -165,7 +159,6 @@ std::unique_ptr<LabBoard> LabBoard::create(const BoardSpec& spec, std::string& e
         p.lcds.push_back(std::make_unique<Lcd>(s));
         p.all.push_back(p.lcds.back().get());
     }
-#ifdef LAB_ALL_PARTS
     for (const KeypadSpec& s : spec.keypads) {
         p.keypads.push_back(std::make_unique<Keypad>(s));
         p.all.push_back(p.keypads.back().get());
@@ -194,7 +187,6 @@ std::unique_ptr<LabBoard> LabBoard::create(const BoardSpec& spec, std::string& e
         p.recorder = std::make_unique<Recorder>(spec.recorded);
         p.all.push_back(p.recorder.get());
     }
-#endif
     return board;
 }
 
@@ -299,30 +291,18 @@ void LabBoard::setPortBase(Port port, std::uint8_t levels) {
 }
 
 void LabBoard::pressKey(int keypad, int key, bool down) {
-#ifdef LAB_ALL_PARTS
     if (keypad >= 0 && static_cast<std::size_t>(keypad) < parts_->keypads.size())
         parts_->keypads[static_cast<std::size_t>(keypad)]->press(key, down);
-#else
-    ((void)keypad), ((void)key), ((void)down);
-#endif
 }
 
 void LabBoard::pressButton(int button, bool down) {
-#ifdef LAB_ALL_PARTS
     if (button >= 0 && static_cast<std::size_t>(button) < parts_->buttons.size())
         parts_->buttons[static_cast<std::size_t>(button)]->press(down);
-#else
-    ((void)button), ((void)down);
-#endif
 }
 
 void LabBoard::setPot(int pot, double volts) {
-#ifdef LAB_ALL_PARTS
     if (pot >= 0 && static_cast<std::size_t>(pot) < parts_->pots.size())
         parts_->pots[static_cast<std::size_t>(pot)]->setVolts(volts);
-#else
-    ((void)pot), ((void)volts);
-#endif
 }
 
 BoardView LabBoard::view() const {
@@ -332,7 +312,6 @@ BoardView LabBoard::view() const {
     v.name = p.spec.name;
     for (const auto& part : p.lcds)
         v.lcds.push_back(part->view(cycle));
-#ifdef LAB_ALL_PARTS
     for (const auto& part : p.keypads)
         v.keypads.push_back(part->view());
     for (const auto& part : p.displays)
@@ -345,16 +324,11 @@ BoardView LabBoard::view() const {
         v.pots.push_back(part->view());
     for (const auto& part : p.buzzers)
         v.buzzers.push_back(part->view(cycle));
-#endif
     return v;
 }
 
 Recorder* LabBoard::recorder() {
-#ifdef LAB_ALL_PARTS
     return parts_->recorder.get();
-#else
-    return nullptr;
-#endif
 }
 
 std::vector<std::string> LabBoard::showLines() const {
@@ -365,12 +339,10 @@ std::vector<std::string> LabBoard::showLines() const {
         const LcdView view = lcd->view(cycle);
         lines.push_back(view.name + " : " + rowsOf(view.text()));
     }
-#ifdef LAB_ALL_PARTS
     for (const auto& displays : p.displays) {
         const DisplayView view = displays->view(cycle);
         lines.push_back(view.name + " : « " + view.text() + " »");
     }
-#endif
     return lines;
 }
 
