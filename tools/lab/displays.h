@@ -17,7 +17,11 @@ namespace lab {
 
 // The eye's persistence: for each of a few channels, the share of the last
 // window (of `window` cycles) it was lit. Fed with each change of a
-// channel's state at its cycle; costs nothing between two changes.
+// channel's state at its cycle; costs nothing between two changes. The lit
+// time is counted exactly in fixed windows; the last window's share is the
+// one under way plus the window before, weighted by the part of it still
+// inside the last `window` cycles (exact for a steady pattern, and two
+// windows after any change).
 class Persistence {
 public:
     explicit Persistence(std::size_t channels = 0) { resize(channels); }

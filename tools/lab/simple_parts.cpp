@@ -82,8 +82,10 @@ bool Led::litNow() const {
 
 void Led::attach(Machine& machine, PinDrivers&) {
     machine_ = &machine;
-    eye_.restart(machine.cycles(), static_cast<std::uint64_t>(std::llround(refreshSeconds * eClock())));
+    window_ = static_cast<std::uint64_t>(std::llround(refreshSeconds * eClock()));
+    eye_.restart(machine.cycles(), window_);
     lit_ = litNow();
+    changes_[0] = changes_[1] = 0;
     eye_.set(0, lit_, machine.cycles());
     if (spec_.pin.kind != Pin::Kind::Port)
         return;
@@ -93,6 +95,8 @@ void Led::attach(Machine& machine, PinDrivers&) {
         const bool lit = static_cast<bool>(levels & spec_.pin.mask()) == spec_.activeHigh;
         if (lit != lit_) {
             lit_ = lit;
+            changes_[1] = changes_[0];
+            changes_[0] = cycle + 1; // 0: no change yet
             eye_.set(0, lit, cycle);
         }
     });
@@ -106,7 +110,10 @@ void Led::detach() {
 }
 
 LedView Led::view(std::uint64_t cycle) const {
-    return {spec_.name, spec_.pin, spec_.colour, eye_.share(0, cycle)};
+    // On or off as its pin says, unless it blinks faster than the eye follows.
+    const bool blinking = changes_[1] != 0 && changes_[1] - 1 + window_ > cycle;
+    const float brightness = blinking ? eye_.share(0, cycle) : (lit_ ? 1.0f : 0.0f);
+    return {spec_.name, spec_.pin, spec_.colour, brightness};
 }
 
 // --- Potentiometer ---------------------------------------------------------------

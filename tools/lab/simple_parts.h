@@ -31,8 +31,9 @@ private:
     int driver_ = -1;
 };
 
-// Lit by the level of its pin; blinking faster than the eye follows, it
-// shows the share of the last 20 ms it was lit.
+// Lit by the level of its pin; blinking faster than the eye follows (its
+// pin changed twice within the last 20 ms), it shows the share of the last
+// 20 ms it was lit.
 class Led final : public Part {
 public:
     static constexpr double refreshSeconds = Displays::refreshSeconds;
@@ -48,6 +49,8 @@ private:
     Machine::Connection watcher_ = 0;
     Persistence eye_{1};
     bool lit_ = false;
+    std::uint64_t changes_[2] = {0, 0}; // the last two changes, latest first
+    std::uint64_t window_ = 40'000;
 };
 
 // 0 to 5 V on an analog input, converted 0 to 255 (5 V reads $FF).
