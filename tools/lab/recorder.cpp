@@ -161,13 +161,15 @@ std::optional<Measurement> measureAround(const Trace& trace, std::uint64_t cycle
     // The edges are alternating changes: a rising edge is one to high.
     auto after = std::upper_bound(edges.begin(), edges.end(), cycle,
                                   [](std::uint64_t c, const Edge& e) { return c < e.cycle; });
-    auto rise = after;
-    while (rise != edges.begin()) {
-        --rise;
-        if (rise->level)
+    auto rise = edges.end();
+    for (auto it = after; it != edges.begin();) {
+        --it;
+        if (it->level) {
+            rise = it;
             break;
+        }
     }
-    if (rise == edges.end() || !rise->level)
+    if (rise == edges.end())
         return std::nullopt;
     auto fall = std::next(rise);
     while (fall != edges.end() && fall->level)

@@ -308,8 +308,13 @@ void Timer::outputCompare(int index) {
 void Timer::event() {
     for (int oc = 0; oc < 5; ++oc) {
         if (now() >= ocAt_[static_cast<std::size_t>(oc)]) {
+            // The pin moves at the match, not at the end of the instruction
+            // that crossed it: the parts outside hear the exact cycle.
+            const std::uint64_t at = now();
+            setNow(std::max(ocAt_[static_cast<std::size_t>(oc)], paSyncAt_));
             ocAt_[static_cast<std::size_t>(oc)] += std::uint64_t{0x10000} * prescale_;
             outputCompare(oc);
+            setNow(at);
         }
     }
     if (now() >= tofAt_) {
