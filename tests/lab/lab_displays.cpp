@@ -44,13 +44,16 @@ std::string scanProgram(std::uint8_t segmentXor, std::uint8_t selectXor) {
  STAA $1009
 TOP LDX #DIG
  LDAB #$04
-NEXT LDAA #)" + std::to_string(selectXor) + R"(
+NEXT LDAA #)" +
+           std::to_string(selectXor) + R"(
  STAA $1008
  LDAA 0,X
- EORA #)" + std::to_string(segmentXor) + R"(
+ EORA #)" + std::to_string(segmentXor) +
+           R"(
  STAA $1004
  TBA
- EORA #)" + std::to_string(selectXor) + R"(
+ EORA #)" + std::to_string(selectXor) +
+           R"(
  STAA $1008
  LDY #66
 W DEY

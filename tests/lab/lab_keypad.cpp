@@ -113,8 +113,8 @@ TEST(Keypad, NothingIsReadWithoutAKeyOrADrivenColumn) {
 
 TEST(Keypad, ThreeColumnsAndTheirLabels) {
     const lab::KeypadView small = Keypad(tpKeypad(3)).view();
-    EXPECT_EQ(small.labels, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8",
-                                                      "9", "*", "0", "#"}));
+    EXPECT_EQ(small.labels, (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "9",
+                                                      "*", "0", "#"}));
     Keypad full(tpKeypad());
     full.press(15, true);
     full.press(16, true); // none such: ignored

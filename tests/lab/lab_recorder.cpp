@@ -81,7 +81,7 @@ TEST(Recorder, TraceLevelsAndADutyCycleOfAQuarter) {
     const struct {
         std::uint64_t cycle;
         bool level;
-    } levels[] = {{0, false}, {109, false}, {110, true}, {119, true}, {120, false},
+    } levels[] = {{0, false},  {109, false}, {110, true}, {119, true}, {120, false},
                   {215, true}, {299, false}, {300, true}, {1000, true}};
     for (const auto& l : levels)
         EXPECT_EQ(trace.levelAt(l.cycle), l.level) << l.cycle;

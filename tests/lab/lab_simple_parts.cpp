@@ -30,15 +30,21 @@ std::string toggling(int oc, unsigned half) {
     return std::string(" LDAA #") + (oc2 ? "$40" : "$10") + R"(
  STAA $1020
  LDD $100E
- ADDD #)" + std::to_string(half) + R"(
- STD )" + (oc2 ? "$1018" : "$101A") + R"(
-LOOP LDAA #)" + (oc2 ? "$40" : "$20") + R"(
+ ADDD #)" + std::to_string(half) +
+           R"(
+ STD )" + (oc2 ? "$1018" : "$101A") +
+           R"(
+LOOP LDAA #)" +
+           (oc2 ? "$40" : "$20") + R"(
 WT BITA $1023
  BEQ WT
  STAA $1023
- LDD )" + (oc2 ? "$1018" : "$101A") + R"(
- ADDD #)" + std::to_string(half) + R"(
- STD )" + (oc2 ? "$1018" : "$101A") + R"(
+ LDD )" + (oc2 ? "$1018" : "$101A") +
+           R"(
+ ADDD #)" + std::to_string(half) +
+           R"(
+ STD )" + (oc2 ? "$1018" : "$101A") +
+           R"(
  BRA LOOP
 )";
 }

@@ -29,7 +29,8 @@ void Persistence::advance(std::uint64_t cycle) {
             c.current += end - std::max(c.since, windowStart_);
             c.since = end;
         }
-        c.previous = static_cast<float>(static_cast<double>(c.current) / static_cast<double>(window_));
+        c.previous =
+            static_cast<float>(static_cast<double>(c.current) / static_cast<double>(window_));
         c.current = 0;
     }
     windowStart_ = end;
@@ -193,10 +194,9 @@ char segmentCharacter(std::uint8_t segments) {
     };
     // Both shapes of 6, 7 and 9 (with or without their extra bar).
     static constexpr Glyph glyphs[] = {
-        {0x3F, '0'}, {0x06, '1'}, {0x5B, '2'}, {0x4F, '3'}, {0x66, '4'}, {0x6D, '5'},
-        {0x7D, '6'}, {0x7C, 'b'}, {0x07, '7'}, {0x27, '7'}, {0x7F, '8'}, {0x6F, '9'},
-        {0x67, '9'}, {0x77, 'A'}, {0x39, 'C'}, {0x5E, 'D'}, {0x79, 'E'}, {0x71, 'F'},
-        {0x40, '-'}, {0x00, ' '}};
+        {0x3F, '0'}, {0x06, '1'}, {0x5B, '2'}, {0x4F, '3'}, {0x66, '4'}, {0x6D, '5'}, {0x7D, '6'},
+        {0x7C, 'b'}, {0x07, '7'}, {0x27, '7'}, {0x7F, '8'}, {0x6F, '9'}, {0x67, '9'}, {0x77, 'A'},
+        {0x39, 'C'}, {0x5E, 'D'}, {0x79, 'E'}, {0x71, 'F'}, {0x40, '-'}, {0x00, ' '}};
     for (const Glyph& g : glyphs)
         if (g.pattern == (segments & 0x7F))
             return g.character == 'b' ? 'B' : g.character;

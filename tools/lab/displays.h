@@ -40,7 +40,7 @@ public:
 private:
     struct Channel {
         bool lit = false;
-        std::uint64_t since = 0; // lit from this cycle, counted in `current` up to it
+        std::uint64_t since = 0;   // lit from this cycle, counted in `current` up to it
         std::uint64_t current = 0; // lit cycles in the window under way
         float previous = 0;        // share in the window before
     };

@@ -47,8 +47,8 @@ void Keypad::attach(Machine& machine, PinDrivers& drivers) {
         k.closed = k.held;
         k.nextToggle = k.settleAt = Machine::never;
     }
-    closedCount_ = static_cast<int>(std::count_if(keys_.begin(), keys_.end(),
-                                                  [](const Key& k) { return k.closed; }));
+    closedCount_ = static_cast<int>(
+        std::count_if(keys_.begin(), keys_.end(), [](const Key& k) { return k.closed; }));
     watcher_ = machine.connectPins([this](Port port, std::uint8_t, std::uint64_t) {
         if (closedCount_ > 0 && (columnPorts_ >> portIndex(port) & 1))
             update();
@@ -119,7 +119,8 @@ void Keypad::press(int key, bool down) {
     if (machine_ && spec_.bounceMs > 0) {
         const std::uint64_t now = machine_->cycles();
         const double cyclesPerMicro = eClock() / 1e6;
-        k.settleAt = now + static_cast<std::uint64_t>(std::llround(spec_.bounceMs * 1000 * cyclesPerMicro));
+        k.settleAt =
+            now + static_cast<std::uint64_t>(std::llround(spec_.bounceMs * 1000 * cyclesPerMicro));
         k.nextToggle = now + static_cast<std::uint64_t>(std::llround(
                                  bounceSteps[k.step % bounceSteps.size()] * cyclesPerMicro));
         if (k.nextToggle >= k.settleAt)
@@ -142,9 +143,9 @@ void Keypad::bounce(std::uint64_t cycle) {
                 k.closed = !k.closed;
                 ++k.step;
                 k.nextToggle = std::min(
-                    k.settleAt, k.nextToggle + static_cast<std::uint64_t>(std::llround(
-                                                   bounceSteps[k.step % bounceSteps.size()] *
-                                                   cyclesPerMicro)));
+                    k.settleAt,
+                    k.nextToggle + static_cast<std::uint64_t>(std::llround(
+                                       bounceSteps[k.step % bounceSteps.size()] * cyclesPerMicro)));
             }
             closedCount_ += (k.closed ? 1 : 0) - (wasClosed ? 1 : 0);
         }

@@ -31,14 +31,14 @@ public:
 
 private:
     struct Key {
-        bool held = false;    // as the user holds it
-        bool closed = false;  // the contact, bouncing or not
+        bool held = false;                         // as the user holds it
+        bool closed = false;                       // the contact, bouncing or not
         std::uint64_t nextToggle = Machine::never; // the bounce's next change
         std::uint64_t settleAt = Machine::never;   // the bounce's end
-        unsigned step = 0;    // where in the bounce pattern
+        unsigned step = 0;                         // where in the bounce pattern
     };
-    void update();                      // the rows from the columns and the contacts
-    void bounce(std::uint64_t cycle);   // the contacts due at `cycle`
+    void update();                    // the rows from the columns and the contacts
+    void bounce(std::uint64_t cycle); // the contacts due at `cycle`
     void scheduleAlarm();
     bool columnLow(int column) const;
 

@@ -129,9 +129,7 @@ struct LabBoard::Parts {
 
     std::vector<std::string> shown; // the lines changes() gave last
 
-    std::uint64_t cycle() const {
-        return machine ? machine->cycles() : 0;
-    }
+    std::uint64_t cycle() const { return machine ? machine->cycles() : 0; }
 };
 
 LabBoard::LabBoard() : parts_(std::make_unique<Parts>()) {}

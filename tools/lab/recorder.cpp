@@ -30,7 +30,8 @@ std::optional<sim11::Signal> signalOf(const Pin& pin) {
 } // namespace
 
 Recorder::Recorder(std::vector<Pin> signals, std::size_t maxEdges)
-    : Part("Chronogramme"), signals_(std::move(signals)), maxEdges_(std::max<std::size_t>(maxEdges, 2)) {
+    : Part("Chronogramme"), signals_(std::move(signals)),
+      maxEdges_(std::max<std::size_t>(maxEdges, 2)) {
     if (signals_.size() > 8)
         signals_.resize(8);
     levels_.assign(signals_.size(), false);
