@@ -1,7 +1,7 @@
 # Files shipped beside the program, its installation and its Debian package.
 #
-# The program directory holds kavrel, Kavrel.hlp, LANCEUR.sh and the
-# assembler with its help: in the build tree (${KAVREL_PROGRAM_DIR}) as in the
+# The program directory holds kavrel, Kavrel.hlp, LANCEUR.sh, the assembler
+# with its help and the example programs (exemples/): in the build tree (${KAVREL_PROGRAM_DIR}) as in the
 # installed tree (<prefix>/${KAVREL_INSTALL_PROGRAM_DIR}).
 
 set(KAVREL_DATA_DIR ${CMAKE_SOURCE_DIR}/data)
@@ -41,12 +41,33 @@ if(toCopy)
   add_custom_target(kavrel_program_files ALL DEPENDS ${copied})
 endif()
 
+# The example programs of "Exécution" > "Exemples", in the "exemples" folder
+# of the program directory (Kavrel copies one into the user's documents before
+# opening it).
+file(GLOB KAVREL_EXAMPLES CONFIGURE_DEPENDS ${KAVREL_DATA_DIR}/examples/*.asm)
 if(NOT KAVREL_RULES_ONLY)
-  add_dependencies(kavrel kavrel_program_files)
+  set(examplesCopied)
+  foreach(file ${KAVREL_EXAMPLES})
+    get_filename_component(name ${file} NAME)
+    add_custom_command(
+      OUTPUT ${KAVREL_PROGRAM_DIR}/exemples/${name}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${KAVREL_PROGRAM_DIR}/exemples
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${file} ${KAVREL_PROGRAM_DIR}/exemples/${name}
+      DEPENDS ${file}
+      COMMENT "Copie de l'exemple ${name} dans le répertoire du programme"
+      VERBATIM)
+    list(APPEND examplesCopied ${KAVREL_PROGRAM_DIR}/exemples/${name})
+  endforeach()
+  add_custom_target(kavrel_examples ALL DEPENDS ${examplesCopied})
+endif()
+
+if(NOT KAVREL_RULES_ONLY)
+  add_dependencies(kavrel kavrel_program_files kavrel_examples)
 
   install(TARGETS kavrel RUNTIME DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
   install(FILES ${KAVREL_DATA_DIR}/Kavrel.hlp DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
   install(PROGRAMS ${KAVREL_LAUNCHER} DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR})
+  install(FILES ${KAVREL_EXAMPLES} DESTINATION ${KAVREL_INSTALL_PROGRAM_DIR}/exemples)
   # Windows: Qt, QScintilla and the compiler's DLLs beside the program.
   include(${CMAKE_CURRENT_LIST_DIR}/windows-runtime.cmake)
 

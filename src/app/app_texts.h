@@ -24,6 +24,9 @@ inline const QString kLockUnknown = QStringLiteral(" : état du verrouillage inc
 
 inline const QString kErrorTitle = QStringLiteral("Erreur :");
 
+// "Exécution" > "Exemples", the submenu of the example programs.
+inline constexpr const char* kExamplesMenu = "Exemples";
+
 inline const QString kHelpKavrel = QStringLiteral("Kavrel.hlp");
 inline const QString kHelpAsmhc11 = QStringLiteral("asmhc11.hlp");
 

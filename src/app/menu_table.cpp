@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/app_commands.h"
+#include "app/app_texts.h"
 #include "assembly/assemble_commands.h"
 #ifdef KAVREL_WITH_BOARD
 #include "board/board_commands.h"
@@ -10,6 +11,7 @@
 #endif
 #include "clipboard/clipboard_commands.h"
 #include "editor/documents.h"
+#include "simulation/examples.h"
 #include "simulation/simulation_commands.h"
 #include "simulation/simulation_window.h"
 #include "editor/editeur.h"
@@ -44,6 +46,16 @@ ItemState realTimeCommand(Workspace& workspace) {
 }
 constexpr StateOf inSimulation = &simulationCommand;
 
+// "Exécution" > "Exemples": one item per shipped example, by its title.
+template <std::size_t Index>
+constexpr MenuEntry exampleEntry() {
+    static_assert(Index < simulation::kExamples.size());
+    const simulation::Example& example = simulation::kExamples[Index];
+    return MenuEntry{3, example.name, example.title, K::Command,
+                     &simulation::OpenExampleAt<Index>};
+}
+static_assert(simulation::kExamples.size() == 8, "one menu item per example");
+
 // Captions carry no access-key marker; no item has a shortcut.
 constexpr std::array kMenu{
     MenuEntry{1, "File", "Fichier", K::Submenu},
@@ -65,6 +77,15 @@ constexpr std::array kMenu{
     MenuEntry{2, "AssembleToBOO", "Assembler -> .BOO", K::Command, &assembleToBOO, guarded},
     MenuEntry{1, "Execution", "Exécution", K::Submenu},
     MenuEntry{2, "Simulate", "Simuler", K::Command, &simulation::Simulate, guarded},
+    MenuEntry{2, "Examples", texts::kExamplesMenu, K::Submenu},
+    exampleEntry<0>(),
+    exampleEntry<1>(),
+    exampleEntry<2>(),
+    exampleEntry<3>(),
+    exampleEntry<4>(),
+    exampleEntry<5>(),
+    exampleEntry<6>(),
+    exampleEntry<7>(),
 #ifdef KAVREL_WITH_BOARD
     MenuEntry{2, "LoadIntoBoard", board::kLoadCaption, K::Command,
               &board::LoadIntoBoard, guarded},
