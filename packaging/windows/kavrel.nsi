@@ -5,6 +5,10 @@
 ; remove.nsh, the lines that install and remove each of its files, so that the
 ; uninstaller removes what the installer put there and nothing else.
 ; Nothing is written outside the program directory but the Start-menu entries.
+; The example programs come with the program directory, in its "exemples"
+; folder (files.nsh lists its subfolders too): Kavrel finds them beside
+; kavrel.exe and copies the one chosen into the user's documents
+; (Documents\Kavrel\Exemples), so the installed files are never edited.
 
 ; A 64-bit installer for a 64-bit program: Windows itself refuses it on a
 ; 32-bit system, and it sees the real Program Files.
