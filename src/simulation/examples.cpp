@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include "editor/documents.h"
+#include "editor/editeur.h"
 #include "platform/failure.h"
 #include "simulation/simulation_commands.h"
 #include "simulation/simulation_window.h"
@@ -64,7 +65,16 @@ void OpenExample(Workspace& workspace, std::size_t index) {
         return;
     const Example& example = kExamples[index];
     const QString copy = copyExample(workspace.programDir(), example);
-    editor::LoadFile(workspace, copy);
+    // Chosen again while its copy is open: that editor, with what the user
+    // typed in it, rather than a second one on the same file.
+    Editeur* open = nullptr;
+    for (Editeur* editor : workspace.editors())
+        if (QFileInfo(editor->caption()) == QFileInfo(copy))
+            open = editor;
+    if (open)
+        workspace.activateEditor(open);
+    else
+        editor::LoadFile(workspace, copy);
     // Simulated at once on its board: the user reads the source beside the
     // window and only has to press "Exécuter".
     Simulate(workspace);

@@ -112,6 +112,16 @@ TEST_F(ExamplesTest, AnExampleIsCopiedIntoTheDocumentsOpenedAndSimulated) {
     ASSERT_EQ(windows.size(), 1);
     EXPECT_TRUE(windows.front()->windowTitle().endsWith(copy)) << windows.front()->windowTitle().toStdString();
     EXPECT_TRUE(waitFor([&] { return windows.front()->snapshot() != nullptr; }));
+
+    // Chosen again: the same editor, what was typed in it kept, the same window.
+    editor->texte()->setWholeText("* modifié\r\n ORG $D000\r\nD BRA D\r\n ORG $FFFE\r\n FDB D");
+    editor->setText_Changed(true);
+    boxes->answers = {app::BoxAnswer::No}; // not saved before the simulation
+    trigger("Example_echo");
+    EXPECT_EQ(principal->editors().size(), 1);
+    EXPECT_EQ(principal->activeEditor(), editor);
+    EXPECT_EQ(text(editor).rfind("* modifié", 0), 0u);
+    EXPECT_EQ(simulations().size(), 1);
 }
 
 TEST_F(ExamplesTest, EveryExampleOpensAndSimulatesWithoutAQuestion) {
