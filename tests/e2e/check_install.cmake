@@ -12,7 +12,7 @@ endmacro()
 
 function(check_tree root)
   set(programDir ${root}/lib/kavrel)
-  set(expected kavrel Kavrel.hlp LANCEUR.sh)
+  set(expected kavrel Kavrel.hlp LANCEUR.sh exemples/bonjour.asm exemples/tonalite.asm)
   if(WITH_ASSEMBLER)
     list(APPEND expected asmhc11 asmhc11.hlp)
   endif()
