@@ -160,6 +160,8 @@ TEST_F(Examples, CompteurCountsTenthsOfASecondOnTheDisplays) {
         ASSERT_NE(at, std::string::npos) << digits << "\n" << run.err;
     }
     EXPECT_EQ(run.err.find("« 0011 »"), std::string::npos) << run.err;
+    // Only settled digits are told: none caught half-way through a change.
+    EXPECT_EQ(run.err.find('?'), std::string::npos) << run.err;
 }
 
 TEST(ExamplesOnBoard, ClignotantTogglesTheGreenLedEveryHalfSecond) {

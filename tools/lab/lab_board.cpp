@@ -127,7 +127,8 @@ struct LabBoard::Parts {
     Machine* machine = nullptr;
     std::vector<Machine::Connection> devices;
 
-    std::vector<std::string> shown; // the lines changes() gave last
+    std::vector<std::string> shown;  // the lines told last
+    std::vector<std::string> looked; // the lines at the last settled look
 
     std::uint64_t cycle() const { return machine ? machine->cycles() : 0; }
 };
@@ -347,10 +348,27 @@ std::vector<std::string> LabBoard::showLines() const {
 std::vector<std::string> LabBoard::changes() {
     std::vector<std::string> lines = showLines();
     std::vector<std::string> changed;
+    parts_->shown.resize(lines.size());
     for (std::size_t k = 0; k < lines.size(); ++k)
-        if (k >= parts_->shown.size() || parts_->shown[k] != lines[k])
+        if (parts_->shown[k] != lines[k]) {
             changed.push_back(lines[k]);
-    parts_->shown = std::move(lines);
+            parts_->shown[k] = lines[k];
+        }
+    parts_->looked = std::move(lines);
+    return changed;
+}
+
+std::vector<std::string> LabBoard::settledChanges() {
+    std::vector<std::string> lines = showLines();
+    std::vector<std::string> changed;
+    parts_->shown.resize(lines.size());
+    parts_->looked.resize(lines.size());
+    for (std::size_t k = 0; k < lines.size(); ++k)
+        if (lines[k] == parts_->looked[k] && parts_->shown[k] != lines[k]) {
+            changed.push_back(lines[k]);
+            parts_->shown[k] = lines[k];
+        }
+    parts_->looked = std::move(lines);
     return changed;
 }
 

@@ -62,6 +62,10 @@ public:
     // The lines of showLines() that changed since the last call (all of
     // them the first time).
     std::vector<std::string> changes();
+    // The same for a look at regular times while the program runs: a line
+    // is told once it reads the same at two looks in a row, so a digit
+    // caught half-way through its change ("000?") is not.
+    std::vector<std::string> settledChanges();
 
 private:
     LabBoard();

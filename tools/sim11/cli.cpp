@@ -372,8 +372,8 @@ int runSimulation(const Options& options, Session& session, SerialHost& host, st
     // The board's lines go out with the trace, in the order of the run. An
     // alarm looks every 10 ms of simulated time: nothing is paid per instruction.
     Machine::Connection look = 0;
-    const auto show = [&] {
-        for (const std::string& line : board->changes()) {
+    const auto show = [&](bool last) {
+        for (const std::string& line : last ? board->changes() : board->settledChanges()) {
             trace += line;
             trace += '\n';
         }
@@ -381,7 +381,7 @@ int runSimulation(const Options& options, Session& session, SerialHost& host, st
     if (options.show && board) {
         const auto period = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(eClock / 100));
         look = machine.connectAlarm([&, period](std::uint64_t cycle) {
-            show();
+            show(false);
             machine.setAlarm(look, cycle + period);
         });
         machine.setAlarm(look, machine.cycles() + period);
@@ -392,7 +392,7 @@ int runSimulation(const Options& options, Session& session, SerialHost& host, st
     runWithHost(session, link, options.cycles.value_or(Session::unlimited), &interrupted);
     if (look) {
         machine.disconnect(look);
-        show();
+        show(true);
     }
     link.finish();
     machine.onTrace = nullptr;
