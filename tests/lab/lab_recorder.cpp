@@ -106,6 +106,17 @@ TEST(Recorder, ControlLinesAreSampledAndTooManyEdgesKeepTheLatest) {
     ASSERT_EQ(chunk.edges[0].size(), 1u);
     EXPECT_EQ(chunk.edges[0][0].cycle, pulled);
     EXPECT_FALSE(chunk.edges[0][0].level);
+    // Released after a take, as a window does between two slices: the edge
+    // bears the cycle of the release, not that of the next pin change.
+    m->run(m->cycles() + 2'000);
+    EXPECT_TRUE(recorder.take().edges[0].empty());
+    m->setSignal(sim11::Signal::Irq, false);
+    const std::uint64_t released = m->cycles();
+    m->run(released + 3'000);
+    const lab::RecordedChunk later = recorder.take();
+    ASSERT_EQ(later.edges[0].size(), 1u);
+    EXPECT_EQ(later.edges[0][0].cycle, released);
+    EXPECT_TRUE(later.edges[0][0].level);
 
     m->run(m->cycles() + 40'000); // 40 edges on PA5, 8 kept at most
     const lab::RecordedChunk busy = recorder.take();

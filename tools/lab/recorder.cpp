@@ -6,9 +6,11 @@ namespace lab {
 
 // The port pins are heard through the pins' watcher, at the cycle of each
 // change. IRQ, XIRQ and RESET are inputs set from outside (a button, the
-// window's switches): nothing reports their changes, so their level is
-// sampled at each change of the pins and at each take(), and an edge of
-// theirs is stamped with the first of those that sees it.
+// window's switches), between two runs: nothing reports their changes, so
+// their level is sampled at each change of the pins, at each take(), and by
+// an alarm due at the cycle of the take, which rings as soon as the next run
+// starts: a line pulled after a take is stamped with the cycle it was pulled
+// at, not with the program's next move.
 
 namespace {
 
@@ -53,31 +55,20 @@ bool levelOf(const Machine& machine, const Pin& pin) {
 
 void Recorder::attach(Machine& machine, PinDrivers&) {
     machine_ = &machine;
+    lines_ = std::any_of(signals_.begin(), signals_.end(), [](const Pin& pin) {
+        return pin.kind != Pin::Kind::Port && pin.kind != Pin::Kind::None;
+    });
+    alarm_ = lines_ ? machine.connectAlarm([this](std::uint64_t cycle) { sampleLines(cycle); }) : 0;
     clear();
     pins_ = machine.connectPins([this](Port port, std::uint8_t levels, std::uint64_t cycle) {
         for (std::size_t k = 0; k < signals_.size(); ++k) {
             const Pin& pin = signals_[k];
-            bool level;
             if (pin.kind == Pin::Kind::Port) {
-                if (pin.port != port)
-                    continue;
-                level = levels & pin.mask();
-            } else if (pin.kind == Pin::Kind::None) {
-                continue;
-            } else {
-                level = levelOf(*machine_, pin);
+                if (pin.port == port)
+                    record(k, levels & pin.mask(), cycle);
+            } else if (pin.kind != Pin::Kind::None) {
+                record(k, levelOf(*machine_, pin), cycle);
             }
-            if (level == levels_[k])
-                continue;
-            levels_[k] = level;
-            std::vector<Edge>& edges = current_.edges[k];
-            if (edges.size() >= maxEdges_) {
-                // Too many: the oldest half goes, the chunk starting where it ends.
-                const std::size_t drop = edges.size() / 2;
-                current_.startLevels[k] = edges[drop - 1].level;
-                edges.erase(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(drop));
-            }
-            edges.push_back({cycle, level});
         }
     });
 }
@@ -85,8 +76,37 @@ void Recorder::attach(Machine& machine, PinDrivers&) {
 void Recorder::detach() {
     if (machine_ && pins_)
         machine_->disconnect(pins_);
-    pins_ = 0;
+    if (machine_ && alarm_)
+        machine_->disconnect(alarm_);
+    pins_ = alarm_ = 0;
     machine_ = nullptr;
+}
+
+void Recorder::record(std::size_t k, bool level, std::uint64_t cycle) {
+    if (level == levels_[k])
+        return;
+    levels_[k] = level;
+    std::vector<Edge>& edges = current_.edges[k];
+    if (edges.size() >= maxEdges_) {
+        // Too many: the oldest half goes, the chunk starting where it ends.
+        const std::size_t drop = edges.size() / 2;
+        current_.startLevels[k] = edges[drop - 1].level;
+        edges.erase(edges.begin(), edges.begin() + static_cast<std::ptrdiff_t>(drop));
+    }
+    edges.push_back({cycle, level});
+}
+
+void Recorder::sampleLines(std::uint64_t cycle) {
+    if (!machine_ || !lines_)
+        return;
+    for (std::size_t k = 0; k < signals_.size(); ++k)
+        if (signals_[k].kind != Pin::Kind::Port && signals_[k].kind != Pin::Kind::None)
+            record(k, levelOf(*machine_, signals_[k]), cycle);
+}
+
+void Recorder::watchLinesFrom(std::uint64_t cycle) {
+    if (machine_ && alarm_)
+        machine_->setAlarm(alarm_, cycle);
 }
 
 void Recorder::clear() {
@@ -98,20 +118,12 @@ void Recorder::clear() {
     current_.edges.resize(signals_.size());
     for (std::vector<Edge>& e : current_.edges)
         e.reserve(std::min(reserved, maxEdges_));
+    watchLinesFrom(current_.from);
 }
 
 RecordedChunk Recorder::take() {
     const std::uint64_t now = machine_ ? machine_->cycles() : current_.from;
-    if (machine_)
-        for (std::size_t k = 0; k < signals_.size(); ++k) {
-            if (signals_[k].kind == Pin::Kind::Port || signals_[k].kind == Pin::Kind::None)
-                continue;
-            const bool level = levelOf(*machine_, signals_[k]);
-            if (level != levels_[k]) {
-                levels_[k] = level;
-                current_.edges[k].push_back({now, level});
-            }
-        }
+    sampleLines(now);
     RecordedChunk out = std::move(current_);
     out.until = std::max(now, out.from);
     current_ = RecordedChunk{};
@@ -120,6 +132,7 @@ RecordedChunk Recorder::take() {
     current_.edges.resize(signals_.size());
     for (std::vector<Edge>& e : current_.edges)
         e.reserve(std::min(reserved, maxEdges_));
+    watchLinesFrom(now);
     return out;
 }
 

@@ -38,10 +38,14 @@ public:
     void clear();
 
 private:
+    void record(std::size_t signal, bool level, std::uint64_t cycle);
+    void sampleLines(std::uint64_t cycle);
+    void watchLinesFrom(std::uint64_t cycle);
     std::vector<Pin> signals_;
     std::size_t maxEdges_;
+    bool lines_ = false; // IRQ, XIRQ or RESET among the signals
     Machine* machine_ = nullptr;
-    Machine::Connection pins_ = 0;
+    Machine::Connection pins_ = 0, alarm_ = 0;
     RecordedChunk current_;
     std::vector<bool> levels_;
 };
