@@ -111,6 +111,23 @@ TEST(Displays, AScanThatStopsLeavesOneDigitOnceTheEyeCatchesUp) {
     EXPECT_FLOAT_EQ(lit, 1.0f);
 }
 
+TEST(Displays, APowerOnStartsTheirTimeAgain) {
+    auto m = singleChip(scanProgram(0, 0));
+    lab::PinDrivers drivers;
+    drivers.attach(m.get());
+    Displays displays(scanned());
+    displays.attach(*m, drivers);
+    m->run(1'000'000);
+    // The count goes back to zero on the same machine, the parts still on it.
+    m->powerOn();
+    m->regs().pc = 0x0040;
+    m->regs().sp = 0x01FF;
+    m->run(100'000);
+    const lab::DisplayView v = displays.view(m->cycles());
+    EXPECT_EQ(v.text(), "1234");
+    EXPECT_NEAR(v.segments[0][1], 0.25, 0.04);
+}
+
 TEST(Displays, DigitsOnTheirOwnPortsCommonAnode) {
     auto m = singleChip(R"(
  LDAA #$FF

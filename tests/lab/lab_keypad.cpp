@@ -230,6 +230,24 @@ TEST(Keypad, BounceIsSeenByANaiveReadAndFilteredByADebouncedOne) {
     EXPECT_EQ(filtered.afterRelease, 3);
 }
 
+TEST(Keypad, APowerOnDuringABounceLeavesTheKeyHeld) {
+    auto m = program(" LDAA #$3C\n STAA $1009\nL BRA L\n");
+    lab::PinDrivers drivers;
+    drivers.attach(m.get());
+    Keypad keypad(tpKeypad(4, 20));
+    keypad.attach(*m, drivers);
+    m->run(1'000);
+    keypad.press(5, true);
+    while (keypad.contact(5)) // caught open, in the middle of its bounce
+        m->step();
+    m->powerOn(); // the count back to zero, the key still held
+    m->regs().pc = 0x2000;
+    m->run(1'000);
+    EXPECT_TRUE(keypad.contact(5));
+    m->run(100'000);
+    EXPECT_TRUE(keypad.contact(5));
+}
+
 TEST(Keypad, TheTpBoardReadsItsKeypad) {
     std::string error;
     const auto spec = lab::shippedBoard("tp", error);

@@ -13,13 +13,23 @@ void Persistence::resize(std::size_t channels) {
 
 void Persistence::restart(std::uint64_t cycle, std::uint64_t window) {
     window_ = std::max<std::uint64_t>(window, 1);
-    start_ = windowStart_ = cycle;
+    start_ = windowStart_ = last_ = cycle;
     havePrevious_ = false;
     for (Channel& c : channels_)
         c = Channel{false, cycle, 0, 0};
 }
 
+void Persistence::rewind(std::uint64_t cycle) {
+    start_ = windowStart_ = cycle;
+    havePrevious_ = false;
+    for (Channel& c : channels_)
+        c = Channel{c.lit, cycle, 0, 0};
+}
+
 void Persistence::advance(std::uint64_t cycle) {
+    if (cycle < last_)
+        rewind(cycle);
+    last_ = cycle;
     if (cycle < windowStart_ + window_)
         return;
     // The window under way is closed at its end...

@@ -27,6 +27,8 @@ public:
     explicit Persistence(std::size_t channels = 0) { resize(channels); }
     void resize(std::size_t channels);
     // A new start at `cycle`, every channel dark (a new machine's time).
+    // A cycle before the latest one seen (the machine powered on again, its
+    // count back to zero) starts again from there too, each channel as it is.
     void restart(std::uint64_t cycle, std::uint64_t window);
     // Channels [first, first + 8) take the bits of `lit` at `cycle`.
     void set8(std::size_t first, std::uint8_t lit, std::uint64_t cycle);
@@ -45,10 +47,12 @@ private:
         float previous = 0;        // share in the window before
     };
     void advance(std::uint64_t cycle);
+    void rewind(std::uint64_t cycle);
     float shareAfterAdvance(const Channel& c, std::uint64_t cycle) const;
     std::vector<Channel> channels_;
     std::uint64_t window_ = 40'000;
     std::uint64_t start_ = 0, windowStart_ = 0;
+    std::uint64_t last_ = 0; // the latest cycle seen
     bool havePrevious_ = false;
 };
 

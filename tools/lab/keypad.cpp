@@ -43,18 +43,29 @@ void Keypad::attach(Machine& machine, PinDrivers& drivers) {
     drivers_ = &drivers;
     driver_ = drivers.add();
     // A bounce under way belongs to the old machine's time: the contacts settle.
+    settle();
+    lastCycle_ = machine.cycles();
+    watcher_ = machine.connectPins([this](Port port, std::uint8_t, std::uint64_t cycle) {
+        // The count gone back (a power-on): a bounce's times are the old count's.
+        if (cycle < lastCycle_) {
+            settle();
+            scheduleAlarm();
+        }
+        lastCycle_ = cycle;
+        if (closedCount_ > 0 && (columnPorts_ >> portIndex(port) & 1))
+            update();
+    });
+    alarm_ = machine.connectAlarm([this](std::uint64_t cycle) { bounce(cycle); });
+    update();
+}
+
+void Keypad::settle() {
     for (Key& k : keys_) {
         k.closed = k.held;
         k.nextToggle = k.settleAt = Machine::never;
     }
     closedCount_ = static_cast<int>(
         std::count_if(keys_.begin(), keys_.end(), [](const Key& k) { return k.closed; }));
-    watcher_ = machine.connectPins([this](Port port, std::uint8_t, std::uint64_t) {
-        if (closedCount_ > 0 && (columnPorts_ >> portIndex(port) & 1))
-            update();
-    });
-    alarm_ = machine.connectAlarm([this](std::uint64_t cycle) { bounce(cycle); });
-    update();
 }
 
 void Keypad::detach() {
@@ -111,6 +122,11 @@ void Keypad::press(int key, bool down) {
     Key& k = keys_[static_cast<std::size_t>(key)];
     if (k.held == down)
         return;
+    if (machine_) {
+        if (machine_->cycles() < lastCycle_)
+            settle(); // the count gone back: the bounces under way are the old count's
+        lastCycle_ = machine_->cycles();
+    }
     k.held = down;
     const bool wasClosed = k.closed;
     k.closed = down;

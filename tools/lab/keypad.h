@@ -40,6 +40,7 @@ private:
     void update();                    // the rows from the columns and the contacts
     void bounce(std::uint64_t cycle); // the contacts due at `cycle`
     void scheduleAlarm();
+    void settle(); // every bounce ended, the contacts as the keys are held
     bool columnLow(int column) const;
 
     KeypadSpec spec_;
@@ -50,7 +51,8 @@ private:
     Machine::Connection watcher_ = 0, alarm_ = 0;
     std::uint8_t columnPorts_ = 0, rowPorts_ = 0; // bit p: a pin of the group on port p
     std::array<std::uint8_t, 5> rowMasks_{};
-    int closedCount_ = 0; // contacts closed: none, nothing to pull
+    int closedCount_ = 0;         // contacts closed: none, nothing to pull
+    std::uint64_t lastCycle_ = 0; // of the latest change heard
 };
 
 } // namespace lab

@@ -93,6 +93,8 @@ void Led::attach(Machine& machine, PinDrivers&) {
         if (port != spec_.pin.port)
             return;
         const bool lit = static_cast<bool>(levels & spec_.pin.mask()) == spec_.activeHigh;
+        if (cycle + 1 < changes_[0]) // the count gone back (a power-on)
+            changes_[0] = changes_[1] = 0;
         if (lit != lit_) {
             lit_ = lit;
             changes_[1] = changes_[0];
@@ -111,7 +113,8 @@ void Led::detach() {
 
 LedView Led::view(std::uint64_t cycle) const {
     // On or off as its pin says, unless it blinks faster than the eye follows.
-    const bool blinking = changes_[1] != 0 && changes_[1] - 1 + window_ > cycle;
+    const bool blinking =
+        changes_[1] != 0 && changes_[1] - 1 <= cycle && changes_[1] - 1 + window_ > cycle;
     const float brightness = blinking ? eye_.share(0, cycle) : (lit_ ? 1.0f : 0.0f);
     return {spec_.name, spec_.pin, spec_.colour, brightness};
 }
@@ -177,8 +180,10 @@ void Buzzer::detach() {
 
 void Buzzer::changed(bool level, std::uint64_t cycle) {
     level_ = level;
-    // A pin still for a long while starts a new tone: its periods are forgotten.
-    if (static_cast<double>(cycle - lastChange_) > silenceSeconds * eClock()) {
+    // A pin still for a long while starts a new tone: its periods are
+    // forgotten; so does a count gone back (a power-on).
+    if (cycle < lastChange_ ||
+        static_cast<double>(cycle - lastChange_) > silenceSeconds * eClock()) {
         periodCount_ = nextPeriod_ = 0;
         haveRise_ = false;
     }
