@@ -3,6 +3,8 @@
 #include <QTimer>
 #include <chrono>
 
+#include "simulation/lab.h"
+
 namespace kavrel::simulation {
 
 namespace {
@@ -41,7 +43,8 @@ void Controller::requestStop() {
     session_.requestHalt();
 }
 
-void Controller::load(MachineChoice choice, std::shared_ptr<const Program> program) {
+void Controller::load(MachineChoice choice, std::shared_ptr<const Program> program,
+                      std::shared_ptr<lab::LabBoard> board) {
     running_ = false;
     sliceTimer_->stop();
     choice_ = choice;
@@ -49,8 +52,26 @@ void Controller::load(MachineChoice choice, std::shared_ptr<const Program> progr
     std::string error;
     {
         const std::lock_guard lock(machineMutex_);
+        if (board) {
+            // The old board lets go of the machine while it is still there.
+            if (board_)
+                board_->detach();
+            board_ = std::move(board);
+        }
         session_.clearImage();
+        // The parts count time in the session's E cycles: the board's quartz / 4.
+        const auto& quartz = board_ ? board_->spec().quartzHz : std::optional<double>{};
+        session_.setEClock(quartz ? *quartz / 4 : 2'000'000.0);
         session_.configure({choice.chip, choice.mode, choice.board});
+        if (board_) {
+            board_->setEClock(session_.eClock());
+            board_->attach(session_.machine());
+            // The switches of the ports pane, as they were on the old machine.
+            for (int k = 0; k < portCount; ++k)
+                if (portInputsSet_[static_cast<std::size_t>(k)])
+                    board_->setPortBase(portOf(static_cast<Port>(k)),
+                                        portInputs_[static_cast<std::size_t>(k)]);
+        }
     }
     std::vector<sim11::Segment> segments;
     if (program_)
@@ -59,6 +80,7 @@ void Controller::load(MachineChoice choice, std::shared_ptr<const Program> progr
     const bool loaded = session_.load(segments, error);
     placeStart();
     session_.reset();
+    clearRecording();
     if (!loaded)
         publish(false, StopReason::LoadFailed, 0, error);
     else
@@ -78,7 +100,15 @@ void Controller::reset() {
     running_ = false;
     sliceTimer_->stop();
     session_.reset();
+    // Time starts again from zero: what was recorded before is another run's.
+    clearRecording();
     publish(false, StopReason::Loaded);
+}
+
+void Controller::clearRecording() {
+    if (board_)
+        if (lab::Recorder* recorder = board_->recorder())
+            recorder->clear();
 }
 
 void Controller::pinReset() {
@@ -153,7 +183,13 @@ void Controller::writeMemory(std::uint16_t address, std::uint8_t value) {
 }
 
 void Controller::setPortInputs(Port port, std::uint8_t levels) {
-    session_.setPortInputs(portOf(port), levels);
+    portInputs_[static_cast<std::size_t>(port)] = levels;
+    portInputsSet_[static_cast<std::size_t>(port)] = true;
+    // The switches are the board's: its parts drive the same pins over them.
+    if (board_)
+        board_->setPortBase(portOf(port), levels);
+    else
+        session_.setPortInputs(portOf(port), levels);
     if (!running_)
         publish(false, StopReason::None);
 }
@@ -183,6 +219,30 @@ void Controller::setXirq(bool asserted) {
 
 void Controller::type(QByteArray bytes) {
     session_.sciSend(bytes.toStdString());
+}
+
+void Controller::pressKey(int keypad, int key, bool down) {
+    if (!board_)
+        return;
+    board_->pressKey(keypad, key, down);
+    if (!running_)
+        publish(false, StopReason::None);
+}
+
+void Controller::pressButton(int button, bool down) {
+    if (!board_)
+        return;
+    board_->pressButton(button, down);
+    if (!running_)
+        publish(false, StopReason::None);
+}
+
+void Controller::setPot(int pot, double volts) {
+    if (!board_)
+        return;
+    board_->setPot(pot, volts);
+    if (!running_)
+        publish(false, StopReason::None);
 }
 
 void Controller::startRun(Goal goal, std::uint16_t address) {
@@ -290,6 +350,12 @@ void Controller::publish(bool running, StopReason reason, std::uint16_t where, s
     update.refusedWrite = refusedWrite;
     update.transmitted = transmitted_;
     transmitted_.clear();
+    update.eClock = session_.eClock();
+    if (board_) {
+        update.board = std::make_shared<const lab::BoardView>(board_->view());
+        if (lab::Recorder* recorder = board_->recorder())
+            update.recorded = std::make_shared<const lab::RecordedChunk>(recorder->take());
+    }
     if (running)
         windowBehind_ = true;
     emit updated(update);

@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "simulation/lab.h"
 #include "sim11/session.h"
 #include "simulation/debug_model.h"
 #include "simulation/program.h"
@@ -30,10 +32,17 @@
 
 class QTimer;
 
+namespace lab {
+class LabBoard;
+}
+
 namespace kavrel::simulation {
 
 using Board = sim11::Board;
 
+// The machine a window simulates. `board` is the session's wiring (OC5 to
+// XIRQ on the evaluation board); the lab board around the chip, its parts,
+// is handed to the controller beside it (Controller::load).
 struct MachineChoice {
     sim11::Chip chip = sim11::Chip::E9;
     sim11::Mode mode = sim11::Mode::SingleChip;
@@ -69,6 +78,11 @@ struct Update {
     // snapshot shows the byte as it is.
     std::optional<std::uint16_t> refusedWrite;
     QByteArray transmitted;
+    // The lab board as it is (null without one), and what its recorder
+    // took since the last update (null when it records nothing).
+    std::shared_ptr<const lab::BoardView> board;
+    std::shared_ptr<const lab::RecordedChunk> recorded;
+    double eClock = 2'000'000.0; // Hz, what the board's cycles count in
 };
 
 class Controller : public QObject {
@@ -83,8 +97,12 @@ public:
     // --- posted to the worker thread ---
     // The window has drawn the last running update: the next may go.
     void updateTaken() { windowBehind_ = false; }
-    // A new machine of that kind with the program loaded, reset, at its entry.
-    void load(MachineChoice choice, std::shared_ptr<const Program> program);
+    // A new machine of that kind with the program loaded, reset, at its entry;
+    // `board` (made on any thread, not yet attached) replaces the lab board
+    // around it, null keeps the one there is. The board is attached before
+    // the program is stored: memory it leaves empty takes no program.
+    void load(MachineChoice choice, std::shared_ptr<const Program> program,
+              std::shared_ptr<lab::LabBoard> board = {});
     void reset();    // power-on: the program's image stored again
     void pinReset(); // the RESET pin: memory kept
     void step();
@@ -105,6 +123,10 @@ public:
     void setIrq(bool asserted);
     void setXirq(bool asserted);
     void type(QByteArray bytes);
+    // The lab board's own inputs: held while `down`.
+    void pressKey(int keypad, int key, bool down);
+    void pressButton(int button, bool down);
+    void setPot(int pot, double volts);
 
     // Refreshes while running, per second.
     static constexpr int kRefreshRate = 40;
@@ -119,10 +141,12 @@ private:
     void publish(bool running, StopReason reason, std::uint16_t where = 0, std::string message = {},
                  std::optional<std::uint16_t> refusedWrite = {});
     void placeStart();
+    void clearRecording();
 
     MachineChoice choice_;
     std::shared_ptr<const Program> program_;
     sim11::Session session_;
+    std::shared_ptr<lab::LabBoard> board_;
     std::mutex machineMutex_; // requestStop() against a machine being replaced
     sim11::Session::Goal goal_ = sim11::Session::Goal::Run;
     bool running_ = false;
@@ -132,6 +156,9 @@ private:
     // Inputs the session does not give back.
     std::array<std::uint8_t, 8> analog_{};
     bool irq_ = false, xirq_ = false;
+    // The ports pane's switches, given again to each new board and machine.
+    std::array<std::uint8_t, portCount> portInputs_{};
+    std::array<bool, portCount> portInputsSet_{};
 
     QByteArray transmitted_;
     bool windowBehind_ = false; // a running update not yet drawn

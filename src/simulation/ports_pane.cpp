@@ -137,6 +137,8 @@ PortsPane::PortsPane(QWidget* parent)
         a.slider = new QSlider(Qt::Horizontal);
         a.slider->setObjectName(QStringLiteral("AN%1").arg(channel));
         a.slider->setRange(0, 255);
+        // Each named by its pin: the group's title alone names all eight alike.
+        a.slider->setAccessibleName(QString::fromUtf8(texts::kAnalogInput).arg(channel));
         a.volts = new QDoubleSpinBox;
         a.volts->setObjectName(QStringLiteral("AN%1Volts").arg(channel));
         a.volts->setLocale(french());
@@ -145,6 +147,7 @@ PortsPane::PortsPane(QWidget* parent)
         a.volts->setSingleStep(0.1);
         a.volts->setSuffix(QString::fromUtf8(texts::kVoltsSuffix));
         a.volts->setKeyboardTracking(false);
+        a.volts->setAccessibleName(QString::fromUtf8(texts::kAnalogVolts).arg(channel));
         a.counts = new QLabel(QStringLiteral("$00"));
         a.counts->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         analogGrid->addWidget(new QLabel(QString::fromUtf8(texts::kAnalogLabel).arg(channel)),

@@ -76,6 +76,9 @@ void Simulate(Workspace& workspace) {
     }
     auto* window = new SimulationWindow(workspace, program);
     workspace.addSubWindow(window);
+    // Wider than the main window's first workspace: the main window grows
+    // to show it whole, within the screen.
+    window->fitInWorkspace();
 }
 
 void Reset(Workspace& workspace) {

@@ -27,6 +27,11 @@ inline constexpr const char* kModeExpanded = "Étendu";
 inline constexpr const char* kModeBootstrap = "Amorçage";
 inline constexpr const char* kBoardPlain = "Circuit seul";
 inline constexpr const char* kBoardEvaluation = "Carte d'évaluation";
+// A board file that does not read: "La carte <fichier> n'a pas été chargée :
+// ligne 12 : ...", the window stays on the board it had.
+inline constexpr const char* kBoardErrorTitle = "Carte";
+inline constexpr const char* kBoardError = "La carte %1 n'a pas été chargée :";
+inline constexpr const char* kBoardKept = "La fenêtre garde la carte « %1 ».";
 
 // Panes.
 inline constexpr const char* kSourcePane = "Source";
@@ -78,6 +83,47 @@ inline constexpr const char* kReloadQuestion =
 
 } // namespace kavrel::simulation::texts
 
+// The board and timing panes.
+namespace kavrel::simulation::texts {
+
+inline constexpr const char* kBoardTab = "Carte";
+inline constexpr const char* kPortsTab = "Ports";
+inline constexpr const char* kTimingTab = "Chronogramme";
+inline constexpr const char* kBoardPane = "Carte";
+inline constexpr const char* kNoParts =
+    "Cette carte n'a aucun composant : les broches du circuit sont dans l'onglet « Ports ».";
+inline constexpr const char* kLostWrite =
+    "L'afficheur LCD a ignoré une écriture : le programme a écrit avant que l'afficheur ait "
+    "fini (drapeau « occupé »).";
+// "Touche 5 (Clavier)"
+inline constexpr const char* kKeyName = "Touche %1 (%2)";
+inline constexpr const char* kLedLit = "allumée";
+inline constexpr const char* kLedOff = "éteinte";
+// "allumée à 50 %"
+inline constexpr const char* kLedShare = "allumée à %1 %";
+// "Buzzer : 440 Hz", "Buzzer : muet"
+inline constexpr const char* kBuzzerTone = "%1 : %2 Hz";
+inline constexpr const char* kBuzzerSilent = "%1 : muet";
+inline constexpr const char* kLcdOff = "(afficheur éteint)";
+
+inline constexpr const char* kZoomIn = "Zoom avant";
+inline constexpr const char* kZoomOut = "Zoom arrière";
+inline constexpr const char* kZoomAll = "Tout voir";
+inline constexpr const char* kTimingEmpty =
+    "Cette carte n'enregistre aucun signal : sa section [chronogramme] en donne la liste.";
+inline constexpr const char* kTimingHelp =
+    "Cliquez pour placer le curseur, Maj+clic pour le second ; Ctrl+molette pour zoomer.";
+// "Curseur : 1,250 ms"
+inline constexpr const char* kCursorAt = "Curseur : %1";
+// "PA5 : Période : 1,000 ms  Fréquence : 1000 Hz  Rapport cyclique : 50 %"
+inline constexpr const char* kMeasure = "%1 : Période : %2  Fréquence : %3 Hz  Rapport cyclique : %4 %";
+inline constexpr const char* kNoPeriod = "%1 : pas de période mesurable autour du curseur";
+// "Écart entre les curseurs : 500,0 µs"
+inline constexpr const char* kBetweenCursors = "Écart entre les curseurs : %1";
+inline constexpr const char* kTimingView = "Signaux enregistrés";
+
+} // namespace kavrel::simulation::texts
+
 // The memory and ports panes.
 namespace kavrel::simulation::texts {
 
@@ -123,6 +169,9 @@ inline constexpr const char* kAbsentTip = "%1 : broche absente sur ce circuit da
 inline constexpr const char* kAnalogGroup = "Entrées analogiques (port E)";
 // "PE3 / AN3"
 inline constexpr const char* kAnalogLabel = "PE%1 / AN%1";
+// Each slider's accessible name.
+inline constexpr const char* kAnalogInput = "Entrée analogique PE%1";
+inline constexpr const char* kAnalogVolts = "Tension de l'entrée PE%1";
 inline constexpr const char* kVoltsSuffix = " V";
 inline constexpr const char* kInterruptsGroup = "Interruptions et réinitialisation";
 inline constexpr const char* kIrq = "IRQ";

@@ -6,19 +6,27 @@
 #include <QDir>
 #include <QLabel>
 #include <QMdiArea>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QThread>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <functional>
 
+#include "workspace/message_boxes.h"
 #include "common/hex_text.h"
+#include "simulation/lab.h"
+#include "simulation/board_choice.h"
+#include "simulation/board_pane.h"
 #include "simulation/debug_model.h"
 #include "simulation/memory_pane.h"
 #include "simulation/ports_pane.h"
 #include "simulation/registers_pane.h"
 #include "simulation/simulation_texts.h"
 #include "simulation/source_pane.h"
+#include "simulation/timing_pane.h"
 #include "terminal/terminal_widget.h"
 #include "workspace/workspace.h"
 
@@ -33,6 +41,21 @@ QString tr8(const char* text) {
 QString hex4(std::uint16_t value) {
     return QString::fromStdString(hex::digits(value, 4));
 }
+
+// The board combo lists the user's folder again each time it opens: a
+// board file saved meanwhile is there.
+class BoardCombo final : public QComboBox {
+public:
+    std::function<void()> beforePopup;
+    void showPopup() override {
+        if (beforePopup)
+            beforePopup();
+        QComboBox::showPopup();
+    }
+};
+
+constexpr const char* kDefaultBoard = "chip";
+constexpr const char* kEvaluationBoard = "evb";
 
 } // namespace
 
@@ -51,7 +74,11 @@ SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const P
     buildPanes();
     buildActions();
     showProgram();
-    load();
+    // The chip alone until another board is chosen.
+    QString error;
+    const std::optional<lab::BoardSpec> spec = readBoard(QLatin1String(kDefaultBoard), error);
+    if (!spec || !takeBoard(QLatin1String(kDefaultBoard), *spec, false))
+        load();
     updateActions();
 }
 
@@ -93,29 +120,57 @@ void SimulationWindow::buildPanes() {
     terminal_->setObjectName(QStringLiteral("SimulationTerminal"));
     terminal_->setAccessibleName(tr8(texts::kTerminalPane));
 
-    // Source on the left, the machine on the right; memory and terminal below.
-    auto* right = new QSplitter(Qt::Vertical);
-    right->setObjectName(QStringLiteral("MachineSplitter"));
-    right->addWidget(registers_);
-    right->addWidget(ports_);
+    boardPane_ = new BoardPane;
+    timing_ = new TimingPane;
+
+    // Source on the left; the registers on the right above the board and
+    // the ports, in tabs; memory below, beside the terminal and the timing
+    // view. Every pane gives way to a small screen rather than push the
+    // others out of sight.
     auto* top = new QSplitter(Qt::Horizontal);
     top->setObjectName(QStringLiteral("TopSplitter"));
     top->addWidget(source_);
+    auto* right = new QSplitter(Qt::Vertical);
+    right->setObjectName(QStringLiteral("MachineSplitter"));
+    // The registers scroll rather than take the board's room.
+    auto* registers = new QScrollArea;
+    registers->setObjectName(QStringLiteral("RegistersScroll"));
+    registers->setWidgetResizable(true);
+    registers->setFrameShape(QFrame::NoFrame);
+    registers->setWidget(registers_);
+    right->addWidget(registers);
+    machineTabs_ = new QTabWidget;
+    machineTabs_->setObjectName(QStringLiteral("MachineTabs"));
+    machineTabs_->setDocumentMode(true);
+    auto* board = new QScrollArea;
+    board->setObjectName(QStringLiteral("BoardScroll"));
+    board->setWidgetResizable(true);
+    board->setFrameShape(QFrame::NoFrame);
+    board->setWidget(boardPane_);
+    machineTabs_->addTab(board, tr8(texts::kBoardTab));
     // The ports and their eight sliders are taller than a small screen
-    // leaves them: they scroll rather than push the memory and the
-    // terminal out of sight.
+    // leaves them: they scroll.
     auto* machine = new QScrollArea;
     machine->setObjectName(QStringLiteral("MachineScroll"));
     machine->setWidgetResizable(true);
     machine->setFrameShape(QFrame::NoFrame);
-    machine->setWidget(right);
-    top->addWidget(machine);
+    machine->setWidget(ports_);
+    machineTabs_->addTab(machine, tr8(texts::kPortsTab));
+    right->addWidget(machineTabs_);
+    right->setStretchFactor(0, 1);
+    right->setStretchFactor(1, 2);
+    top->addWidget(right);
     top->setStretchFactor(0, 3);
     top->setStretchFactor(1, 2);
+    bottomTabs_ = new QTabWidget;
+    bottomTabs_->setObjectName(QStringLiteral("BottomTabs"));
+    bottomTabs_->setDocumentMode(true);
+    bottomTabs_->addTab(terminal_, tr8(texts::kTerminalPane));
+    bottomTabs_->addTab(timing_, tr8(texts::kTimingTab));
     auto* bottom = new QSplitter(Qt::Horizontal);
     bottom->setObjectName(QStringLiteral("BottomSplitter"));
     bottom->addWidget(memory_);
-    bottom->addWidget(terminal_);
+    bottom->addWidget(bottomTabs_);
     auto* all = new QSplitter(Qt::Vertical);
     all->setObjectName(QStringLiteral("PaneSplitter"));
     all->addWidget(top);
@@ -158,6 +213,16 @@ void SimulationWindow::buildPanes() {
             [this] { post([c = controller_] { c->pinReset(); }); });
     connect(registers_, &RegistersPane::registersEdited, this, [this](const sim11::Registers& r) {
         post([c = controller_, r] { c->setRegisters(r); });
+    });
+    // The board's own inputs, held as long as the user holds them.
+    connect(boardPane_, &BoardPane::keyChanged, this, [this](int keypad, int key, bool down) {
+        post([c = controller_, keypad, key, down] { c->pressKey(keypad, key, down); });
+    });
+    connect(boardPane_, &BoardPane::buttonChanged, this, [this](int button, bool down) {
+        post([c = controller_, button, down] { c->pressButton(button, down); });
+    });
+    connect(boardPane_, &BoardPane::potChanged, this, [this](int pot, double volts) {
+        post([c = controller_, pot, volts] { c->setPot(pot, volts); });
     });
 }
 
@@ -226,11 +291,14 @@ void SimulationWindow::buildActions() {
     mode_->addItem(tr8(texts::kModeSingleChip), static_cast<int>(sim11::Mode::SingleChip));
     mode_->addItem(tr8(texts::kModeExpanded), static_cast<int>(sim11::Mode::Expanded));
     mode_->addItem(tr8(texts::kModeBootstrap), static_cast<int>(sim11::Mode::Bootstrap));
-    board_ = new QComboBox;
+    auto* boards = new BoardCombo;
+    boards->beforePopup = [this] { refreshBoards(); };
+    board_ = boards;
     board_->setObjectName(QStringLiteral("SimBoard"));
     board_->setAccessibleName(tr8(texts::kBoardLabel));
-    board_->addItem(tr8(texts::kBoardPlain), static_cast<int>(Board::Chip));
-    board_->addItem(tr8(texts::kBoardEvaluation), static_cast<int>(Board::Evb));
+    board_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    board_->setMinimumContentsLength(16);
+    refreshBoards();
     toolbar_->addWidget(new QLabel(tr8(texts::kChipLabel)));
     toolbar_->addWidget(chip_);
     toolbar_->addWidget(new QLabel(tr8(texts::kModeLabel)));
@@ -238,14 +306,96 @@ void SimulationWindow::buildActions() {
     toolbar_->addWidget(new QLabel(tr8(texts::kBoardLabel)));
     toolbar_->addWidget(board_);
     auto chosen = [this] {
-        MachineChoice choice;
+        MachineChoice choice = choice_;
         choice.chip = static_cast<sim11::Chip>(chip_->currentData().toInt());
         choice.mode = static_cast<sim11::Mode>(mode_->currentData().toInt());
-        choice.board = static_cast<Board>(board_->currentData().toInt());
         setMachine(choice);
     };
-    for (QComboBox* box : {chip_, mode_, board_})
+    for (QComboBox* box : {chip_, mode_})
         connect(box, &QComboBox::activated, this, chosen);
+    connect(board_, &QComboBox::activated, this, [this](int index) {
+        const QString key = board_->itemData(index).toString();
+        if (key != boardKey_ || !isShippedBoard(key))
+            selectBoard(key);
+    });
+}
+
+void SimulationWindow::refreshBoards() {
+    const QSignalBlocker blocker(board_);
+    board_->clear();
+    for (const BoardEntry& entry : availableBoards()) {
+        board_->addItem(entry.name, entry.key);
+        board_->setItemData(board_->count() - 1, entry.toolTip, Qt::ToolTipRole);
+    }
+    showBoardChoice();
+}
+
+// The combo on the window's board (a board file no longer listed is shown
+// by its name all the same).
+void SimulationWindow::showBoardChoice() {
+    if (!board_ || boardKey_.isEmpty())
+        return;
+    const QSignalBlocker blocker(board_);
+    int index = board_->findData(boardKey_);
+    if (index < 0) {
+        board_->addItem(boardName_, boardKey_);
+        index = board_->count() - 1;
+        board_->setItemData(index, boardKey_, Qt::ToolTipRole);
+    }
+    board_->setCurrentIndex(index);
+    board_->setToolTip(board_->itemData(index, Qt::ToolTipRole).toString());
+}
+
+bool SimulationWindow::selectBoard(const QString& key) {
+    QString error;
+    const std::optional<lab::BoardSpec> spec = readBoard(key, error);
+    if (!spec) {
+        tellBoardError(key, error);
+        return false;
+    }
+    return takeBoard(key, *spec, true);
+}
+
+bool SimulationWindow::takeBoard(const QString& key, const lab::BoardSpec& spec, bool followChip) {
+    std::string why;
+    std::shared_ptr<lab::LabBoard> board = lab::LabBoard::create(spec, why);
+    if (!board) {
+        tellBoardError(key, QString::fromStdString(why));
+        return false;
+    }
+    boardKey_ = key;
+    boardName_ = QString::fromStdString(spec.name);
+    // The chip and mode the board names; the wiring is the board's own.
+    const sim11::Setup setup =
+        board->setup({choice_.chip, choice_.mode, choice_.board});
+    if (followChip) {
+        choice_.chip = setup.chip;
+        choice_.mode = setup.mode;
+    }
+    choice_.board = setup.board;
+    if (chip_) {
+        chip_->setCurrentIndex(chip_->findData(static_cast<int>(choice_.chip)));
+        mode_->setCurrentIndex(mode_->findData(static_cast<int>(choice_.mode)));
+    }
+    showBoardChoice();
+    QStringList recorded;
+    for (const lab::Pin& pin : spec.recorded)
+        recorded << QString::fromStdString(pin.name());
+    timing_->setSignals(recorded);
+    boardPane_->clear();
+    load(std::move(board));
+    return true;
+}
+
+void SimulationWindow::tellBoardError(const QString& key, const QString& error) {
+    const QString file = isShippedBoard(key) ? key + QStringLiteral(".toml") : key;
+    QString text = tr8(texts::kBoardError).arg(file) + QStringLiteral("\r\n") + error;
+    if (!boardName_.isEmpty())
+        text += QStringLiteral("\r\n") + tr8(texts::kBoardKept).arg(boardName_);
+    workspace_.messages().show(workspace_.window(), tr8(texts::kBoardErrorTitle), text,
+                               app::BoxIcon::Warning, app::BoxButtons::Ok);
+    // The combo back on the board the window has.
+    showBoardChoice();
 }
 
 void SimulationWindow::sendDebugState() {
@@ -263,13 +413,13 @@ void SimulationWindow::showProgram() {
     memory_->setSymbols(symbols);
 }
 
-void SimulationWindow::load() {
+void SimulationWindow::load(std::shared_ptr<lab::LabBoard> board) {
     controller_->requestStop();
     post([c = controller_, choice = choice_, program = program_, state = debug_->state(),
-          realTime = realTime_->isChecked()] {
+          realTime = realTime_ ? realTime_->isChecked() : false, board = std::move(board)] {
         c->setRealTime(realTime);
         c->setDebugState(state);
-        c->load(choice, program);
+        c->load(choice, program, board);
     });
 }
 
@@ -283,11 +433,71 @@ void SimulationWindow::reload(std::shared_ptr<const Program> program) {
 }
 
 void SimulationWindow::setMachine(MachineChoice choice) {
-    choice_ = choice;
+    choice_.chip = choice.chip;
+    choice_.mode = choice.mode;
     chip_->setCurrentIndex(chip_->findData(static_cast<int>(choice.chip)));
     mode_->setCurrentIndex(mode_->findData(static_cast<int>(choice.mode)));
-    board_->setCurrentIndex(board_->findData(static_cast<int>(choice.board)));
+    // Another wiring is another board: the shipped one that has it.
+    if (choice.board != choice_.board) {
+        const QString key = QLatin1String(choice.board == Board::Evb ? kEvaluationBoard : kDefaultBoard);
+        QString error;
+        if (const std::optional<lab::BoardSpec> spec = readBoard(key, error))
+            if (takeBoard(key, *spec, false))
+                return;
+    }
     load();
+}
+
+void SimulationWindow::showBoardTab() {
+    machineTabs_->setCurrentIndex(0);
+}
+
+void SimulationWindow::showPortsTab() {
+    machineTabs_->setCurrentIndex(1);
+}
+
+void SimulationWindow::showTimingTab() {
+    bottomTabs_->setCurrentIndex(1);
+}
+
+void SimulationWindow::fitInWorkspace() {
+    QMdiArea* area = mdiArea();
+    QWidget* main = workspace_.window();
+    if (!area || !main)
+        return;
+    // What the window needs to show its panes readably, at most the screen.
+    const QSize wanted(900, 640);
+    QScreen* screen = main->screen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize viewport = area->viewport()->size();
+    const QSize frame = main->frameGeometry().size() - main->size();
+    const int extraW = std::max(0, wanted.width() - viewport.width());
+    const int extraH = std::max(0, wanted.height() - viewport.height());
+    if ((extraW > 0 || extraH > 0) && !main->isMaximized() && !main->isFullScreen()) {
+        const QSize grown(std::min(main->width() + extraW, available.width() - frame.width()),
+                          std::min(main->height() + extraH, available.height() - frame.height()));
+        main->resize(grown.expandedTo(main->size().boundedTo(available.size() - frame)));
+        // Kept on the screen: moved back where it would now stand out of it.
+        QRect outer = main->frameGeometry();
+        if (outer.right() > available.right())
+            outer.moveRight(available.right());
+        if (outer.bottom() > available.bottom())
+            outer.moveBottom(available.bottom());
+        if (outer.left() < available.left())
+            outer.moveLeft(available.left());
+        if (outer.top() < available.top())
+            outer.moveTop(available.top());
+        main->move(outer.topLeft());
+        // The layout of the main window follows at once, not at the next
+        // event loop's turn: the workspace is then its new size.
+        if (main->layout())
+            main->layout()->activate();
+    }
+    // The whole of it in the workspace's visible part.
+    setMinimumSize(0, 0);
+    if (widget())
+        widget()->setMinimumSize(0, 0);
+    setGeometry(QRect(QPoint(0, 0), area->viewport()->size()));
 }
 
 void SimulationWindow::resetMachine() {
@@ -412,6 +622,12 @@ void SimulationWindow::apply(const Update& update) {
     if (update.refusedWrite)
         memory_->tellRefused(*update.refusedWrite);
     ports_->showSnapshot(*snapshot_, stopped);
+    if (update.reason == StopReason::Loaded)
+        timing_->clear();
+    if (update.recorded)
+        timing_->append(*update.recorded, update.eClock);
+    if (update.board)
+        boardPane_->showView(*update.board);
     if (update.running) {
         state_->setText(tr8(realTime() ? texts::kStateRunningRealTime : texts::kStateRunning));
         post([c = controller_] { c->updateTaken(); });

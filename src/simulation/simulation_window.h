@@ -9,6 +9,7 @@
 // which the worker is handed whole at each change.
 #include <QMdiSubWindow>
 #include <memory>
+#include <optional>
 
 #include "simulation/controller.h"
 #include "simulation/program.h"
@@ -17,7 +18,13 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QThread;
+class QTabWidget;
 class QToolBar;
+
+namespace lab {
+class LabBoard;
+struct BoardSpec;
+}
 
 namespace kavrel {
 class Workspace;
@@ -29,11 +36,13 @@ class TerminalWidget;
 
 namespace kavrel::simulation {
 
+class BoardPane;
 class DebugModel;
 class MemoryPane;
 class PortsPane;
 class RegistersPane;
 class SourcePane;
+class TimingPane;
 
 class SimulationWindow : public QMdiSubWindow {
     Q_OBJECT
@@ -56,8 +65,18 @@ public:
     void stop();
     void setRealTime(bool on);
     bool realTime() const;
+    // Chip, mode and wiring (OC5 to XIRQ or not) as given; a wiring other
+    // than the board's takes the shipped board that has it.
     void setMachine(MachineChoice choice);
     MachineChoice machine() const { return choice_; }
+    // The lab board: a shipped one by its key ("tp") or a board file's path,
+    // read now. The chip and the mode follow it where it names them, and the
+    // program is loaded again on it. A board that does not read is told in
+    // a message box and the window stays on the board it had: false.
+    bool selectBoard(const QString& key);
+    const QString& boardKey() const { return boardKey_; }
+    // The board files of the user's folder listed again in the board combo.
+    void refreshBoards();
 
     bool isRunning() const { return running_; }
     // The machine as last shown, and what the state line says.
@@ -70,6 +89,16 @@ public:
     terminal::TerminalWidget* terminal() const { return terminal_; }
     MemoryPane* memoryPane() const { return memory_; }
     PortsPane* portsPane() const { return ports_; }
+    BoardPane* boardPane() const { return boardPane_; }
+    TimingPane* timingPane() const { return timing_; }
+    QComboBox* boardCombo() const { return board_; }
+    // Shows the board's tab, or the ports', or the timing view's.
+    void showBoardTab();
+    void showPortsTab();
+    void showTimingTab();
+    // Places the window within the main window's workspace, the main window
+    // grown first (within the screen) where the workspace is too small for it.
+    void fitInWorkspace();
     DebugModel* debugModel() const { return debug_; }
 
 signals:
@@ -87,7 +116,12 @@ private:
     void apply(const Update& update);
     void updateActions();
     void showProgram();
-    void load();
+    void load(std::shared_ptr<lab::LabBoard> board = {});
+    // Takes the board `spec` (made into parts here): false, with its message
+    // shown, when its ROM files cannot be read.
+    bool takeBoard(const QString& key, const lab::BoardSpec& spec, bool followChip);
+    void tellBoardError(const QString& key, const QString& error);
+    void showBoardChoice();
     void startRunning();
     void sendDebugState();
     static QString reasonText(const Update& update);
@@ -97,6 +131,8 @@ private:
     Workspace& workspace_;
     std::shared_ptr<const Program> program_;
     MachineChoice choice_;
+    QString boardKey_;
+    QString boardName_;
     QThread* thread_;
     Controller* controller_;
     std::shared_ptr<const Snapshot> snapshot_;
@@ -123,6 +159,10 @@ private:
     MemoryPane* memory_ = nullptr;
     PortsPane* ports_ = nullptr;
     terminal::TerminalWidget* terminal_ = nullptr;
+    BoardPane* boardPane_ = nullptr;
+    TimingPane* timing_ = nullptr;
+    QTabWidget* machineTabs_ = nullptr;
+    QTabWidget* bottomTabs_ = nullptr;
 };
 
 template <typename F> void SimulationWindow::post(F&& call) {

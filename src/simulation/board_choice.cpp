@@ -1,0 +1,52 @@
+#include "simulation/board_choice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <string>
+
+#include "simulation/lab.h"
+
+namespace kavrel::simulation {
+
+QString userBoardsFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).filePath(QStringLiteral("Kavrel/Cartes"));
+}
+
+bool isShippedBoard(const QString& key) {
+    for (const std::string& shipped : lab::shippedBoardKeys())
+        if (key == QString::fromStdString(shipped))
+            return true;
+    return false;
+}
+
+QList<BoardEntry> availableBoards() {
+    QList<BoardEntry> entries;
+    for (const std::string& key : lab::shippedBoardKeys()) {
+        std::string error;
+        const std::optional<lab::BoardSpec> spec = lab::shippedBoard(key, error);
+        const QString file = QString::fromStdString(key) + QStringLiteral(".toml");
+        entries.append({QString::fromStdString(key),
+                        spec ? QString::fromStdString(spec->name) : file, file});
+    }
+    const QString folder = userBoardsFolder();
+    if (QFileInfo(folder).isDir())
+        for (const lab::BoardFileEntry& file : lab::listBoardFiles(folder.toStdString())) {
+            const QString path = QDir::toNativeSeparators(QString::fromStdString(file.path));
+            entries.append({path, QString::fromStdString(file.name), path});
+        }
+    return entries;
+}
+
+std::optional<lab::BoardSpec> readBoard(const QString& key, QString& error) {
+    std::string why;
+    std::optional<lab::BoardSpec> spec =
+        isShippedBoard(key) ? lab::shippedBoard(key.toStdString(), why)
+                            : lab::readBoardFile(QDir::fromNativeSeparators(key).toStdString(), why);
+    if (!spec)
+        error = QString::fromStdString(why);
+    return spec;
+}
+
+} // namespace kavrel::simulation
