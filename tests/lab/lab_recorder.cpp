@@ -1,6 +1,7 @@
 // The timing recorder: a 1 kHz square wave from an output compare measured
 // to the cycle, chunks joined into a trace, a control line sampled, and
 // what a recorder keeps when a signal changes too often.
+#include "lab/keypad.h"
 #include "lab/recorder.h"
 #include "sim_support.h"
 
@@ -127,6 +128,44 @@ TEST(Recorder, ControlLinesAreSampledAndTooManyEdgesKeepTheLatest) {
     EXPECT_NE(busy.startLevels[1], busy.edges[1].front().level);
     recorder.clear();
     EXPECT_TRUE(recorder.take().edges[1].empty());
+}
+
+TEST(Recorder, ARowPulledInAnswerToItsColumnOnTheSamePort) {
+    // A keypad wholly on port C: columns PC4-PC7 driven, rows PC0-PC3 read.
+    auto m = sim11::test::program(R"(
+ LDAA #$F0
+ STAA $1007
+ LDAA #$E0
+ STAA $1003
+ NOP
+ LDAA #$F0
+ STAA $1003
+ NOP
+ LDAA #$E0
+ STAA $1003
+ STOP
+)");
+    lab::PinDrivers drivers;
+    drivers.attach(m.get());
+    lab::KeypadSpec spec;
+    for (unsigned k = 0; k < 4; ++k) {
+        spec.rowPins.push_back(Pin::portPin(Port::C, k));
+        spec.columnPins.push_back(Pin::portPin(Port::C, 4 + k));
+    }
+    lab::Keypad keypad(spec);
+    keypad.attach(*m, drivers);
+    Recorder recorder({Pin::portPin(Port::C, 0)});
+    recorder.attach(*m, drivers);
+    keypad.press(0, true);
+    sim11::test::runToStop(*m);
+    // PC0 pulled low with PC4, released with it, pulled again: each change
+    // once, and the trace ends where the pin is.
+    const Trace trace = traceOf(recorder.take(), 0);
+    EXPECT_EQ(m->pins(Port::C) & 0x11, 0x00);
+    ASSERT_EQ(trace.edges.size(), 3u);
+    EXPECT_FALSE(trace.edges[0].level);
+    EXPECT_TRUE(trace.edges[1].level);
+    EXPECT_FALSE(trace.edges[2].level);
 }
 
 } // namespace

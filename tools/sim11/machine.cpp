@@ -353,8 +353,11 @@ void Machine::pinsMayHaveChanged() {
         if (now != seen) {
             seen = now;
             // A watcher may drive inputs in answer, which tells the others
-            // of the new levels first: the copy keeps the list steady.
-            for (std::size_t k = 0; k < pinWatchers_.size(); ++k)
+            // of the new levels first: the copy keeps the list steady. When
+            // that answer is on this same port (a keypad's rows beside its
+            // columns), everyone has heard its newer levels: the older ones
+            // are told no further.
+            for (std::size_t k = 0; k < pinWatchers_.size() && seen == now; ++k)
                 pinWatchers_[k].watcher(port, now, cycles_);
         }
     }
