@@ -144,9 +144,15 @@ void Displays::attach(Machine& machine, PinDrivers&) {
     const auto window = static_cast<std::uint64_t>(std::llround(refreshSeconds * eClock()));
     eye_.restart(machine.cycles(), window);
     std::fill(shown_.begin(), shown_.end(), std::uint8_t{0});
-    watcher_ = machine.connectPins([this](Port port, std::uint8_t, std::uint64_t cycle) {
-        if (ports_ >> static_cast<unsigned>(port) & 1)
+    for (std::size_t p = 0; p < levels_.size(); ++p)
+        levels_[p] = machine.pins(static_cast<Port>(p));
+    // The levels heard are kept: a scan changes its pins thousands of times
+    // a second, and the chip is not asked for them again at each change.
+    watcher_ = machine.connectPins([this](Port port, std::uint8_t levels, std::uint64_t cycle) {
+        if (ports_ >> static_cast<unsigned>(port) & 1) {
+            levels_[static_cast<std::size_t>(port)] = levels;
             pinsChanged(cycle);
+        }
     });
     pinsChanged(machine.cycles());
 }
@@ -164,15 +170,16 @@ std::uint8_t Displays::litSegments(int digit) const {
     const auto active = [this](std::uint8_t levels) {
         return static_cast<std::uint8_t>(spec_.commonAnode ? ~levels : levels);
     };
+    const auto pins = [this](Port port) { return levels_[static_cast<std::size_t>(port)]; };
     if (!multiplexed_)
-        return active(machine_->pins(spec_.segmentPorts[static_cast<std::size_t>(digit)]));
+        return active(pins(spec_.segmentPorts[static_cast<std::size_t>(digit)]));
     const Pin& select = spec_.selectPins[static_cast<std::size_t>(digit)];
     if (select.kind != Pin::Kind::Port)
         return 0;
-    const bool high = machine_->pins(select.port) & select.mask();
+    const bool high = pins(select.port) & select.mask();
     if (high == spec_.selectActiveLow)
         return 0;
-    return active(machine_->pins(spec_.segmentPorts[0]));
+    return active(pins(spec_.segmentPorts[0]));
 }
 
 void Displays::pinsChanged(std::uint64_t cycle) {

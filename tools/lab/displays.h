@@ -10,6 +10,7 @@
 #include "lab/board_view.h"
 #include "lab/part.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -80,7 +81,8 @@ private:
     Machine* machine_ = nullptr;
     Machine::Connection watcher_ = 0;
     Persistence eye_;
-    std::vector<std::uint8_t> shown_; // each digit's lit segments now
+    std::vector<std::uint8_t> shown_;      // each digit's lit segments now
+    std::array<std::uint8_t, 5> levels_{}; // each port's pins, as last heard
 };
 
 // The character a digit's segments (a-g on bits 0-6) draw: "0"-"9", "A"-"F",
