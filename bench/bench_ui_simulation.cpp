@@ -147,11 +147,12 @@ BENCHMARK(BM_SimulationWindowFullSpeed)
 
 // One run of a program to its STOP on the bare session, in this thread, in
 // one call: its E cycles and wall seconds; false when it did not stop.
-bool bareRun(const Program& program, std::uint64_t& cycles, double& seconds) {
+bool bareRun(const Program& program, std::uint64_t& cycles, double& seconds,
+             sim11::Setup setup = {}) {
     std::vector<sim11::Segment> segments;
     for (auto& segment : program.segments())
         segments.push_back({segment.address, segment.bytes});
-    sim11::Session session;
+    sim11::Session session(setup);
     std::string error;
     session.load(segments, error);
     session.setStart(program.entry());
@@ -199,7 +200,7 @@ double median(std::vector<double> values) {
 // The counters give the medians over the pairs and the spread of the ratio.
 // `prepare` sets the window up once (a board, a timing view).
 void runPairs(benchmark::State& state, const char* text,
-              const std::function<void(SimulationWindow&)>& prepare) {
+              const std::function<void(SimulationWindow&)>& prepare, sim11::Setup bare = {}) {
     Scene scene(text);
     SimulationWindow* window = scene.window;
     if (prepare)
@@ -221,7 +222,7 @@ void runPairs(benchmark::State& state, const char* text,
 
         std::uint64_t bareCycles = 0;
         double bareSeconds = 0;
-        if (!bareRun(*window->program(), bareCycles, bareSeconds))
+        if (!bareRun(*window->program(), bareCycles, bareSeconds, bare))
             state.SkipWithError("le programme ne s'est pas arrêté sur STOP");
         const double bare = bareCycles / bareSeconds / 2e6;
         windowSpeed.push_back(speed);
@@ -243,6 +244,43 @@ void BM_SimulationWindowPairs(benchmark::State& state) {
     runPairs(state, kBusy, nullptr);
 }
 BENCHMARK(BM_SimulationWindowPairs)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kavrel::bench::iterations(9))
+    ->UseManualTime();
+
+// The busy loop on the TP board (its LCD, its keypad, its timing view
+// recording four pins), PD2 toggled on the way: a column of the keypad and a
+// recorded signal. Against the bare session in the same mode.
+const char* const kBusyBoard = "PORTD   EQU   $1008\r\n"
+                               "DDRD    EQU   $1009\r\n"
+                               "        ORG   $0100\r\n"
+                               "START   LDS   #$01FF\r\n"
+                               "        LDAA  #$3C\r\n"
+                               "        STAA  DDRD\r\n"
+                               "        LDY   #16000\r\n"
+                               "OUT     LDX   #1000\r\n"
+                               "IN      DEX\r\n"
+                               "        BNE   IN\r\n"
+                               "        LDAA  PORTD\r\n"
+                               "        EORA  #$04\r\n"
+                               "        STAA  PORTD\r\n"
+                               "        DEY\r\n"
+                               "        BNE   OUT\r\n"
+                               "        CLRA\r\n"
+                               "        TAP\r\n"
+                               "        STOP\r\n"
+                               "        END   START\r\n";
+
+void BM_SimulationBoardPairs(benchmark::State& state) {
+    runPairs(
+        state, kBusyBoard,
+        [&](SimulationWindow& window) {
+            if (!window.selectBoard(QStringLiteral("tp")))
+                state.SkipWithError("la carte de TP ne se charge pas");
+        },
+        sim11::Setup{sim11::Chip::E9, sim11::Mode::Expanded});
+}
+BENCHMARK(BM_SimulationBoardPairs)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(kavrel::bench::iterations(9))
     ->UseManualTime();
