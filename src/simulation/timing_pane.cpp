@@ -22,8 +22,11 @@ QString tr8(const char* text) {
     return QString::fromUtf8(text);
 }
 
+// French decimals, without the thousands' space: "1000 Hz", "1,000 ms".
 QString number(double value, int decimals) {
-    return QLocale(QLocale::French).toString(value, 'f', decimals);
+    QLocale french(QLocale::French);
+    french.setNumberOptions(QLocale::OmitGroupSeparator);
+    return french.toString(value, 'f', decimals);
 }
 
 // The scroll bar counts in steps of this many pixels' worth of cycles, so
