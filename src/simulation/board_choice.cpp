@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "simulation/lab.h"
 
@@ -23,7 +25,17 @@ bool isShippedBoard(const QString& key) {
 
 QList<BoardEntry> availableBoards() {
     QList<BoardEntry> entries;
-    for (const std::string& key : lab::shippedBoardKeys()) {
+    // The chip alone and the evaluation board, then the lab boards from the
+    // simplest: the TP board's LCD and keypad before the one-chip board's parts.
+    std::vector<std::string> keys;
+    for (const char* first : {"chip", "evb", "tp", "monopuce"})
+        for (const std::string& key : lab::shippedBoardKeys())
+            if (key == first)
+                keys.push_back(key);
+    for (const std::string& key : lab::shippedBoardKeys())
+        if (std::find(keys.begin(), keys.end(), key) == keys.end())
+            keys.push_back(key);
+    for (const std::string& key : keys) {
         std::string error;
         const std::optional<lab::BoardSpec> spec = lab::shippedBoard(key, error);
         const QString file = QString::fromStdString(key) + QStringLiteral(".toml");

@@ -352,6 +352,7 @@ void BoardPane::build(const lab::BoardView& view) {
     potVolts_.clear();
     buzzers_.clear();
     held_.clear();
+    presses_.clear();
     toldLost_ = false;
     notice_->hide();
     title_->setText(tr8(view.name));
@@ -391,9 +392,9 @@ void BoardPane::build(const lab::BoardView& view) {
             grid->addWidget(key, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
             const int keypadIndex = static_cast<int>(k), keyIndex = static_cast<int>(i);
             connect(key, &QAbstractButton::pressed, this,
-                    [this, keypadIndex, keyIndex] { emit keyChanged(keypadIndex, keyIndex, true); });
+                    [this, keypadIndex, keyIndex] { hold(keypadIndex, keyIndex, true); });
             connect(key, &QAbstractButton::released, this,
-                    [this, keypadIndex, keyIndex] { emit keyChanged(keypadIndex, keyIndex, false); });
+                    [this, keypadIndex, keyIndex] { hold(keypadIndex, keyIndex, false); });
             keys.push_back(key);
         }
         keys_.push_back(std::move(keys));
@@ -412,8 +413,8 @@ void BoardPane::build(const lab::BoardView& view) {
                                QString::fromStdString(view.buttons[k].pin.name()) + QStringLiteral(")"));
             button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
             const int index = static_cast<int>(k);
-            connect(button, &QAbstractButton::pressed, this, [this, index] { emit buttonChanged(index, true); });
-            connect(button, &QAbstractButton::released, this, [this, index] { emit buttonChanged(index, false); });
+            connect(button, &QAbstractButton::pressed, this, [this, index] { hold(-1, index, true); });
+            connect(button, &QAbstractButton::released, this, [this, index] { hold(-1, index, false); });
             buttons->addWidget(button);
             buttons_.push_back(button);
         }
@@ -563,7 +564,7 @@ void BoardPane::keyPressEvent(QKeyEvent* event) {
             if (QString::fromStdString(labels[i]) == text) {
                 const std::pair<int, int> key{static_cast<int>(k), static_cast<int>(i)};
                 held_.insert(event->key(), key);
-                emit keyChanged(key.first, key.second, true);
+                hold(key.first, key.second, true);
                 event->accept();
                 return;
             }
@@ -578,8 +579,43 @@ void BoardPane::keyReleaseEvent(QKeyEvent* event) {
         return;
     }
     const std::pair<int, int> key = held_.take(event->key());
-    emit keyChanged(key.first, key.second, false);
+    hold(key.first, key.second, false);
     event->accept();
+}
+
+void BoardPane::focusOutEvent(QFocusEvent* event) {
+    // A key let go elsewhere is never told here: nothing stays held.
+    for (auto it = held_.cbegin(); it != held_.cend(); ++it)
+        hold(it->first, it->second, false);
+    held_.clear();
+    QWidget::focusOutEvent(event);
+}
+
+void BoardPane::emitHold(int keypad, int index, bool down) {
+    if (keypad >= 0)
+        emit keyChanged(keypad, index, down);
+    else
+        emit buttonChanged(index, down);
+}
+
+void BoardPane::hold(int keypad, int index, bool down) {
+    const qint64 id = (static_cast<qint64>(keypad + 1) << 32) | static_cast<quint32>(index);
+    Press& press = presses_[id];
+    if (down) {
+        ++press.count;
+        press.since.start();
+        emitHold(keypad, index, true);
+        return;
+    }
+    const qint64 held = press.since.isValid() ? press.since.elapsed() : kShortestPress;
+    if (held >= kShortestPress) {
+        emitHold(keypad, index, false);
+        return;
+    }
+    QTimer::singleShot(static_cast<int>(kShortestPress - held), this, [this, id, keypad, index, count = press.count] {
+        if (presses_.value(id).count == count)
+            emitHold(keypad, index, false);
+    });
 }
 
 } // namespace kavrel::simulation

@@ -8,6 +8,7 @@
 // name; the LCD's accessible description is what it shows (LcdView::text()).
 // A key or a button is held while the mouse holds it; with the pane's focus,
 // 0-9, A-D, * and # hold the keypad's key while the key is down. GUI thread.
+#include <QElapsedTimer>
 #include <QHash>
 #include <QWidget>
 #include <memory>
@@ -56,9 +57,15 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     void build(const lab::BoardView& view);
+    // A key (keypad >= 0) or a button (keypad -1) pressed or released. A
+    // release comes at least kShortestPress after its press: a tap on a key
+    // lasts as long as a finger's, long enough for a program to see it.
+    void hold(int keypad, int index, bool down);
+    void emitHold(int keypad, int index, bool down);
     bool sameParts(const lab::BoardView& view) const;
 
     lab::BoardView view_;
@@ -76,6 +83,14 @@ private:
     std::vector<QLabel*> buzzers_;
     // The keyboard's keys held, and the keypad key each one holds.
     QHash<int, std::pair<int, int>> held_;
+    struct Press {
+        QElapsedTimer since;
+        quint64 count = 0; // presses so far: a late release of an earlier one is dropped
+    };
+    QHash<qint64, Press> presses_;
+
+public:
+    static constexpr int kShortestPress = 100; // ms
 };
 
 } // namespace kavrel::simulation

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QScreen>
@@ -342,6 +343,9 @@ void SimulationWindow::showBoardChoice() {
         index = board_->count() - 1;
         board_->setItemData(index, boardKey_, Qt::ToolTipRole);
     }
+    // A file read again may have been renamed inside.
+    if (!boardName_.isEmpty())
+        board_->setItemText(index, boardName_);
     board_->setCurrentIndex(index);
     board_->setToolTip(board_->itemData(index, Qt::ToolTipRole).toString());
 }
@@ -388,7 +392,8 @@ bool SimulationWindow::takeBoard(const QString& key, const lab::BoardSpec& spec,
 }
 
 void SimulationWindow::tellBoardError(const QString& key, const QString& error) {
-    const QString file = isShippedBoard(key) ? key + QStringLiteral(".toml") : key;
+    const QString file =
+        isShippedBoard(key) ? key + QStringLiteral(".toml") : QFileInfo(key).fileName();
     QString text = tr8(texts::kBoardError).arg(file) + QStringLiteral("\r\n") + error;
     if (!boardName_.isEmpty())
         text += QStringLiteral("\r\n") + tr8(texts::kBoardKept).arg(boardName_);
