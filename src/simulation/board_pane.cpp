@@ -298,7 +298,7 @@ private:
 };
 
 QString frequencyText(double hertz) {
-    return QLocale(QLocale::French).toString(std::lround(hertz));
+    return QString::number(std::lround(hertz)); // "1000 Hz", as the timing view writes it
 }
 
 } // namespace
