@@ -187,8 +187,17 @@ protected:
         const double unit = std::max(1.0, std::min((width() - 8.0) / (digits * 7.0), (height() - 8.0) / 11.0));
         const double left = (width() - unit * digits * 7.0) / 2 + unit / 2;
         const double top = (height() - unit * 11.0) / 2 + unit / 2;
-        const QColor off(60, 20, 20), on(255, 40, 30);
+        const QColor off(48, 14, 14), on(255, 40, 30);
         const double t = unit * 0.9; // a segment's thickness
+        // A scanned display lights each digit a share of the time, which the
+        // eye takes for full brightness: the shares are drawn relative to the
+        // brightest segment (a quarter at least, so that the faint glow of a
+        // segment switched during the scan stays faint).
+        float brightest = 0;
+        for (const auto& digit : d_.segments)
+            for (const float s : digit)
+                brightest = std::max(brightest, s);
+        const double scale = 1.0 / std::max(0.25f, brightest);
         for (int k = 0; k < digits; ++k) {
             const std::array<float, 8> seg =
                 static_cast<std::size_t>(k) < d_.segments.size() ? d_.segments[static_cast<std::size_t>(k)] : std::array<float, 8>{};
@@ -204,9 +213,9 @@ protected:
                 {x + t, y + h / 2 - t / 2, w - 2 * t, t},     // g
             };
             for (int s = 0; s < 7; ++s)
-                p.fillRect(bars[s], blend(off, on, seg[static_cast<std::size_t>(s)]));
+                p.fillRect(bars[s], blend(off, on, seg[static_cast<std::size_t>(s)] * scale));
             p.setPen(Qt::NoPen);
-            p.setBrush(blend(off, on, seg[7]));
+            p.setBrush(blend(off, on, seg[7] * scale));
             p.drawEllipse(QRectF(x + w + unit * 0.1, y + h - t, t, t));
         }
     }

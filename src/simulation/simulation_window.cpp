@@ -158,8 +158,9 @@ void SimulationWindow::buildPanes() {
     machine->setWidget(ports_);
     machineTabs_->addTab(machine, tr8(texts::kPortsTab));
     right->addWidget(machineTabs_);
-    right->setStretchFactor(0, 1);
-    right->setStretchFactor(1, 2);
+    right->setStretchFactor(0, 0);
+    right->setStretchFactor(1, 1);
+    machineSplitter_ = right;
     top->addWidget(right);
     top->setStretchFactor(0, 3);
     top->setStretchFactor(1, 2);
@@ -503,6 +504,12 @@ void SimulationWindow::fitInWorkspace() {
     if (widget())
         widget()->setMinimumSize(0, 0);
     setGeometry(QRect(QPoint(0, 0), area->viewport()->size()));
+    // The registers whole where the column leaves them room, the board below.
+    if (widget() && widget()->layout())
+        widget()->layout()->activate();
+    const int column = machineSplitter_->height();
+    const int registers = std::min(registers_->sizeHint().height() + 4, column * 45 / 100);
+    machineSplitter_->setSizes({registers, std::max(0, column - registers)});
 }
 
 void SimulationWindow::resetMachine() {

@@ -18,6 +18,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QThread;
+class QSplitter;
 class QTabWidget;
 class QToolBar;
 
@@ -162,6 +163,7 @@ private:
     BoardPane* boardPane_ = nullptr;
     TimingPane* timing_ = nullptr;
     QTabWidget* machineTabs_ = nullptr;
+    QSplitter* machineSplitter_ = nullptr;
     QTabWidget* bottomTabs_ = nullptr;
 };
 
