@@ -1,6 +1,7 @@
 #include "simulation/controller.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 
 #include "simulation/lab.h"
@@ -183,6 +184,16 @@ void Controller::writeMemory(std::uint16_t address, std::uint8_t value) {
 }
 
 void Controller::setPortInputs(Port port, std::uint8_t levels) {
+    // The first switch thrown puts every port under the switches: the
+    // others keep the levels their pins had (the ports pane shows those).
+    if (board_ && std::find(portInputsSet_.begin(), portInputsSet_.end(), true) == portInputsSet_.end()) {
+        const sim11::Snapshot now = session_.snapshot();
+        for (std::size_t k = 0; k < portInputs_.size(); ++k) {
+            portInputs_[k] = now.pins[k];
+            portInputsSet_[k] = true;
+            board_->setPortBase(portOf(static_cast<Port>(k)), now.pins[k]);
+        }
+    }
     portInputs_[static_cast<std::size_t>(port)] = levels;
     portInputsSet_[static_cast<std::size_t>(port)] = true;
     // The switches are the board's: its parts drive the same pins over them.
