@@ -39,8 +39,8 @@ QList<BoardEntry> availableBoards() {
         std::string error;
         const std::optional<lab::BoardSpec> spec = lab::shippedBoard(key, error);
         const QString file = QString::fromStdString(key) + QStringLiteral(".toml");
-        entries.append({QString::fromStdString(key),
-                        spec ? QString::fromStdString(spec->name) : file, file});
+        entries.append(
+            {QString::fromStdString(key), spec ? QString::fromStdString(spec->name) : file, file});
     }
     const QString folder = userBoardsFolder();
     if (QFileInfo(folder).isDir())
@@ -54,8 +54,9 @@ QList<BoardEntry> availableBoards() {
 std::optional<lab::BoardSpec> readBoard(const QString& key, QString& error) {
     std::string why;
     std::optional<lab::BoardSpec> spec =
-        isShippedBoard(key) ? lab::shippedBoard(key.toStdString(), why)
-                            : lab::readBoardFile(QDir::fromNativeSeparators(key).toStdString(), why);
+        isShippedBoard(key)
+            ? lab::shippedBoard(key.toStdString(), why)
+            : lab::readBoardFile(QDir::fromNativeSeparators(key).toStdString(), why);
     if (!spec)
         error = QString::fromStdString(why);
     return spec;

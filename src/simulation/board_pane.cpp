@@ -107,7 +107,8 @@ public:
     }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override {
-        const int columns = std::max(1, lcd_.columns) * 6 + 1, rows = std::max(1, lcd_.rows) * 9 + 1;
+        const int columns = std::max(1, lcd_.columns) * 6 + 1,
+                  rows = std::max(1, lcd_.rows) * 9 + 1;
         return std::min(width * rows / columns + 8, rows * 6);
     }
 
@@ -123,12 +124,14 @@ protected:
         }
         if (!lcd_.displayOn)
             on = back;
-        const QColor faint = blend(back, lcd_.backlight == "bleu" ? back.lighter(130) : back.darker(118), 1.0);
+        const QColor faint =
+            blend(back, lcd_.backlight == "bleu" ? back.lighter(130) : back.darker(118), 1.0);
         p.fillRect(rect(), frame);
         const int columns = std::max(1, lcd_.columns), rows = std::max(1, lcd_.rows);
         // Pixels in units: 6 a cell across (5 and a gap), 9 down.
         const int unitsX = columns * 6 + 1, unitsY = rows * 9 + 1;
-        const double unit = std::max(1.0, std::min((width() - 8.0) / unitsX, (height() - 8.0) / unitsY));
+        const double unit =
+            std::max(1.0, std::min((width() - 8.0) / unitsX, (height() - 8.0) / unitsY));
         const double left = (width() - unit * unitsX) / 2, top = (height() - unit * unitsY) / 2;
         p.fillRect(QRectF(left - 2, top - 2, unit * unitsX + 4, unit * unitsY + 4), back);
         const double dot = unit > 2.5 ? unit * 0.85 : unit;
@@ -184,7 +187,8 @@ protected:
         p.fillRect(rect(), QColor(20, 20, 20));
         const int digits = std::max(1, d_.digits);
         // A digit is 6 units wide and 10 high, a unit of gap between digits.
-        const double unit = std::max(1.0, std::min((width() - 8.0) / (digits * 7.0), (height() - 8.0) / 11.0));
+        const double unit =
+            std::max(1.0, std::min((width() - 8.0) / (digits * 7.0), (height() - 8.0) / 11.0));
         const double left = (width() - unit * digits * 7.0) / 2 + unit / 2;
         const double top = (height() - unit * 11.0) / 2 + unit / 2;
         const QColor off(48, 14, 14), on(255, 40, 30);
@@ -199,18 +203,19 @@ protected:
                 brightest = std::max(brightest, s);
         const double scale = 1.0 / std::max(0.25f, brightest);
         for (int k = 0; k < digits; ++k) {
-            const std::array<float, 8> seg =
-                static_cast<std::size_t>(k) < d_.segments.size() ? d_.segments[static_cast<std::size_t>(k)] : std::array<float, 8>{};
+            const std::array<float, 8> seg = static_cast<std::size_t>(k) < d_.segments.size()
+                                                 ? d_.segments[static_cast<std::size_t>(k)]
+                                                 : std::array<float, 8>{};
             const double x = left + k * 7.0 * unit, y = top;
             const double w = 5.0 * unit, h = 10.0 * unit;
             const QRectF bars[7] = {
-                {x + t, y, w - 2 * t, t},                     // a
-                {x + w - t, y + t, t, h / 2 - 1.5 * t},       // b
+                {x + t, y, w - 2 * t, t},                           // a
+                {x + w - t, y + t, t, h / 2 - 1.5 * t},             // b
                 {x + w - t, y + h / 2 + t / 2, t, h / 2 - 1.5 * t}, // c
-                {x + t, y + h - t, w - 2 * t, t},             // d
-                {x, y + h / 2 + t / 2, t, h / 2 - 1.5 * t},   // e
-                {x, y + t, t, h / 2 - 1.5 * t},               // f
-                {x + t, y + h / 2 - t / 2, w - 2 * t, t},     // g
+                {x + t, y + h - t, w - 2 * t, t},                   // d
+                {x, y + h / 2 + t / 2, t, h / 2 - 1.5 * t},         // e
+                {x, y + t, t, h / 2 - 1.5 * t},                     // f
+                {x + t, y + h / 2 - t / 2, w - 2 * t, t},           // g
             };
             for (int s = 0; s < 7; ++s)
                 p.fillRect(bars[s], blend(off, on, seg[static_cast<std::size_t>(s)] * scale));
@@ -231,7 +236,8 @@ public:
     LedPart() { setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed); }
     void showPart(const lab::BoardView& view, std::size_t index) override {
         const lab::LedView& led = view.leds[index];
-        if (shown_ && std::abs(led.brightness - led_.brightness) < 0.02f && led.colour == led_.colour)
+        if (shown_ && std::abs(led.brightness - led_.brightness) < 0.02f &&
+            led.colour == led_.colour)
             return;
         led_ = led;
         shown_ = true;
@@ -290,7 +296,8 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         const bool down = isDown() || boardDown_;
-        const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, down ? -1.5 : -3.5).translated(0, down ? 0 : 0);
+        const QRectF r =
+            QRectF(rect()).adjusted(1.5, 1.5, -1.5, down ? -1.5 : -3.5).translated(0, down ? 0 : 0);
         p.setPen(QPen(QColor(50, 50, 50), 1));
         if (!down) {
             p.setBrush(QColor(90, 90, 90));
@@ -419,11 +426,14 @@ void BoardPane::build(const lab::BoardView& view) {
             button->setObjectName(QStringLiteral("BoardButton%1").arg(k));
             button->setAccessibleName(tr8(view.buttons[k].name));
             button->setToolTip(tr8(view.buttons[k].name) + QStringLiteral(" (") +
-                               QString::fromStdString(view.buttons[k].pin.name()) + QStringLiteral(")"));
+                               QString::fromStdString(view.buttons[k].pin.name()) +
+                               QStringLiteral(")"));
             button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
             const int index = static_cast<int>(k);
-            connect(button, &QAbstractButton::pressed, this, [this, index] { hold(-1, index, true); });
-            connect(button, &QAbstractButton::released, this, [this, index] { hold(-1, index, false); });
+            connect(button, &QAbstractButton::pressed, this,
+                    [this, index] { hold(-1, index, true); });
+            connect(button, &QAbstractButton::released, this,
+                    [this, index] { hold(-1, index, false); });
             buttons->addWidget(button);
             buttons_.push_back(button);
         }
@@ -453,7 +463,8 @@ void BoardPane::build(const lab::BoardView& view) {
         slider->setMinimumWidth(60);
         label->setBuddy(slider);
         auto* volts = new QLabel;
-        volts->setMinimumWidth(volts->fontMetrics().horizontalAdvance(QStringLiteral("0,00 V")) + 4);
+        volts->setMinimumWidth(volts->fontMetrics().horizontalAdvance(QStringLiteral("0,00 V")) +
+                               4);
         const int index = static_cast<int>(k);
         connect(slider, &QSlider::valueChanged, this, [this, index, volts](int value) {
             const double v = value * kPotVolts / kPotSteps;
@@ -516,9 +527,9 @@ void BoardPane::showView(const lab::BoardView& view) {
     }
     for (std::size_t k = 0; k < buzzers_.size(); ++k) {
         const lab::BuzzerView& b = view.buzzers[k];
-        const QString text = b.frequency > 0
-                                 ? tr8(texts::kBuzzerTone).arg(tr8(b.name), frequencyText(b.frequency))
-                                 : tr8(texts::kBuzzerSilent).arg(tr8(b.name));
+        const QString text =
+            b.frequency > 0 ? tr8(texts::kBuzzerTone).arg(tr8(b.name), frequencyText(b.frequency))
+                            : tr8(texts::kBuzzerSilent).arg(tr8(b.name));
         if (buzzers_[k]->text() != text) {
             buzzers_[k]->setText(text);
             buzzers_[k]->setAccessibleDescription(text);
@@ -535,28 +546,42 @@ void BoardPane::showView(const lab::BoardView& view) {
 }
 
 QWidget* BoardPane::lcd(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < lcds_.size() ? lcds_[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < lcds_.size()
+               ? lcds_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 QWidget* BoardPane::displays(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < displays_.size() ? displays_[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < displays_.size()
+               ? displays_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 QAbstractButton* BoardPane::key(int keypad, int index) const {
     if (keypad < 0 || static_cast<std::size_t>(keypad) >= keys_.size())
         return nullptr;
     const auto& keys = keys_[static_cast<std::size_t>(keypad)];
-    return index >= 0 && static_cast<std::size_t>(index) < keys.size() ? keys[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < keys.size()
+               ? keys[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 QAbstractButton* BoardPane::button(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < buttons_.size() ? buttons_[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < buttons_.size()
+               ? buttons_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 QWidget* BoardPane::led(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < leds_.size() ? leds_[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < leds_.size()
+               ? leds_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 QSlider* BoardPane::pot(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < pots_.size() ? pots_[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < pots_.size()
+               ? pots_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 QLabel* BoardPane::buzzer(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < buzzers_.size() ? buzzers_[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && static_cast<std::size_t>(index) < buzzers_.size()
+               ? buzzers_[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 void BoardPane::keyPressEvent(QKeyEvent* event) {
@@ -621,10 +646,11 @@ void BoardPane::hold(int keypad, int index, bool down) {
         emitHold(keypad, index, false);
         return;
     }
-    QTimer::singleShot(static_cast<int>(kShortestPress - held), this, [this, id, keypad, index, count = press.count] {
-        if (presses_.value(id).count == count)
-            emitHold(keypad, index, false);
-    });
+    QTimer::singleShot(static_cast<int>(kShortestPress - held), this,
+                       [this, id, keypad, index, count = press.count] {
+                           if (presses_.value(id).count == count)
+                               emitHold(keypad, index, false);
+                       });
 }
 
 } // namespace kavrel::simulation

@@ -186,7 +186,8 @@ void Controller::writeMemory(std::uint16_t address, std::uint8_t value) {
 void Controller::setPortInputs(Port port, std::uint8_t levels) {
     // The first switch thrown puts every port under the switches: the
     // others keep the levels their pins had (the ports pane shows those).
-    if (board_ && std::find(portInputsSet_.begin(), portInputsSet_.end(), true) == portInputsSet_.end()) {
+    if (board_ &&
+        std::find(portInputsSet_.begin(), portInputsSet_.end(), true) == portInputsSet_.end()) {
         const sim11::Snapshot now = session_.snapshot();
         for (std::size_t k = 0; k < portInputs_.size(); ++k) {
             portInputs_[k] = now.pins[k];

@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "simulation/lab.h"
 #include "sim11/session.h"
 #include "simulation/debug_model.h"
+#include "simulation/lab.h"
 #include "simulation/program.h"
 #include "simulation/snapshot.h"
 

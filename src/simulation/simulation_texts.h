@@ -116,7 +116,8 @@ inline constexpr const char* kTimingHelp =
 // "Curseur : 1,250 ms"
 inline constexpr const char* kCursorAt = "Curseur : %1";
 // "PA5 : Période : 1,000 ms  Fréquence : 1000 Hz  Rapport cyclique : 50 %"
-inline constexpr const char* kMeasure = "%1 : Période : %2  Fréquence : %3 Hz  Rapport cyclique : %4 %";
+inline constexpr const char* kMeasure =
+    "%1 : Période : %2  Fréquence : %3 Hz  Rapport cyclique : %4 %";
 inline constexpr const char* kNoPeriod = "%1 : pas de période mesurable autour du curseur";
 // "Écart entre les curseurs : 500,0 µs"
 inline constexpr const char* kBetweenCursors = "Écart entre les curseurs : %1";

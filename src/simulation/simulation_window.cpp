@@ -16,12 +16,11 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "workspace/message_boxes.h"
 #include "common/hex_text.h"
-#include "simulation/lab.h"
 #include "simulation/board_choice.h"
 #include "simulation/board_pane.h"
 #include "simulation/debug_model.h"
+#include "simulation/lab.h"
 #include "simulation/memory_pane.h"
 #include "simulation/ports_pane.h"
 #include "simulation/registers_pane.h"
@@ -29,6 +28,7 @@
 #include "simulation/source_pane.h"
 #include "simulation/timing_pane.h"
 #include "terminal/terminal_widget.h"
+#include "workspace/message_boxes.h"
 #include "workspace/workspace.h"
 
 namespace kavrel::simulation {
@@ -371,8 +371,7 @@ bool SimulationWindow::takeBoard(const QString& key, const lab::BoardSpec& spec,
     boardKey_ = key;
     boardName_ = QString::fromStdString(spec.name);
     // The chip and mode the board names; the wiring is the board's own.
-    const sim11::Setup setup =
-        board->setup({choice_.chip, choice_.mode, choice_.board});
+    const sim11::Setup setup = board->setup({choice_.chip, choice_.mode, choice_.board});
     if (followChip) {
         choice_.chip = setup.chip;
         choice_.mode = setup.mode;
@@ -445,7 +444,8 @@ void SimulationWindow::setMachine(MachineChoice choice) {
     mode_->setCurrentIndex(mode_->findData(static_cast<int>(choice.mode)));
     // Another wiring is another board: the shipped one that has it.
     if (choice.board != choice_.board) {
-        const QString key = QLatin1String(choice.board == Board::Evb ? kEvaluationBoard : kDefaultBoard);
+        const QString key =
+            QLatin1String(choice.board == Board::Evb ? kEvaluationBoard : kDefaultBoard);
         QString error;
         if (const std::optional<lab::BoardSpec> spec = readBoard(key, error))
             if (takeBoard(key, *spec, false))

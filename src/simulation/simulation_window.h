@@ -25,7 +25,7 @@ class QToolBar;
 namespace lab {
 class LabBoard;
 struct BoardSpec;
-}
+} // namespace lab
 
 namespace kavrel {
 class Workspace;

@@ -131,7 +131,8 @@ void TimingPane::append(const lab::RecordedChunk& chunk, double eClock) {
             const std::size_t drop = trace.edges.size() - kMaxEdges * 3 / 4;
             trace.startLevel = trace.edges[drop - 1].level;
             trace.from = trace.edges[drop - 1].cycle;
-            trace.edges.erase(trace.edges.begin(), trace.edges.begin() + static_cast<std::ptrdiff_t>(drop));
+            trace.edges.erase(trace.edges.begin(),
+                              trace.edges.begin() + static_cast<std::ptrdiff_t>(drop));
         }
     }
     if (follow_) {
@@ -221,7 +222,8 @@ void TimingPane::updateReadout() {
         lines << tr8(texts::kCursorAt).arg(timeText(static_cast<double>(*cursor_) / eClock_));
         if (measured_ >= 0 && static_cast<std::size_t>(measured_) < traces_.size()) {
             const QString name = names_[measured_];
-            const auto m = lab::measureAround(traces_[static_cast<std::size_t>(measured_)], *cursor_, eClock_);
+            const auto m =
+                lab::measureAround(traces_[static_cast<std::size_t>(measured_)], *cursor_, eClock_);
             if (m)
                 lines << tr8(texts::kMeasure)
                              .arg(name, timeText(m->periodSeconds),
@@ -240,13 +242,15 @@ void TimingPane::updateReadout() {
 void TimingPane::updateScrollBar() {
     const std::uint64_t from = recordedFrom(), until = recordedUntil();
     const double span = view_->plotWidth() * cyclesPerPixel_;
-    const double steps = std::max(0.0, (static_cast<double>(until - from) - span) / (kScrollPixels * cyclesPerPixel_));
+    const double steps = std::max(0.0, (static_cast<double>(until - from) - span) /
+                                           (kScrollPixels * cyclesPerPixel_));
     const int maximum = static_cast<int>(std::min(steps, 2e9));
     settingScroll_ = true;
     scroll_->setRange(0, std::max(0, maximum));
     scroll_->setPageStep(std::max(1, static_cast<int>(view_->plotWidth() / kScrollPixels)));
     scroll_->setValue(static_cast<int>(std::min(
-        static_cast<double>(start_ - std::min(start_, from)) / (kScrollPixels * cyclesPerPixel_), 2e9)));
+        static_cast<double>(start_ - std::min(start_, from)) / (kScrollPixels * cyclesPerPixel_),
+        2e9)));
     settingScroll_ = false;
 }
 
@@ -283,13 +287,15 @@ int TimingView::signalAt(int y) const {
 }
 
 std::uint64_t TimingView::cycleAt(int x) const {
-    const double cycle = static_cast<double>(pane_.start_) + (x - labelWidth_) * pane_.cyclesPerPixel_;
+    const double cycle =
+        static_cast<double>(pane_.start_) + (x - labelWidth_) * pane_.cyclesPerPixel_;
     return cycle <= 0 ? 0 : static_cast<std::uint64_t>(std::llround(cycle));
 }
 
 int TimingView::xOf(std::uint64_t cycle) const {
-    const double x = labelWidth_ + (static_cast<double>(cycle) - static_cast<double>(pane_.start_)) /
-                                       pane_.cyclesPerPixel_;
+    const double x =
+        labelWidth_ +
+        (static_cast<double>(cycle) - static_cast<double>(pane_.start_)) / pane_.cyclesPerPixel_;
     return static_cast<int>(std::clamp(x, -1e6, 1e6));
 }
 
@@ -322,8 +328,9 @@ void TimingView::paintEvent(QPaintEvent*) {
         p.setPen(QPen(QColor(80, 230, 120), 1));
         // Only the edges in view; several within a pixel are drawn as one
         // vertical bar.
-        const auto begin = std::upper_bound(trace.edges.begin(), trace.edges.end(), first,
-                                            [](std::uint64_t c, const lab::Edge& e) { return c < e.cycle; });
+        const auto begin =
+            std::upper_bound(trace.edges.begin(), trace.edges.end(), first,
+                             [](std::uint64_t c, const lab::Edge& e) { return c < e.cycle; });
         bool level = trace.levelAt(first);
         int x = std::max(labelWidth_, xOf(trace.from));
         const int end = std::min(right, xOf(trace.until));
@@ -370,7 +377,8 @@ void TimingView::mousePressEvent(QMouseEvent* event) {
 }
 
 void TimingView::wheelEvent(QWheelEvent* event) {
-    const int delta = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+    const int delta =
+        event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
     if (delta == 0)
         return;
     const int x = static_cast<int>(event->position().x());

@@ -38,7 +38,8 @@ TEST_F(SimulationTest, TheOneChipBoardsButtonAndPotentiometerReachTheProgram) {
     open(QStringLiteral("entrees.asc"), kInputs);
     SimulationWindow* window = simulate();
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(stopped(window, [&] { EXPECT_TRUE(window->selectBoard(QStringLiteral("monopuce"))); }));
+    ASSERT_TRUE(
+        stopped(window, [&] { EXPECT_TRUE(window->selectBoard(QStringLiteral("monopuce"))); }));
     EXPECT_EQ(window->machine().mode, sim11::Mode::SingleChip);
     simulation::BoardPane* pane = window->boardPane();
     auto byte = [&](std::uint16_t address) { return window->snapshot()->memory[address]; };
@@ -73,8 +74,9 @@ TEST_F(SimulationTest, TheOneChipBoardsButtonAndPotentiometerReachTheProgram) {
     EXPECT_TRUE(waitFor([&] { return pane->view().pots.at(0).volts == 0.0; }));
 
     // The LEDs as a screen reader gives them.
-    ASSERT_TRUE(waitFor([&] { return pane->led(0)->accessibleDescription() == QStringLiteral("allumée"); }))
-        << pane->led(0)->accessibleDescription().toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        return pane->led(0)->accessibleDescription() == QStringLiteral("allumée");
+    })) << pane->led(0)->accessibleDescription().toStdString();
     EXPECT_EQ(pane->led(0)->accessibleName(), QStringLiteral("LED verte"));
     EXPECT_EQ(pane->led(1)->accessibleDescription(), QStringLiteral("éteinte"));
     ASSERT_TRUE(stopped(window, [&] { trigger("Stop"); }));

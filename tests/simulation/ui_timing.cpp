@@ -41,8 +41,8 @@ TEST_F(SimulationTest, TheTimingViewMeasuresAOneKilohertzTone) {
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(stopped(window, [&] { window->selectBoard(QStringLiteral("tp")); }));
     TimingPane* timing = window->timingPane();
-    EXPECT_EQ(timing->signalNames(),
-              (QStringList{QStringLiteral("PA5"), QStringLiteral("PD2"), QStringLiteral("PD3"), QStringLiteral("PD4")}));
+    EXPECT_EQ(timing->signalNames(), (QStringList{QStringLiteral("PA5"), QStringLiteral("PD2"),
+                                                  QStringLiteral("PD3"), QStringLiteral("PD4")}));
     window->showTimingTab();
     trigger("Run");
     ASSERT_TRUE(waitFor([&] { return window->snapshot()->seconds > 0.03; }));
@@ -67,7 +67,8 @@ TEST_F(SimulationTest, TheTimingViewMeasuresAOneKilohertzTone) {
     EXPECT_TRUE(timing->readout().contains(
         QStringLiteral("PA5 : Période : 1,000 ms  Fréquence : 1000 Hz  Rapport cyclique : 50 %")))
         << timing->readout().toStdString();
-    EXPECT_TRUE(timing->readout().startsWith(QStringLiteral("Curseur : "))) << timing->readout().toStdString();
+    EXPECT_TRUE(timing->readout().startsWith(QStringLiteral("Curseur : ")))
+        << timing->readout().toStdString();
     // A second cursor a known time away: Shift+click, 500 µs later.
     const std::uint64_t first = *timing->cursor();
     timing->placeSecondCursor(first + 1000);
@@ -75,13 +76,15 @@ TEST_F(SimulationTest, TheTimingViewMeasuresAOneKilohertzTone) {
         << timing->readout().toStdString();
     QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, QPoint(x + 10, y));
     EXPECT_EQ(*timing->cursor(), first);
-    EXPECT_TRUE(timing->readout().contains(QStringLiteral("Écart entre les curseurs"))) << timing->readout().toStdString();
+    EXPECT_TRUE(timing->readout().contains(QStringLiteral("Écart entre les curseurs")))
+        << timing->readout().toStdString();
     // A row without a period says so.
     int quiet = y;
     while (quiet < view->height() && view->signalAt(quiet) != 1)
         ++quiet;
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(x, quiet + 4));
-    EXPECT_TRUE(timing->readout().contains(QStringLiteral("PD2 : pas de période mesurable"))) << timing->readout().toStdString();
+    EXPECT_TRUE(timing->readout().contains(QStringLiteral("PD2 : pas de période mesurable")))
+        << timing->readout().toStdString();
 
     // Zoom: by the buttons and Ctrl+wheel.
     const double scale = timing->cyclesPerPixel();
@@ -89,8 +92,8 @@ TEST_F(SimulationTest, TheTimingViewMeasuresAOneKilohertzTone) {
     EXPECT_DOUBLE_EQ(timing->cyclesPerPixel(), scale / 2);
     timing->zoomOut();
     EXPECT_DOUBLE_EQ(timing->cyclesPerPixel(), scale);
-    QWheelEvent wheel(QPointF(x, y), view->mapToGlobal(QPointF(x, y)), {}, QPoint(0, 120), Qt::NoButton,
-                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(x, y), view->mapToGlobal(QPointF(x, y)), {}, QPoint(0, 120),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view, &wheel);
     EXPECT_DOUBLE_EQ(timing->cyclesPerPixel(), scale / 2);
 
