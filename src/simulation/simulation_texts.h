@@ -17,6 +17,7 @@ inline constexpr const char* kStop = "Arrêter";
 inline constexpr const char* kRealTime = "Temps réel";
 inline constexpr const char* kToggleBreakpoint = "Point d'arrêt";
 inline constexpr const char* kToolbarName = "Commandes de la simulation";
+inline constexpr const char* kMachineToolbarName = "Circuit, mode et carte de la simulation";
 
 // The machine chosen in the window.
 inline constexpr const char* kChipLabel = "Circuit :";

@@ -112,6 +112,11 @@ void SimulationWindow::buildPanes() {
     toolbar_ = new QToolBar(tr8(texts::kToolbarName));
     toolbar_->setObjectName(QStringLiteral("SimulationToolbar"));
     layout->addWidget(toolbar_);
+    // The machine's choice on a row of its own: on the commands' row it went
+    // behind the overflow button of a window as narrow as the workspace.
+    machineBar_ = new QToolBar(tr8(texts::kMachineToolbarName));
+    machineBar_->setObjectName(QStringLiteral("SimulationMachineBar"));
+    layout->addWidget(machineBar_);
 
     source_ = new SourcePane(*debug_);
     registers_ = new RegistersPane;
@@ -279,7 +284,6 @@ void SimulationWindow::buildActions() {
     body->addAction(breakpoint_);
 
     // The machine: chip, mode, board, for this window only.
-    toolbar_->addSeparator();
     chip_ = new QComboBox;
     chip_->setObjectName(QStringLiteral("SimChip"));
     chip_->setAccessibleName(tr8(texts::kChipLabel));
@@ -301,12 +305,12 @@ void SimulationWindow::buildActions() {
     board_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     board_->setMinimumContentsLength(16);
     refreshBoards();
-    toolbar_->addWidget(new QLabel(tr8(texts::kChipLabel)));
-    toolbar_->addWidget(chip_);
-    toolbar_->addWidget(new QLabel(tr8(texts::kModeLabel)));
-    toolbar_->addWidget(mode_);
-    toolbar_->addWidget(new QLabel(tr8(texts::kBoardLabel)));
-    toolbar_->addWidget(board_);
+    machineBar_->addWidget(new QLabel(tr8(texts::kChipLabel)));
+    machineBar_->addWidget(chip_);
+    machineBar_->addWidget(new QLabel(tr8(texts::kModeLabel)));
+    machineBar_->addWidget(mode_);
+    machineBar_->addWidget(new QLabel(tr8(texts::kBoardLabel)));
+    machineBar_->addWidget(board_);
     auto chosen = [this] {
         MachineChoice choice = choice_;
         choice.chip = static_cast<sim11::Chip>(chip_->currentData().toInt());

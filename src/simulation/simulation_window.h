@@ -142,6 +142,7 @@ private:
     DebugModel* debug_;
 
     QToolBar* toolbar_ = nullptr;
+    QToolBar* machineBar_ = nullptr;
     QAction* reset_ = nullptr;
     QAction* step_ = nullptr;
     QAction* stepOver_ = nullptr;

@@ -54,7 +54,6 @@ function(check_tree root)
       endif()
     endif()
   endforeach()
-  endif()
 
   set(desktop ${root}/share/applications/kavrel.desktop)
   if(NOT EXISTS ${desktop})
