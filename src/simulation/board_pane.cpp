@@ -125,7 +125,7 @@ protected:
         if (!lcd_.displayOn)
             on = back;
         const QColor faint =
-            blend(back, lcd_.backlight == "bleu" ? back.lighter(130) : back.darker(118), 1.0);
+            blend(back, lcd_.backlight == "bleu" ? back.lighter(115) : back.darker(108), 1.0);
         p.fillRect(rect(), frame);
         const int columns = std::max(1, lcd_.columns), rows = std::max(1, lcd_.rows);
         // Pixels in units: 6 a cell across (5 and a gap), 9 down.

@@ -135,13 +135,17 @@ void TimingPane::append(const lab::RecordedChunk& chunk, double eClock) {
                               trace.edges.begin() + static_cast<std::ptrdiff_t>(drop));
         }
     }
-    if (follow_) {
-        const double span = view_->plotWidth() * cyclesPerPixel_;
-        const std::uint64_t until = recordedUntil();
-        start_ = until > span ? until - static_cast<std::uint64_t>(span) : 0;
-        start_ = std::max(start_, recordedFrom());
-    }
+    keepToLatest();
     viewChanged();
+}
+
+void TimingPane::keepToLatest() {
+    if (!follow_)
+        return;
+    const double span = view_->plotWidth() * cyclesPerPixel_;
+    const std::uint64_t until = recordedUntil();
+    start_ = until > span ? until - static_cast<std::uint64_t>(span) : 0;
+    start_ = std::max(start_, recordedFrom());
 }
 
 std::uint64_t TimingPane::recordedFrom() const {
@@ -301,6 +305,9 @@ int TimingView::xOf(std::uint64_t cycle) const {
 
 void TimingView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // A view following the latest time keeps it on its right edge at any
+    // width, also the first time it is shown after recording while hidden.
+    pane_.keepToLatest();
     pane_.updateScrollBar();
 }
 

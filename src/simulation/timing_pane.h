@@ -60,6 +60,8 @@ public:
 
 private:
     friend class TimingView;
+    // Following the latest time: the view's start set so that it ends there.
+    void keepToLatest();
     void zoomAround(double factor, std::uint64_t cycle, int x);
     void viewChanged();
     void updateScrollBar();

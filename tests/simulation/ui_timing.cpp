@@ -124,6 +124,29 @@ TEST(TimingPane, KeepsItsNewestEdgesWithinBounds) {
     EXPECT_EQ(trace.levelAt(trace.edges.front().cycle), trace.edges.front().level);
 }
 
+TEST(TimingPane, RecordedWhileHiddenItShowsTheLatestTimeOnceShown) {
+    // The pane sits in a tab nobody opened while the program ran.
+    TimingPane pane;
+    pane.setSignals({QStringLiteral("PA5")});
+    lab::RecordedChunk chunk;
+    chunk.startLevels = {false};
+    chunk.edges.resize(1);
+    for (std::uint64_t k = 0; k < 1000; ++k)
+        chunk.edges[0].push_back({1000 * (k + 1), k % 2 == 0});
+    chunk.until = 1'000'500;
+    pane.append(chunk, 2'000'000.0);
+    pane.resize(800, 200);
+    pane.show();
+    QTest::qWait(20);
+    // The view ends at the last cycle recorded, whatever width it has now.
+    const std::uint64_t end = pane.viewStart() +
+                              static_cast<std::uint64_t>(pane.cyclesPerPixel() * 700);
+    EXPECT_GT(end, 1'000'500u - 20'000) << pane.viewStart();
+    // And the view is filled up to there, not left empty past a few cycles.
+    EXPECT_LT(static_cast<double>(pane.viewStart()), 1'000'500.0 - pane.cyclesPerPixel() * 500)
+        << pane.viewStart();
+}
+
 TEST(TimingPane, TimesAreWrittenInTheirUnit) {
     EXPECT_EQ(simulation::timeText(0.001), QStringLiteral("1,000 ms"));
     EXPECT_EQ(simulation::timeText(0.0000125), QStringLiteral("12,5 µs"));
