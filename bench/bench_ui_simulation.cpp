@@ -5,7 +5,9 @@
 
 #include "benchmark_runner.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMouseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMdiArea>
@@ -18,6 +20,7 @@
 #include <memory>
 
 #include "app/principal.h"
+#include "simulation/board_pane.h"
 #include "simulation/program.h"
 #include "simulation/simulation_window.h"
 
@@ -283,6 +286,83 @@ void BM_SimulationBoardPairs(benchmark::State& state) {
 BENCHMARK(BM_SimulationBoardPairs)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(kavrel::bench::iterations(9))
+    ->UseManualTime();
+
+// The keypad of the TP board read in a loop: key "1" (PD2's column, PE0's
+// row) held lights PA6, released puts it out.
+const char* const kKeyToPin = "REGS    EQU   $1000\r\n"
+                              "        ORG   $0100\r\n"
+                              "START   LDS   #$01FF\r\n"
+                              "        LDX   #REGS\r\n"
+                              "        LDAA  #$3C\r\n"
+                              "        STAA  $09,X\r\n" // DDRD: PD2-PD5 out
+                              "        LDAA  #$38\r\n"
+                              "        STAA  $08,X\r\n" // PD2 low, the others high
+                              "SCAN    LDAA  $0A,X\r\n" // PORTE
+                              "        ANDA  #$01\r\n"
+                              "        BEQ   DOWN\r\n"
+                              "        CLR   $00,X\r\n" // PORTA: PA6 out
+                              "        BRA   SCAN\r\n"
+                              "DOWN    LDAA  #$40\r\n"
+                              "        STAA  $00,X\r\n" // PA6 lit
+                              "        BRA   SCAN\r\n"
+                              "        END   START\r\n";
+
+// From a key pressed with the mouse in the board pane to the program's
+// answer shown in the window, against the period of the window's refresh.
+void BM_SimulationKeyLatency(benchmark::State& state) {
+    Scene scene(kKeyToPin);
+    SimulationWindow* window = scene.window;
+    if (!window->selectBoard(QStringLiteral("tp"))) {
+        state.SkipWithError("la carte de TP ne se charge pas");
+        return;
+    }
+    scene.until([&] { return window->snapshot() != nullptr && !window->isRunning(); });
+    window->run();
+    scene.until([&] { return window->isRunning(); });
+    // The pane builds its parts from the first view of the board.
+    scene.until([&] { return window->boardPane()->key(0, 0) != nullptr; }, 5000);
+    QAbstractButton* key = window->boardPane()->key(0, 0);
+    if (!key) {
+        state.SkipWithError("le clavier de la carte n'est pas dans le volet");
+        return;
+    }
+    const auto lit = [&] { return (window->snapshot()->ports[0].pins & 0x40) != 0; };
+    // The mouse as the user's hand: a press and a release in the key.
+    const auto mouse = [&](QEvent::Type type) {
+        const QPointF at(key->width() / 2.0, key->height() / 2.0);
+        QMouseEvent event(type, at, key->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(key, &event);
+    };
+    std::vector<double> latencies;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        mouse(QEvent::MouseButtonPress);
+        scene.until(lit, 2000);
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        latencies.push_back(seconds);
+        state.SetIterationTime(seconds);
+        mouse(QEvent::MouseButtonRelease);
+        scene.until([&] { return !lit(); }, 2000);
+        if (!lit())
+            continue;
+        state.SkipWithError("la touche relâchée n'a pas éteint PA6");
+        break;
+    }
+    window->stop();
+    scene.until([&] { return !window->isRunning(); });
+    if (latencies.empty())
+        return;
+    state.counters["median_ms"] = median(latencies) * 1e3;
+    state.counters["worst_ms"] = *std::max_element(latencies.begin(), latencies.end()) * 1e3;
+    state.counters["refresh_period_ms"] = 1e3 / kavrel::simulation::Controller::kRefreshRate;
+}
+BENCHMARK(BM_SimulationKeyLatency)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(kavrel::bench::iterations(15))
     ->UseManualTime();
 
 // From "Arrêter" to the stopped machine shown in every pane.

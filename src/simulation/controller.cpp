@@ -239,6 +239,8 @@ void Controller::pressKey(int keypad, int key, bool down) {
     board_->pressKey(keypad, key, down);
     if (!running_)
         publish(false, StopReason::None);
+    else
+        answerDue_ = true;
 }
 
 void Controller::pressButton(int button, bool down) {
@@ -247,6 +249,8 @@ void Controller::pressButton(int button, bool down) {
     board_->pressButton(button, down);
     if (!running_)
         publish(false, StopReason::None);
+    else
+        answerDue_ = true;
 }
 
 void Controller::setPot(int pot, double volts) {
@@ -255,6 +259,8 @@ void Controller::setPot(int pot, double volts) {
     board_->setPot(pot, volts);
     if (!running_)
         publish(false, StopReason::None);
+    else
+        answerDue_ = true;
 }
 
 void Controller::startRun(Goal goal, std::uint16_t address) {
@@ -275,7 +281,10 @@ void Controller::slice() {
         finish(end);
         return;
     }
-    if (sinceRefresh_.elapsed() >= 1000 / kRefreshRate && !windowBehind_) {
+    // The slice after a key, a button or a knob the user moved is shown at
+    // once: the program's answer does not wait for the next refresh.
+    if ((answerDue_ || sinceRefresh_.elapsed() >= 1000 / kRefreshRate) && !windowBehind_) {
+        answerDue_ = false;
         sinceRefresh_.restart();
         publish(true, StopReason::None);
     }

@@ -162,6 +162,7 @@ private:
 
     QByteArray transmitted_;
     bool windowBehind_ = false; // a running update not yet drawn
+    bool answerDue_ = false;    // the user acted on the board while it runs
 };
 
 } // namespace kavrel::simulation
