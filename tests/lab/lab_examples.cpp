@@ -81,7 +81,9 @@ protected:
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
         run.out = readAll(dir_ / "out");
+        // On Windows the diagnostics are text: their lines end in CR LF.
         run.err = readAll(dir_ / "err");
+        std::erase(run.err, '\r');
         return run;
     }
 
