@@ -11,20 +11,20 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     std::string error;
-    const std::optional<lab::BoardSpec> board = lab::readBoardText(text, "/cartes", error);
+    const std::optional<lab::BoardDescription> board = lab::readBoardText(text, "/cartes", error);
     if (!board) {
         FUZZ_CHECK(error.rfind("ligne ", 0) == 0);
         return 0;
     }
     FUZZ_CHECK(board->recorded.size() <= 8);
-    for (const lab::MemorySpec& m : board->memory)
+    for (const lab::MemoryRange& m : board->memory)
         FUZZ_CHECK(m.from <= m.to);
-    for (const lab::LcdSpec& l : board->lcds)
+    for (const lab::LcdWiring& l : board->lcds)
         FUZZ_CHECK(l.columns * l.rows <= 80);
-    for (const lab::DisplaySpec& d : board->displays)
+    for (const lab::DisplayWiring& d : board->displays)
         FUZZ_CHECK(d.digits >= 1 && d.digits <= 8);
     std::string again;
-    const std::optional<lab::BoardSpec> second = lab::readBoardText(text, "/cartes", again);
+    const std::optional<lab::BoardDescription> second = lab::readBoardText(text, "/cartes", again);
     FUZZ_CHECK(second && second->name == board->name && second->lcds.size() == board->lcds.size());
     return 0;
 }

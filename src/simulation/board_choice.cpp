@@ -37,10 +37,10 @@ QList<BoardEntry> availableBoards() {
             keys.push_back(key);
     for (const std::string& key : keys) {
         std::string error;
-        const std::optional<lab::BoardSpec> spec = lab::shippedBoard(key, error);
+        const std::optional<lab::BoardDescription> description = lab::shippedBoard(key, error);
         const QString file = QString::fromStdString(key) + QStringLiteral(".toml");
-        entries.append(
-            {QString::fromStdString(key), spec ? QString::fromStdString(spec->name) : file, file});
+        entries.append({QString::fromStdString(key),
+                        description ? QString::fromStdString(description->name) : file, file});
     }
     const QString folder = userBoardsFolder();
     if (QFileInfo(folder).isDir())
@@ -51,15 +51,15 @@ QList<BoardEntry> availableBoards() {
     return entries;
 }
 
-std::optional<lab::BoardSpec> readBoard(const QString& key, QString& error) {
+std::optional<lab::BoardDescription> readBoard(const QString& key, QString& error) {
     std::string why;
-    std::optional<lab::BoardSpec> spec =
+    std::optional<lab::BoardDescription> description =
         isShippedBoard(key)
             ? lab::shippedBoard(key.toStdString(), why)
             : lab::readBoardFile(QDir::fromNativeSeparators(key).toStdString(), why);
-    if (!spec)
+    if (!description)
         error = QString::fromStdString(why);
-    return spec;
+    return description;
 }
 
 } // namespace kavrel::simulation

@@ -31,6 +31,6 @@ bool isShippedBoard(const QString& key);
 
 // The board `key` names, read now; null with the reason in French (a board
 // file's fault with its line: "ligne 12 : …").
-std::optional<lab::BoardSpec> readBoard(const QString& key, QString& error);
+std::optional<lab::BoardDescription> readBoard(const QString& key, QString& error);
 
 } // namespace kavrel::simulation

@@ -61,7 +61,7 @@ void Controller::load(MachineChoice choice, std::shared_ptr<const Program> progr
         }
         session_.clearImage();
         // The parts count time in the session's E cycles: the board's quartz / 4.
-        const auto& quartz = board_ ? board_->spec().quartzHz : std::optional<double>{};
+        const auto& quartz = board_ ? board_->description().quartzHz : std::optional<double>{};
         session_.setEClock(quartz ? *quartz / 4 : 2'000'000.0);
         session_.configure({choice.chip, choice.mode, choice.board});
         if (board_) {

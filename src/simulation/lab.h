@@ -5,8 +5,8 @@
 // rather than the lab headers themselves wherever Qt is included first.
 #pragma push_macro("signals")
 #undef signals
+#include "lab/board_description.h"
 #include "lab/board_file.h"
-#include "lab/board_spec.h"
 #include "lab/board_view.h"
 #include "lab/lab_board.h"
 #include "lab/lcd.h"

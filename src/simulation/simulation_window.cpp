@@ -77,8 +77,9 @@ SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const P
     showProgram();
     // The chip alone until another board is chosen.
     QString error;
-    const std::optional<lab::BoardSpec> spec = readBoard(QLatin1String(kDefaultBoard), error);
-    if (!spec || !takeBoard(QLatin1String(kDefaultBoard), *spec, false))
+    const std::optional<lab::BoardDescription> description =
+        readBoard(QLatin1String(kDefaultBoard), error);
+    if (!description || !takeBoard(QLatin1String(kDefaultBoard), *description, false))
         load();
     updateActions();
 }
@@ -357,23 +358,24 @@ void SimulationWindow::showBoardChoice() {
 
 bool SimulationWindow::selectBoard(const QString& key) {
     QString error;
-    const std::optional<lab::BoardSpec> spec = readBoard(key, error);
-    if (!spec) {
+    const std::optional<lab::BoardDescription> description = readBoard(key, error);
+    if (!description) {
         tellBoardError(key, error);
         return false;
     }
-    return takeBoard(key, *spec, true);
+    return takeBoard(key, *description, true);
 }
 
-bool SimulationWindow::takeBoard(const QString& key, const lab::BoardSpec& spec, bool followChip) {
+bool SimulationWindow::takeBoard(const QString& key, const lab::BoardDescription& description,
+                                 bool followChip) {
     std::string why;
-    std::shared_ptr<lab::LabBoard> board = lab::LabBoard::create(spec, why);
+    std::shared_ptr<lab::LabBoard> board = lab::LabBoard::create(description, why);
     if (!board) {
         tellBoardError(key, QString::fromStdString(why));
         return false;
     }
     boardKey_ = key;
-    boardName_ = QString::fromStdString(spec.name);
+    boardName_ = QString::fromStdString(description.name);
     // The chip and mode the board names; the wiring is the board's own.
     const sim11::Setup setup = board->setup({choice_.chip, choice_.mode, choice_.board});
     if (followChip) {
@@ -387,7 +389,7 @@ bool SimulationWindow::takeBoard(const QString& key, const lab::BoardSpec& spec,
     }
     showBoardChoice();
     QStringList recorded;
-    for (const lab::Pin& pin : spec.recorded)
+    for (const lab::Pin& pin : description.recorded)
         recorded << QString::fromStdString(pin.name());
     timing_->setSignals(recorded);
     boardPane_->clear();
@@ -451,8 +453,8 @@ void SimulationWindow::setMachine(MachineChoice choice) {
         const QString key =
             QLatin1String(choice.board == Board::Evb ? kEvaluationBoard : kDefaultBoard);
         QString error;
-        if (const std::optional<lab::BoardSpec> spec = readBoard(key, error))
-            if (takeBoard(key, *spec, false))
+        if (const std::optional<lab::BoardDescription> description = readBoard(key, error))
+            if (takeBoard(key, *description, false))
                 return;
     }
     load();

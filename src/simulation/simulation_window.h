@@ -24,7 +24,7 @@ class QToolBar;
 
 namespace lab {
 class LabBoard;
-struct BoardSpec;
+struct BoardDescription;
 } // namespace lab
 
 namespace kavrel {
@@ -118,9 +118,9 @@ private:
     void updateActions();
     void showProgram();
     void load(std::shared_ptr<lab::LabBoard> board = {});
-    // Takes the board `spec` (made into parts here): false, with its message
+    // Takes the board `description` (made into parts here): false, with its message
     // shown, when its ROM files cannot be read.
-    bool takeBoard(const QString& key, const lab::BoardSpec& spec, bool followChip);
+    bool takeBoard(const QString& key, const lab::BoardDescription& description, bool followChip);
     void tellBoardError(const QString& key, const QString& error);
     void showBoardChoice();
     void startRunning();

@@ -29,9 +29,9 @@ std::vector<sim11::Segment> assemble(const std::string& source) {
 
 std::unique_ptr<LabBoard> board(const std::string& key) {
     std::string error;
-    const std::optional<lab::BoardSpec> spec = lab::shippedBoard(key, error);
-    EXPECT_TRUE(spec) << error;
-    std::unique_ptr<LabBoard> made = LabBoard::create(*spec, error);
+    const std::optional<lab::BoardDescription> description = lab::shippedBoard(key, error);
+    EXPECT_TRUE(description) << error;
+    std::unique_ptr<LabBoard> made = LabBoard::create(*description, error);
     EXPECT_TRUE(made) << error;
     return made;
 }
@@ -121,10 +121,10 @@ TEST(LabBoard, ARomHoldsItsFileIgnoresWritesAndTakesAProgram) {
            "[[memoire]]\ntype = \"rom\"\ndebut = \"$E000\"\nfin = \"$FFFF\"\nfichier = "
            "\"moniteur.s19\"\n";
     std::string error;
-    const std::optional<lab::BoardSpec> spec =
+    const std::optional<lab::BoardDescription> description =
         lab::readBoardFile((dir / "carte.toml").string(), error);
-    ASSERT_TRUE(spec) << error;
-    const auto rom = LabBoard::create(*spec, error);
+    ASSERT_TRUE(description) << error;
+    const auto rom = LabBoard::create(*description, error);
     ASSERT_TRUE(rom) << error;
     Session session(rom->setup({}));
     rom->attach(session.machine());
@@ -139,7 +139,7 @@ TEST(LabBoard, ARomHoldsItsFileIgnoresWritesAndTakesAProgram) {
     rom->detach();
 
     // A monitor that does not fit its ROM, or is not there, is told with the board's line.
-    lab::BoardSpec small = *spec;
+    lab::BoardDescription small = *description;
     small.memory[0].from = 0xF000;
     EXPECT_FALSE(LabBoard::create(small, error));
     EXPECT_EQ(error, "ligne 4 : moniteur.s19 : l'adresse $E000 est hors de la ROM ($F000-$FFFF)");

@@ -11,11 +11,11 @@
 
 namespace {
 
-using lab::BoardSpec;
+using lab::BoardDescription;
 using lab::Pin;
 using sim11::Port;
 
-std::optional<BoardSpec> read(const std::string& text, std::string& error) {
+std::optional<BoardDescription> read(const std::string& text, std::string& error) {
     return lab::readBoardText(text, "/dossier", error);
 }
 
@@ -24,7 +24,7 @@ TEST(BoardFile, EveryShippedBoardReads) {
     EXPECT_EQ(keys, (std::vector<std::string>{"chip", "evb", "monopuce", "tp"}));
     for (const std::string& key : keys) {
         std::string error;
-        const std::optional<BoardSpec> board = lab::shippedBoard(key, error);
+        const std::optional<BoardDescription> board = lab::shippedBoard(key, error);
         ASSERT_TRUE(board) << key << " : " << error;
         EXPECT_FALSE(board->name.empty()) << key;
         EXPECT_FALSE(board->about.empty()) << key;
@@ -36,16 +36,16 @@ TEST(BoardFile, EveryShippedBoardReads) {
 
 TEST(BoardFile, ShippedBoardsAreWiredAsTheirProgramsExpect) {
     std::string error;
-    const BoardSpec chip = *lab::shippedBoard("chip", error);
+    const BoardDescription chip = *lab::shippedBoard("chip", error);
     EXPECT_FALSE(chip.chip || chip.mode || chip.oc5ToXirq);
     EXPECT_TRUE(chip.lcds.empty() && chip.memory.empty());
 
     // As --board evb always was: only OC5 to XIRQ, the chip and mode left free.
-    const BoardSpec evb = *lab::shippedBoard("evb", error);
+    const BoardDescription evb = *lab::shippedBoard("evb", error);
     EXPECT_TRUE(evb.oc5ToXirq);
     EXPECT_FALSE(evb.chip || evb.mode || evb.quartzHz);
 
-    const BoardSpec tp = *lab::shippedBoard("tp", error);
+    const BoardDescription tp = *lab::shippedBoard("tp", error);
     EXPECT_EQ(tp.name, "Carte de TP : LCD 2×16 et clavier 4×4");
     EXPECT_EQ(tp.chip, sim11::Chip::E9);
     EXPECT_EQ(tp.mode, sim11::Mode::Expanded);
@@ -63,7 +63,7 @@ TEST(BoardFile, ShippedBoardsAreWiredAsTheirProgramsExpect) {
     ASSERT_EQ(tp.memory.size(), 1u);
     EXPECT_EQ(tp.memory[0].from, 0x2000);
 
-    const BoardSpec mono = *lab::shippedBoard("monopuce", error);
+    const BoardDescription mono = *lab::shippedBoard("monopuce", error);
     EXPECT_EQ(mono.mode, sim11::Mode::SingleChip);
     ASSERT_EQ(mono.lcds.size(), 1u);
     EXPECT_FALSE(mono.lcds[0].address);
@@ -144,14 +144,14 @@ broche = "PB0"
 signaux = ["PB0", "IRQ"]
 )";
     std::string error;
-    const std::optional<BoardSpec> b = read(text, error);
+    const std::optional<BoardDescription> b = read(text, error);
     ASSERT_TRUE(b) << error;
     EXPECT_EQ(b->chip, sim11::Chip::E1);
     EXPECT_EQ(b->mode, sim11::Mode::Expanded);
     EXPECT_DOUBLE_EQ(*b->quartzHz, 9.8304e6);
     EXPECT_TRUE(b->oc5ToXirq);
     ASSERT_EQ(b->memory.size(), 2u);
-    EXPECT_EQ(b->memory[0].kind, lab::MemorySpec::Kind::Rom);
+    EXPECT_EQ(b->memory[0].kind, lab::MemoryRange::Kind::Rom);
     EXPECT_EQ(b->memory[0].file, "moniteur.s19");
     EXPECT_EQ(b->memory[0].line, 9);
     EXPECT_EQ(b->memory[1].to, 0x7FFF);

@@ -26,14 +26,14 @@ std::unique_ptr<Machine> singleChip(const std::string& body) {
 }
 
 // The one-chip board's wiring: segments on PB, selects PD2 (left) to PD5.
-lab::DisplaySpec scanned(bool anode = false, bool activeLow = false) {
-    lab::DisplaySpec spec;
-    spec.commonAnode = anode;
-    spec.selectActiveLow = activeLow;
-    spec.segmentPorts = {Port::B};
+lab::DisplayWiring scanned(bool anode = false, bool activeLow = false) {
+    lab::DisplayWiring wiring;
+    wiring.commonAnode = anode;
+    wiring.selectActiveLow = activeLow;
+    wiring.segmentPorts = {Port::B};
     for (unsigned k = 0; k < 4; ++k)
-        spec.selectPins.push_back(Pin::portPin(Port::D, 2 + k));
-    return spec;
+        wiring.selectPins.push_back(Pin::portPin(Port::D, 2 + k));
+    return wiring;
 }
 
 // Each digit 250 µs in turn (the whole display scanned at 1 kHz), the
@@ -140,11 +140,11 @@ TEST(Displays, DigitsOnTheirOwnPortsCommonAnode) {
 )"); // $86 on PB and $C0 on PC (DDRC all outputs), low segments lit
     lab::PinDrivers drivers;
     drivers.attach(m.get());
-    lab::DisplaySpec spec;
-    spec.digits = 2;
-    spec.commonAnode = true;
-    spec.segmentPorts = {Port::B, Port::C};
-    Displays displays(spec);
+    lab::DisplayWiring wiring;
+    wiring.digits = 2;
+    wiring.commonAnode = true;
+    wiring.segmentPorts = {Port::B, Port::C};
+    Displays displays(wiring);
     displays.attach(*m, drivers);
     sim11::test::runToStop(*m);
     const lab::DisplayView v = displays.view(m->cycles() + 80'000);
@@ -180,9 +180,9 @@ TEST(Displays, PatternsAndTheirCharacters) {
 
 TEST(Displays, TheOneChipBoardShowsItsDigits) {
     std::string error;
-    const auto spec = lab::shippedBoard("monopuce", error);
-    ASSERT_TRUE(spec) << error;
-    auto board = lab::LabBoard::create(*spec, error);
+    const auto wiring = lab::shippedBoard("monopuce", error);
+    ASSERT_TRUE(wiring) << error;
+    auto board = lab::LabBoard::create(*wiring, error);
     ASSERT_TRUE(board) << error;
     auto m = singleChip(scanProgram(0, 0));
     board->setEClock(2'000'000);

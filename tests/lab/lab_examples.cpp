@@ -52,7 +52,8 @@ struct Outcome {
 class Examples : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("lab_examples_" + std::to_string(std::random_device{}()));
+        dir_ =
+            fs::temp_directory_path() / ("lab_examples_" + std::to_string(std::random_device{}()));
         fs::create_directories(dir_);
     }
     void TearDown() override {
@@ -97,9 +98,9 @@ struct OnBoard {
 
     OnBoard(const std::string& key, const std::string& example) {
         std::string error;
-        const std::optional<lab::BoardSpec> spec = lab::shippedBoard(key, error);
-        EXPECT_TRUE(spec) << error;
-        board = LabBoard::create(*spec, error);
+        const std::optional<lab::BoardDescription> description = lab::shippedBoard(key, error);
+        EXPECT_TRUE(description) << error;
+        board = LabBoard::create(*description, error);
         EXPECT_TRUE(board) << error;
         session = std::make_unique<Session>(board->setup({}));
         board->attach(session->machine());
@@ -111,9 +112,7 @@ struct OnBoard {
     }
     ~OnBoard() { board->detach(); }
     // Runs for `seconds` of the chip's time (E at 2 MHz).
-    void run(double seconds) {
-        session->run(static_cast<std::uint64_t>(seconds * 2e6));
-    }
+    void run(double seconds) { session->run(static_cast<std::uint64_t>(seconds * 2e6)); }
     std::string lcdRow(int row) const {
         const lab::LcdView lcd = board->view().lcds.at(0);
         return std::string(lcd.cells.begin() + row * lcd.columns,
@@ -124,8 +123,7 @@ struct OnBoard {
 TEST_F(Examples, BonjourWritesOnTheTpBoardsLcd) {
     const Outcome run = sim("bonjour.asm", "--board tp --show --cycles 200000");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("LCD : « BONJOUR          » «                  »\n"),
-              std::string::npos)
+    EXPECT_NE(run.err.find("LCD : « BONJOUR          » «                  »\n"), std::string::npos)
         << run.err;
 }
 
@@ -221,8 +219,7 @@ TEST(ExamplesOnBoard, TonaliteSounds1kHzOnTheBuzzer) {
     // compare matched: each half period is 1000 cycles give or take the
     // polling loop's instruction, and exact over many.
     for (std::size_t k = 1; k < trace.edges.size(); ++k)
-        EXPECT_NEAR(static_cast<double>(trace.edges[k].cycle - trace.edges[k - 1].cycle), 1000,
-                    8)
+        EXPECT_NEAR(static_cast<double>(trace.edges[k].cycle - trace.edges[k - 1].cycle), 1000, 8)
             << k;
     const std::size_t last = trace.edges.size() - 1;
     EXPECT_NEAR(static_cast<double>(trace.edges[last].cycle - trace.edges[0].cycle) /

@@ -18,15 +18,15 @@ using sim11::test::program;
 using sim11::test::runToStop;
 
 // The TP board's wiring: columns PD2-PD5, rows PE0-PE3.
-lab::KeypadSpec tpKeypad(int columns = 4, double bounceMs = 0) {
-    lab::KeypadSpec spec;
-    spec.columns = columns;
+lab::KeypadWiring tpKeypad(int columns = 4, double bounceMs = 0) {
+    lab::KeypadWiring wiring;
+    wiring.columns = columns;
     for (unsigned r = 0; r < 4; ++r)
-        spec.rowPins.push_back(Pin::portPin(Port::E, r));
+        wiring.rowPins.push_back(Pin::portPin(Port::E, r));
     for (unsigned c = 0; c < static_cast<unsigned>(columns); ++c)
-        spec.columnPins.push_back(Pin::portPin(Port::D, 2 + c));
-    spec.bounceMs = bounceMs;
-    return spec;
+        wiring.columnPins.push_back(Pin::portPin(Port::D, 2 + c));
+    wiring.bounceMs = bounceMs;
+    return wiring;
 }
 
 // Drives one column low at a time until a row reads low, then stores
@@ -250,9 +250,9 @@ TEST(Keypad, APowerOnDuringABounceLeavesTheKeyHeld) {
 
 TEST(Keypad, TheTpBoardReadsItsKeypad) {
     std::string error;
-    const auto spec = lab::shippedBoard("tp", error);
-    ASSERT_TRUE(spec) << error;
-    auto made = lab::LabBoard::create(*spec, error);
+    const auto wiring = lab::shippedBoard("tp", error);
+    ASSERT_TRUE(wiring) << error;
+    auto made = lab::LabBoard::create(*wiring, error);
     ASSERT_TRUE(made) << error;
     auto m = program(scan);
     made->attach(*m);

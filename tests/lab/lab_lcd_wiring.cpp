@@ -12,10 +12,10 @@ using sim11::Port;
 using sim11::test::program;
 using sim11::test::runToStop;
 
-lab::LcdSpec onBus() {
-    lab::LcdSpec spec;
-    spec.address = 0xB5F0;
-    return spec;
+lab::LcdWiring onBus() {
+    lab::LcdWiring wiring;
+    wiring.address = 0xB5F0;
+    return wiring;
 }
 
 // Initialises the display, then writes MSG, waiting on the busy flag before
@@ -198,17 +198,17 @@ MSG FCC /BONJOUR/
  FCB 0
 )";
 
-lab::LcdSpec onPins() {
-    lab::LcdSpec spec;
-    spec.data = Port::C;
-    spec.fourBit = true;
-    spec.rs = lab::Pin::portPin(Port::D, 2);
-    spec.rw = lab::Pin::portPin(Port::D, 3);
-    spec.e = lab::Pin::portPin(Port::D, 4);
-    spec.columns = 20;
-    spec.rows = 4;
-    spec.backlight = "bleu";
-    return spec;
+lab::LcdWiring onPins() {
+    lab::LcdWiring wiring;
+    wiring.data = Port::C;
+    wiring.fourBit = true;
+    wiring.rs = lab::Pin::portPin(Port::D, 2);
+    wiring.rw = lab::Pin::portPin(Port::D, 3);
+    wiring.e = lab::Pin::portPin(Port::D, 4);
+    wiring.columns = 20;
+    wiring.rows = 4;
+    wiring.backlight = "bleu";
+    return wiring;
 }
 
 TEST(LcdOnPins, AFourBitProgramPollingTheBusyFlagWritesItsText) {
@@ -260,11 +260,11 @@ TEST(LcdOnPins, EightBitsWriteOnlyLatchOnTheFallingEdge) {
     m.regs().pc = 0x0000;
     lab::PinDrivers drivers;
     drivers.attach(&m);
-    lab::LcdSpec spec;
-    spec.data = Port::B;
-    spec.rs = lab::Pin::portPin(Port::A, 4);
-    spec.e = lab::Pin::portPin(Port::A, 5);
-    lab::Lcd lcd(spec);
+    lab::LcdWiring wiring;
+    wiring.data = Port::B;
+    wiring.rs = lab::Pin::portPin(Port::A, 4);
+    wiring.e = lab::Pin::portPin(Port::A, 5);
+    lab::Lcd lcd(wiring);
     lcd.attach(m, drivers);
     // What is on the data pins when E falls is what the part takes.
     const auto send = [&](bool rs, std::uint8_t value) {

@@ -147,12 +147,12 @@ TEST(Recorder, ARowPulledInAnswerToItsColumnOnTheSamePort) {
 )");
     lab::PinDrivers drivers;
     drivers.attach(m.get());
-    lab::KeypadSpec spec;
+    lab::KeypadWiring wiring;
     for (unsigned k = 0; k < 4; ++k) {
-        spec.rowPins.push_back(Pin::portPin(Port::C, k));
-        spec.columnPins.push_back(Pin::portPin(Port::C, 4 + k));
+        wiring.rowPins.push_back(Pin::portPin(Port::C, k));
+        wiring.columnPins.push_back(Pin::portPin(Port::C, 4 + k));
     }
-    lab::Keypad keypad(spec);
+    lab::Keypad keypad(wiring);
     keypad.attach(*m, drivers);
     Recorder recorder({Pin::portPin(Port::C, 0)});
     recorder.attach(*m, drivers);

@@ -62,10 +62,10 @@ HANDLER INC HIT
 )");
     lab::PinDrivers drivers;
     drivers.attach(m.get());
-    lab::ButtonSpec spec;
-    spec.name = "BP3";
-    spec.pin = Pin{Pin::Kind::Irq};
-    lab::Button button(spec);
+    lab::ButtonWiring wiring;
+    wiring.name = "BP3";
+    wiring.pin = Pin{Pin::Kind::Irq};
+    lab::Button button(wiring);
     button.attach(*m, drivers);
     EXPECT_EQ(m->run(50'000), sim11::Halt::CycleLimit);
     EXPECT_EQ(m->peek(0x0100), 0);
@@ -85,8 +85,8 @@ TEST(Button, OnAPortPinEitherPolarity) {
     Machine m(sim11::Chip::E9, sim11::Mode::SingleChip);
     lab::PinDrivers drivers;
     drivers.attach(&m);
-    lab::ButtonSpec low{"BP1", Pin::portPin(Port::A, 0), true, 0};
-    lab::ButtonSpec high{"BP2", Pin::portPin(Port::A, 1), false, 0};
+    lab::ButtonWiring low{"BP1", Pin::portPin(Port::A, 0), true, 0};
+    lab::ButtonWiring high{"BP2", Pin::portPin(Port::A, 1), false, 0};
     lab::Button b1(low), b2(high);
     b1.attach(m, drivers);
     b2.attach(m, drivers);

@@ -463,7 +463,7 @@ private:
 
 class BoardReader {
 public:
-    BoardReader(const toml::table& root, BoardSpec& board) : root_(root), board_(board) {}
+    BoardReader(const toml::table& root, BoardDescription& board) : root_(root), board_(board) {}
 
     void read() {
         onlyKeys(root_,
@@ -546,11 +546,11 @@ private:
 
     void memory(const Fields& f) {
         onlyKeys(*tableOf(f), {"type", "debut", "fin", "fichier"}, f.where());
-        MemorySpec m;
+        MemoryRange m;
         m.line = f.line();
         f.required("type");
-        m.kind = *f.choice("type", {"ram", "rom"}, "ram ou rom") == 0 ? MemorySpec::Kind::Ram
-                                                                      : MemorySpec::Kind::Rom;
+        m.kind = *f.choice("type", {"ram", "rom"}, "ram ou rom") == 0 ? MemoryRange::Kind::Ram
+                                                                      : MemoryRange::Kind::Rom;
         f.required("debut");
         f.required("fin");
         m.from = *f.address("debut");
@@ -559,7 +559,7 @@ private:
             fail(lineOf(*f.find("fin")),
                  "la fin " + hex4(m.to) + " est avant le début " + hex4(m.from));
         if (f.has("fichier")) {
-            if (m.kind != MemorySpec::Kind::Rom)
+            if (m.kind != MemoryRange::Kind::Rom)
                 fail(lineOf(*f.find("fichier")), "seule une ROM a un fichier (type = \"rom\")");
             m.file = *f.text("fichier");
         }
@@ -641,7 +641,7 @@ private:
                  {"nom", "colonnes", "lignes", "adresse", "donnees", "bus", "rs", "rw", "e",
                   "retroeclairage"},
                  f.where());
-        LcdSpec l;
+        LcdWiring l;
         l.line = f.line();
         l.name = nameOr(f, board_.lcds.empty() ? "LCD"
                                                : "LCD " + std::to_string(board_.lcds.size() + 1));
@@ -703,7 +703,7 @@ private:
 
     void keypad(const Fields& f) {
         onlyKeys(*tableOf(f), {"nom", "type", "lignes", "colonnes", "rebond_ms"}, f.where());
-        KeypadSpec k;
+        KeypadWiring k;
         k.line = f.line();
         k.name = nameOr(f, board_.keypads.empty()
                                ? "Clavier"
@@ -738,7 +738,7 @@ private:
         onlyKeys(*tableOf(f),
                  {"nom", "chiffres", "commun", "segments", "selection", "selection_active"},
                  f.where());
-        DisplaySpec d;
+        DisplayWiring d;
         d.line = f.line();
         d.name = nameOr(f, board_.displays.empty()
                                ? "Afficheurs"
@@ -789,7 +789,7 @@ private:
 
     void button(const Fields& f) {
         onlyKeys(*tableOf(f), {"nom", "broche", "actif"}, f.where());
-        ButtonSpec b;
+        ButtonWiring b;
         b.line = f.line();
         b.name = nameOr(f, "Bouton " + std::to_string(board_.buttons.size() + 1));
         f.required("broche");
@@ -804,7 +804,7 @@ private:
 
     void led(const Fields& f) {
         onlyKeys(*tableOf(f), {"nom", "broche", "actif", "couleur"}, f.where());
-        LedSpec l;
+        LedWiring l;
         l.line = f.line();
         l.name = nameOr(f, "LED " + std::to_string(board_.leds.size() + 1));
         f.required("broche");
@@ -825,7 +825,7 @@ private:
 
     void pot(const Fields& f) {
         onlyKeys(*tableOf(f), {"nom", "entree", "tension"}, f.where());
-        PotSpec p;
+        PotWiring p;
         p.line = f.line();
         p.name = nameOr(f, "Potentiomètre " + std::to_string(board_.pots.size() + 1));
         f.required("entree");
@@ -842,7 +842,7 @@ private:
 
     void buzzer(const Fields& f) {
         onlyKeys(*tableOf(f), {"nom", "broche"}, f.where());
-        BuzzerSpec b;
+        BuzzerWiring b;
         b.line = f.line();
         b.name = nameOr(f, board_.buzzers.empty()
                                ? "Buzzer"
@@ -883,7 +883,7 @@ private:
     };
 
     const toml::table& root_;
-    BoardSpec& board_;
+    BoardDescription& board_;
     std::vector<Taken> taken_;
     std::vector<Used> used_;
     int parts_ = 0;
@@ -891,14 +891,14 @@ private:
 
 } // namespace
 
-std::optional<BoardSpec> readBoardText(std::string_view text, std::string folder,
-                                       std::string& error) {
+std::optional<BoardDescription> readBoardText(std::string_view text, std::string folder,
+                                              std::string& error) {
     std::string converted;
     if (!isUtf8(text)) {
         converted = fromWindows1252(text);
         text = converted;
     }
-    BoardSpec board;
+    BoardDescription board;
     board.folder = std::move(folder);
     try {
         int line = 1;
@@ -923,7 +923,7 @@ std::optional<BoardSpec> readBoardText(std::string_view text, std::string folder
     return board;
 }
 
-std::optional<BoardSpec> readBoardFile(const std::string& path, std::string& error) {
+std::optional<BoardDescription> readBoardFile(const std::string& path, std::string& error) {
     namespace fs = std::filesystem;
     const fs::path file = kavrel::utf8::toPath(path);
     std::error_code ec;
@@ -938,7 +938,7 @@ std::optional<BoardSpec> readBoardFile(const std::string& path, std::string& err
     }
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    std::optional<BoardSpec> board =
+    std::optional<BoardDescription> board =
         readBoardText(bytes.str(), kavrel::utf8::fromPath(file.parent_path()), error);
     if (board && board->name.empty())
         board->name = kavrel::utf8::fromPath(file.stem());
@@ -960,7 +960,7 @@ std::vector<BoardFileEntry> listBoardFiles(const std::string& folder) {
         BoardFileEntry e;
         e.path = kavrel::utf8::fromPath(path);
         e.name = kavrel::utf8::fromPath(path.stem());
-        if (const std::optional<BoardSpec> board = readBoardFile(e.path, e.error))
+        if (const std::optional<BoardDescription> board = readBoardFile(e.path, e.error))
             e.name = board->name;
         entries.push_back(std::move(e));
     }

@@ -6,7 +6,7 @@
 // never a crash.
 #pragma once
 
-#include "lab/board_spec.h"
+#include "lab/board_description.h"
 
 #include <optional>
 #include <string>
@@ -18,11 +18,11 @@ namespace lab {
 // `text` in UTF-8 (a text that is not UTF-8 is read as Windows-1252, as
 // Kavrel's editor saves it); `folder` is where a ROM's file is looked for.
 // Null with `error` = "ligne N : …".
-std::optional<BoardSpec> readBoardText(std::string_view text, std::string folder,
-                                       std::string& error);
+std::optional<BoardDescription> readBoardText(std::string_view text, std::string folder,
+                                              std::string& error);
 // The same from a file (path in UTF-8); a board without `nom` is named
 // after its file. `error` holds the reason alone, without the path.
-std::optional<BoardSpec> readBoardFile(const std::string& path, std::string& error);
+std::optional<BoardDescription> readBoardFile(const std::string& path, std::string& error);
 
 // A board file of a user's folder, for the window's list.
 struct BoardFileEntry {

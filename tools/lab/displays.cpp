@@ -116,21 +116,22 @@ std::vector<float> Persistence::shares(std::uint64_t cycle) const {
 
 // --- the displays ------------------------------------------------------------
 
-Displays::Displays(const DisplaySpec& spec) : Part(spec.name), spec_(spec) {
-    multiplexed_ = !spec_.selectPins.empty();
-    digits_ = std::max(spec_.digits, 0);
+Displays::Displays(const DisplayWiring& wiring) : Part(wiring.name), wiring_(wiring) {
+    multiplexed_ = !wiring_.selectPins.empty();
+    digits_ = std::max(wiring_.digits, 0);
     if (multiplexed_) {
-        digits_ = std::min<int>(digits_, static_cast<int>(spec_.selectPins.size()));
-        for (const Pin& pin : spec_.selectPins)
+        digits_ = std::min<int>(digits_, static_cast<int>(wiring_.selectPins.size()));
+        for (const Pin& pin : wiring_.selectPins)
             if (pin.kind == Pin::Kind::Port)
                 ports_ |= static_cast<std::uint8_t>(1u << static_cast<unsigned>(pin.port));
-        if (!spec_.segmentPorts.empty())
-            ports_ |= static_cast<std::uint8_t>(1u << static_cast<unsigned>(spec_.segmentPorts[0]));
+        if (!wiring_.segmentPorts.empty())
+            ports_ |=
+                static_cast<std::uint8_t>(1u << static_cast<unsigned>(wiring_.segmentPorts[0]));
         else
             digits_ = 0;
     } else {
-        digits_ = std::min<int>(digits_, static_cast<int>(spec_.segmentPorts.size()));
-        for (const Port port : spec_.segmentPorts)
+        digits_ = std::min<int>(digits_, static_cast<int>(wiring_.segmentPorts.size()));
+        for (const Port port : wiring_.segmentPorts)
             ports_ |= static_cast<std::uint8_t>(1u << static_cast<unsigned>(port));
     }
     eye_.resize(static_cast<std::size_t>(digits_) * 8);
@@ -168,18 +169,18 @@ void Displays::detach() {
 
 std::uint8_t Displays::litSegments(int digit) const {
     const auto active = [this](std::uint8_t levels) {
-        return static_cast<std::uint8_t>(spec_.commonAnode ? ~levels : levels);
+        return static_cast<std::uint8_t>(wiring_.commonAnode ? ~levels : levels);
     };
     const auto pins = [this](Port port) { return levels_[static_cast<std::size_t>(port)]; };
     if (!multiplexed_)
-        return active(pins(spec_.segmentPorts[static_cast<std::size_t>(digit)]));
-    const Pin& select = spec_.selectPins[static_cast<std::size_t>(digit)];
+        return active(pins(wiring_.segmentPorts[static_cast<std::size_t>(digit)]));
+    const Pin& select = wiring_.selectPins[static_cast<std::size_t>(digit)];
     if (select.kind != Pin::Kind::Port)
         return 0;
     const bool high = pins(select.port) & select.mask();
-    if (high == spec_.selectActiveLow)
+    if (high == wiring_.selectActiveLow)
         return 0;
-    return active(pins(spec_.segmentPorts[0]));
+    return active(pins(wiring_.segmentPorts[0]));
 }
 
 void Displays::pinsChanged(std::uint64_t cycle) {
@@ -195,7 +196,7 @@ void Displays::pinsChanged(std::uint64_t cycle) {
 
 DisplayView Displays::view(std::uint64_t cycle) const {
     DisplayView v;
-    v.name = spec_.name;
+    v.name = wiring_.name;
     v.digits = digits_;
     v.segments.resize(static_cast<std::size_t>(digits_));
     const std::vector<float> shares = eye_.shares(cycle);

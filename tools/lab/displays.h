@@ -6,7 +6,7 @@
 // full brightness.
 #pragma once
 
-#include "lab/board_spec.h"
+#include "lab/board_description.h"
 #include "lab/board_view.h"
 #include "lab/part.h"
 
@@ -62,19 +62,19 @@ public:
     // The window the brightness is measured over, as the eye integrates it.
     static constexpr double refreshSeconds = 0.020;
 
-    explicit Displays(const DisplaySpec& spec);
+    explicit Displays(const DisplayWiring& wiring);
     ~Displays() override;
 
     void attach(Machine& machine, PinDrivers& drivers) override;
     void detach() override;
-    const DisplaySpec& spec() const { return spec_; }
+    const DisplayWiring& wiring() const { return wiring_; }
     DisplayView view(std::uint64_t cycle) const;
 
 private:
     void pinsChanged(std::uint64_t cycle);
     std::uint8_t litSegments(int digit) const;
 
-    DisplaySpec spec_;
+    DisplayWiring wiring_;
     int digits_ = 0;
     bool multiplexed_ = false;
     std::uint8_t ports_ = 0; // bit p: the part listens to port p

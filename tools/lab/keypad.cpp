@@ -22,14 +22,14 @@ std::size_t portIndex(Port port) {
 
 } // namespace
 
-Keypad::Keypad(const KeypadSpec& spec) : Part(spec.name), spec_(spec) {
-    spec_.rows = std::max(spec_.rows, 0);
-    spec_.columns = std::max(spec_.columns, 0);
-    keys_.resize(static_cast<std::size_t>(spec_.rows * spec_.columns));
-    for (const Pin& pin : spec_.columnPins)
+Keypad::Keypad(const KeypadWiring& wiring) : Part(wiring.name), wiring_(wiring) {
+    wiring_.rows = std::max(wiring_.rows, 0);
+    wiring_.columns = std::max(wiring_.columns, 0);
+    keys_.resize(static_cast<std::size_t>(wiring_.rows * wiring_.columns));
+    for (const Pin& pin : wiring_.columnPins)
         if (pin.kind == Pin::Kind::Port)
             columnPorts_ |= static_cast<std::uint8_t>(1u << portIndex(pin.port));
-    for (const Pin& pin : spec_.rowPins)
+    for (const Pin& pin : wiring_.rowPins)
         if (pin.kind == Pin::Kind::Port) {
             rowPorts_ |= static_cast<std::uint8_t>(1u << portIndex(pin.port));
             rowMasks_[portIndex(pin.port)] |= pin.mask();
@@ -86,7 +86,7 @@ void Keypad::detach() {
 }
 
 bool Keypad::columnLow(int column) const {
-    const Pin& pin = spec_.columnPins[static_cast<std::size_t>(column)];
+    const Pin& pin = wiring_.columnPins[static_cast<std::size_t>(column)];
     if (pin.kind != Pin::Kind::Port)
         return false;
     // A column the chip does not drive floats: it pulls no row.
@@ -98,15 +98,16 @@ void Keypad::update() {
         return;
     std::array<std::uint8_t, 5> low{};
     if (closedCount_ > 0) {
-        const int columns = std::min<int>(spec_.columns, static_cast<int>(spec_.columnPins.size()));
-        const int rows = std::min<int>(spec_.rows, static_cast<int>(spec_.rowPins.size()));
+        const int columns =
+            std::min<int>(wiring_.columns, static_cast<int>(wiring_.columnPins.size()));
+        const int rows = std::min<int>(wiring_.rows, static_cast<int>(wiring_.rowPins.size()));
         for (int c = 0; c < columns; ++c) {
             if (!columnLow(c))
                 continue;
             for (int r = 0; r < rows; ++r) {
-                const Pin& row = spec_.rowPins[static_cast<std::size_t>(r)];
+                const Pin& row = wiring_.rowPins[static_cast<std::size_t>(r)];
                 if (row.kind == Pin::Kind::Port &&
-                    keys_[static_cast<std::size_t>(r * spec_.columns + c)].closed)
+                    keys_[static_cast<std::size_t>(r * wiring_.columns + c)].closed)
                     low[portIndex(row.port)] |= row.mask();
             }
         }
@@ -132,11 +133,11 @@ void Keypad::press(int key, bool down) {
     k.closed = down;
     k.nextToggle = k.settleAt = Machine::never;
     k.step = static_cast<unsigned>(key) * 5u; // each key its own part of the pattern
-    if (machine_ && spec_.bounceMs > 0) {
+    if (machine_ && wiring_.bounceMs > 0) {
         const std::uint64_t now = machine_->cycles();
         const double cyclesPerMicro = eClock() / 1e6;
-        k.settleAt =
-            now + static_cast<std::uint64_t>(std::llround(spec_.bounceMs * 1000 * cyclesPerMicro));
+        k.settleAt = now + static_cast<std::uint64_t>(
+                               std::llround(wiring_.bounceMs * 1000 * cyclesPerMicro));
         k.nextToggle = now + static_cast<std::uint64_t>(std::llround(
                                  bounceSteps[k.step % bounceSteps.size()] * cyclesPerMicro));
         if (k.nextToggle >= k.settleAt)
@@ -186,12 +187,12 @@ bool Keypad::contact(int key) const {
 
 KeypadView Keypad::view() const {
     KeypadView v;
-    v.name = spec_.name;
-    v.rows = spec_.rows;
-    v.columns = spec_.columns;
-    const bool full = spec_.rows == 4 && spec_.columns == 4;
-    const bool phone = spec_.rows == 4 && spec_.columns == 3;
-    for (int k = 0; k < spec_.rows * spec_.columns; ++k) {
+    v.name = wiring_.name;
+    v.rows = wiring_.rows;
+    v.columns = wiring_.columns;
+    const bool full = wiring_.rows == 4 && wiring_.columns == 4;
+    const bool phone = wiring_.rows == 4 && wiring_.columns == 3;
+    for (int k = 0; k < wiring_.rows * wiring_.columns; ++k) {
         if (full)
             v.labels.emplace_back(labels4x4[k]);
         else if (phone)

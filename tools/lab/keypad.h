@@ -4,7 +4,7 @@
 // in a fixed pattern, so a program's debouncing can be tried and repeated.
 #pragma once
 
-#include "lab/board_spec.h"
+#include "lab/board_description.h"
 #include "lab/board_view.h"
 #include "lab/part.h"
 
@@ -16,13 +16,13 @@ namespace lab {
 
 class Keypad final : public Part {
 public:
-    explicit Keypad(const KeypadSpec& spec);
+    explicit Keypad(const KeypadWiring& wiring);
     ~Keypad() override;
 
     void attach(Machine& machine, PinDrivers& drivers) override;
     void detach() override;
 
-    const KeypadSpec& spec() const { return spec_; }
+    const KeypadWiring& wiring() const { return wiring_; }
     // key = row * columns + column; held until released. Out of range: ignored.
     void press(int key, bool down);
     // Whether a key's contact is closed now (bouncing included).
@@ -43,7 +43,7 @@ private:
     void settle(); // every bounce ended, the contacts as the keys are held
     bool columnLow(int column) const;
 
-    KeypadSpec spec_;
+    KeypadWiring wiring_;
     std::vector<Key> keys_;
     Machine* machine_ = nullptr;
     PinDrivers* drivers_ = nullptr;

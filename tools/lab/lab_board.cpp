@@ -50,7 +50,7 @@ public:
     std::uint8_t peek(std::uint16_t) const override { return 0xFF; }
 };
 
-bool readRom(const MemorySpec& memory, const std::string& folder, RomDevice& rom,
+bool readRom(const MemoryRange& memory, const std::string& folder, RomDevice& rom,
              std::string& error) {
     namespace fs = std::filesystem;
     fs::path path = kavrel::utf8::toPath(memory.file);
@@ -106,7 +106,7 @@ std::string rowsOf(const std::string& text) {
 } // namespace
 
 struct LabBoard::Parts {
-    BoardSpec spec;
+    BoardDescription description;
     double eClock = 2'000'000.0;
     PinDrivers drivers;
     std::array<std::uint8_t, 5> base{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -137,69 +137,70 @@ LabBoard::LabBoard() : parts_(std::make_unique<Parts>()) {}
 // The machine may be gone already: nothing is disconnected here.
 LabBoard::~LabBoard() = default;
 
-std::unique_ptr<LabBoard> LabBoard::create(const BoardSpec& spec, std::string& error) {
+std::unique_ptr<LabBoard> LabBoard::create(const BoardDescription& description,
+                                           std::string& error) {
     std::unique_ptr<LabBoard> board(new LabBoard);
     Parts& p = *board->parts_;
-    p.spec = spec;
-    if (spec.quartzHz)
-        p.eClock = *spec.quartzHz / 4;
-    for (const MemorySpec& m : spec.memory) {
-        if (m.kind != MemorySpec::Kind::Rom)
+    p.description = description;
+    if (description.quartzHz)
+        p.eClock = *description.quartzHz / 4;
+    for (const MemoryRange& m : description.memory) {
+        if (m.kind != MemoryRange::Kind::Rom)
             continue;
         auto rom = std::make_unique<RomDevice>(m.from, m.to);
-        if (!m.file.empty() && !readRom(m, spec.folder, *rom, error))
+        if (!m.file.empty() && !readRom(m, description.folder, *rom, error))
             return nullptr;
         p.roms.push_back(std::move(rom));
     }
     // Parts that drive pins are added in the file's order of kinds; what
     // one drives the next may override on the same pin, which the file
     // reader already refuses.
-    for (const LcdSpec& s : spec.lcds) {
+    for (const LcdWiring& s : description.lcds) {
         p.lcds.push_back(std::make_unique<Lcd>(s));
         p.all.push_back(p.lcds.back().get());
     }
-    for (const KeypadSpec& s : spec.keypads) {
+    for (const KeypadWiring& s : description.keypads) {
         p.keypads.push_back(std::make_unique<Keypad>(s));
         p.all.push_back(p.keypads.back().get());
     }
-    for (const DisplaySpec& s : spec.displays) {
+    for (const DisplayWiring& s : description.displays) {
         p.displays.push_back(std::make_unique<Displays>(s));
         p.all.push_back(p.displays.back().get());
     }
-    for (const ButtonSpec& s : spec.buttons) {
+    for (const ButtonWiring& s : description.buttons) {
         p.buttons.push_back(std::make_unique<Button>(s));
         p.all.push_back(p.buttons.back().get());
     }
-    for (const LedSpec& s : spec.leds) {
+    for (const LedWiring& s : description.leds) {
         p.leds.push_back(std::make_unique<Led>(s));
         p.all.push_back(p.leds.back().get());
     }
-    for (const PotSpec& s : spec.pots) {
+    for (const PotWiring& s : description.pots) {
         p.pots.push_back(std::make_unique<Potentiometer>(s));
         p.all.push_back(p.pots.back().get());
     }
-    for (const BuzzerSpec& s : spec.buzzers) {
+    for (const BuzzerWiring& s : description.buzzers) {
         p.buzzers.push_back(std::make_unique<Buzzer>(s));
         p.all.push_back(p.buzzers.back().get());
     }
-    if (!spec.recorded.empty()) {
-        p.recorder = std::make_unique<Recorder>(spec.recorded);
+    if (!description.recorded.empty()) {
+        p.recorder = std::make_unique<Recorder>(description.recorded);
         p.all.push_back(p.recorder.get());
     }
     return board;
 }
 
-const BoardSpec& LabBoard::spec() const {
-    return parts_->spec;
+const BoardDescription& LabBoard::description() const {
+    return parts_->description;
 }
 
 sim11::Setup LabBoard::setup(sim11::Setup chosen) const {
-    const BoardSpec& spec = parts_->spec;
-    if (spec.chip)
-        chosen.chip = *spec.chip;
-    if (spec.mode)
-        chosen.mode = *spec.mode;
-    chosen.board = spec.oc5ToXirq ? sim11::Board::Evb : sim11::Board::Chip;
+    const BoardDescription& description = parts_->description;
+    if (description.chip)
+        chosen.chip = *description.chip;
+    if (description.mode)
+        chosen.mode = *description.mode;
+    chosen.board = description.oc5ToXirq ? sim11::Board::Evb : sim11::Board::Chip;
     return chosen;
 }
 
@@ -229,7 +230,7 @@ void LabBoard::attach(Machine& machine) {
         part->setEClock(p.eClock);
         part->attach(machine, p.drivers);
     }
-    if (machine.mode() != sim11::Mode::Expanded || p.spec.memory.empty())
+    if (machine.mode() != sim11::Mode::Expanded || p.description.memory.empty())
         return;
     for (const std::unique_ptr<RomDevice>& rom : p.roms)
         if (const Machine::Connection id = machine.attachDevice(rom->from(), rom->to(), *rom))
@@ -242,9 +243,9 @@ void LabBoard::attach(Machine& machine) {
         for (unsigned a = from; a <= to && a < 0x10000; ++a)
             listed[a] = true;
     };
-    for (const MemorySpec& m : p.spec.memory)
+    for (const MemoryRange& m : p.description.memory)
         mark(m.from, m.to);
-    for (const LcdSpec& l : p.spec.lcds)
+    for (const LcdWiring& l : p.description.lcds)
         if (l.address)
             mark(*l.address, *l.address + 1u);
     mark(machine.registerBase(), machine.registerBase() + 63u);
@@ -308,7 +309,7 @@ BoardView LabBoard::view() const {
     const Parts& p = *parts_;
     const std::uint64_t cycle = p.cycle();
     BoardView v;
-    v.name = p.spec.name;
+    v.name = p.description.name;
     for (const auto& part : p.lcds)
         v.lcds.push_back(part->view(cycle));
     for (const auto& part : p.keypads)

@@ -4,7 +4,7 @@
 // Everything here runs on the thread that runs the machine.
 #pragma once
 
-#include "lab/board_spec.h"
+#include "lab/board_description.h"
 #include "lab/board_view.h"
 #include "sim11/session.h"
 
@@ -18,14 +18,15 @@ class Recorder;
 
 class LabBoard {
 public:
-    // The parts of `spec`, and its ROMs read from their files; null with a
+    // The parts of `description`, and its ROMs read from their files; null with a
     // French message when a ROM's file cannot be read.
-    static std::unique_ptr<LabBoard> create(const BoardSpec& spec, std::string& error);
+    static std::unique_ptr<LabBoard> create(const BoardDescription& description,
+                                            std::string& error);
     // Leaves the machine alone, which may be gone: detach() it first when
     // the machine outlives the board.
     ~LabBoard();
 
-    const BoardSpec& spec() const;
+    const BoardDescription& description() const;
     // The session's setup for this board: its chip and mode where it names
     // them, `chosen`'s otherwise; the evaluation board's OC5 to XIRQ.
     sim11::Setup setup(sim11::Setup chosen) const;

@@ -284,12 +284,12 @@ public:
     }
 
 private:
-    bool isData(std::uint16_t address) const { return address != *lcd_.spec_.address; }
+    bool isData(std::uint16_t address) const { return address != *lcd_.wiring_.address; }
     Lcd& lcd_;
 };
 
-Lcd::Lcd(const LcdSpec& spec)
-    : Part(spec.name), spec_(spec), controller_(spec.columns, spec.rows),
+Lcd::Lcd(const LcdWiring& wiring)
+    : Part(wiring.name), wiring_(wiring), controller_(wiring.columns, wiring.rows),
       bus_(std::make_unique<Device>(*this)) {}
 
 Lcd::~Lcd() = default;
@@ -308,25 +308,25 @@ void Lcd::attach(Machine& machine, PinDrivers& drivers) {
     controller_.clearBusy();
     controller_.setEClock(eClock());
 
-    if (spec_.address) {
-        if (*spec_.address < 0xFFFF)
-            device_ = machine.attachDevice(*spec_.address,
-                                           static_cast<std::uint16_t>(*spec_.address + 1), *bus_);
+    if (wiring_.address) {
+        if (*wiring_.address < 0xFFFF)
+            device_ = machine.attachDevice(*wiring_.address,
+                                           static_cast<std::uint16_t>(*wiring_.address + 1), *bus_);
         return;
     }
-    if (spec_.rs.kind != Pin::Kind::Port || spec_.e.kind != Pin::Kind::Port ||
-        (spec_.rw.kind != Pin::Kind::None && spec_.rw.kind != Pin::Kind::Port))
+    if (wiring_.rs.kind != Pin::Kind::Port || wiring_.e.kind != Pin::Kind::Port ||
+        (wiring_.rw.kind != Pin::Kind::None && wiring_.rw.kind != Pin::Kind::Port))
         return;
     driver_ = drivers.add();
-    e_ = level(spec_.e);
-    rs_ = level(spec_.rs);
-    rw_ = level(spec_.rw);
-    data_ = machine.pins(spec_.data);
+    e_ = level(wiring_.e);
+    rs_ = level(wiring_.rs);
+    rw_ = level(wiring_.rw);
+    data_ = machine.pins(wiring_.data);
     watcher_ = machine.connectPins([this](Port port, std::uint8_t, std::uint64_t cycle) {
         const auto on = [port](const Pin& pin) {
             return pin.kind == Pin::Kind::Port && pin.port == port;
         };
-        if (port == spec_.data || on(spec_.e) || on(spec_.rs) || on(spec_.rw))
+        if (port == wiring_.data || on(wiring_.e) || on(wiring_.rs) || on(wiring_.rw))
             pinsChanged(cycle);
     });
 }
@@ -339,7 +339,7 @@ void Lcd::detach() {
     if (watcher_)
         machine_->disconnect(watcher_);
     if (driver_ >= 0 && drivers_)
-        drivers_->drive(driver_, spec_.data, 0, 0);
+        drivers_->drive(driver_, wiring_.data, 0, 0);
     device_ = watcher_ = 0;
     driver_ = -1;
     reading_ = false;
@@ -350,17 +350,17 @@ void Lcd::detach() {
 void Lcd::pinsChanged(std::uint64_t cycle) {
     // The levels are read from the pins rather than from the call: a driver's
     // answer may report newer levels before this call's own.
-    const bool e = level(spec_.e);
-    const bool rs = level(spec_.rs);
-    const bool rw = level(spec_.rw);
-    const std::uint8_t data = machine_->pins(spec_.data);
+    const bool e = level(wiring_.e);
+    const bool rs = level(wiring_.rs);
+    const bool rw = level(wiring_.rw);
+    const std::uint8_t data = machine_->pins(wiring_.data);
     controller_.setEClock(eClock());
 
     // A write is latched on E's falling edge, with what was set up before it.
     // D0-D3 of a 4-bit wiring are left open: the part pulls them up.
     if (e_ && !e && !rw_)
         controller_.write(
-            rs_, spec_.fourBit ? static_cast<std::uint8_t>((data_ & 0xF0) | 0x0F) : data_, cycle);
+            rs_, wiring_.fourBit ? static_cast<std::uint8_t>((data_ & 0xF0) | 0x0F) : data_, cycle);
     e_ = e;
     rs_ = rs;
     rw_ = rw;
@@ -373,18 +373,18 @@ void Lcd::pinsChanged(std::uint64_t cycle) {
         return;
     reading_ = reading;
     if (reading) {
-        const std::uint8_t mask = spec_.fourBit ? 0xF0 : 0xFF;
-        drivers_->drive(driver_, spec_.data, mask, controller_.read(rs, cycle));
+        const std::uint8_t mask = wiring_.fourBit ? 0xF0 : 0xFF;
+        drivers_->drive(driver_, wiring_.data, mask, controller_.read(rs, cycle));
     } else {
-        drivers_->drive(driver_, spec_.data, 0, 0);
+        drivers_->drive(driver_, wiring_.data, 0, 0);
     }
 }
 
 LcdView Lcd::view(std::uint64_t cycle) const {
     (void)cycle; // what is shown does not wait on the controller's time
     LcdView view;
-    view.name = spec_.name;
-    view.backlight = spec_.backlight;
+    view.name = wiring_.name;
+    view.backlight = wiring_.backlight;
     controller_.fill(view);
     view.lostWrites = controller_.lostWrites();
     return view;

@@ -6,7 +6,7 @@
 // view() copies what the window draws.
 #pragma once
 
-#include "lab/board_spec.h"
+#include "lab/board_description.h"
 #include "lab/board_view.h"
 #include "lab/part.h"
 
@@ -106,7 +106,7 @@ private:
 
 class Lcd final : public Part {
 public:
-    explicit Lcd(const LcdSpec& spec);
+    explicit Lcd(const LcdWiring& wiring);
     ~Lcd() override;
 
     void attach(Machine& machine, PinDrivers& drivers) override;
@@ -115,7 +115,7 @@ public:
     // expanded mode; the pins need RS and E on ports).
     bool connected() const { return device_ != 0 || watcher_ != 0; }
 
-    const LcdSpec& spec() const { return spec_; }
+    const LcdWiring& wiring() const { return wiring_; }
     Hd44780& controller() { return controller_; }
     const Hd44780& controller() const { return controller_; }
     LcdView view(std::uint64_t cycle) const;
@@ -125,7 +125,7 @@ private:
     void pinsChanged(std::uint64_t cycle);
     bool level(const Pin& pin) const;
 
-    LcdSpec spec_;
+    LcdWiring wiring_;
     Hd44780 controller_;
     Machine* machine_ = nullptr;
     PinDrivers* drivers_ = nullptr;

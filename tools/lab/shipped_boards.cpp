@@ -19,14 +19,14 @@ std::vector<std::string> shippedBoardKeys() {
     return keys;
 }
 
-std::optional<BoardSpec> shippedBoard(std::string_view key, std::string& error) {
+std::optional<BoardDescription> shippedBoard(std::string_view key, std::string& error) {
     for (const ShippedBoardText& board : shippedBoardTexts())
         if (key == board.key) {
             std::string why;
-            std::optional<BoardSpec> spec = readBoardText(board.text, {}, why);
-            if (!spec)
+            std::optional<BoardDescription> description = readBoardText(board.text, {}, why);
+            if (!description)
                 error = "carte livrée « " + std::string(key) + " » : " + why;
-            return spec;
+            return description;
         }
     std::string known;
     for (const std::string& k : shippedBoardKeys())

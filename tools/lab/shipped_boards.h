@@ -2,7 +2,7 @@
 // a folder of the user's.
 #pragma once
 
-#include "lab/board_spec.h"
+#include "lab/board_description.h"
 
 #include <optional>
 #include <string>
@@ -24,6 +24,6 @@ std::vector<std::string> shippedBoardKeys();
 
 // A shipped board read; null with a French message for a key that is none
 // (a shipped board that would not read is a fault of the build, told the same way).
-std::optional<BoardSpec> shippedBoard(std::string_view key, std::string& error);
+std::optional<BoardDescription> shippedBoard(std::string_view key, std::string& error);
 
 } // namespace lab

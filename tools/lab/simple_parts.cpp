@@ -24,7 +24,7 @@ std::optional<sim11::Signal> signalOf(const Pin& pin) {
 
 // --- Button --------------------------------------------------------------------
 
-Button::Button(const ButtonSpec& spec) : Part(spec.name), spec_(spec) {}
+Button::Button(const ButtonWiring& wiring) : Part(wiring.name), wiring_(wiring) {}
 
 void Button::attach(Machine&, PinDrivers& drivers) {
     drivers_ = &drivers;
@@ -34,10 +34,10 @@ void Button::attach(Machine&, PinDrivers& drivers) {
 
 void Button::detach() {
     if (drivers_ && driver_ >= 0) {
-        if (const auto signal = signalOf(spec_.pin))
+        if (const auto signal = signalOf(wiring_.pin))
             drivers_->driveSignal(driver_, *signal, false);
-        else if (spec_.pin.kind == Pin::Kind::Port)
-            drivers_->drive(driver_, spec_.pin.port, 0, 0);
+        else if (wiring_.pin.kind == Pin::Kind::Port)
+            drivers_->drive(driver_, wiring_.pin.port, 0, 0);
     }
     drivers_ = nullptr;
     driver_ = -1;
@@ -52,32 +52,32 @@ void Button::apply() {
     if (!drivers_ || driver_ < 0)
         return;
     // The control lines are active low: a button on them asserts the line.
-    if (const auto signal = signalOf(spec_.pin)) {
+    if (const auto signal = signalOf(wiring_.pin)) {
         drivers_->driveSignal(driver_, *signal, pressed_);
         return;
     }
-    if (spec_.pin.kind != Pin::Kind::Port)
+    if (wiring_.pin.kind != Pin::Kind::Port)
         return;
-    const std::uint8_t mask = spec_.pin.mask();
-    if (spec_.activeLow)
-        drivers_->drive(driver_, spec_.pin.port, pressed_ ? mask : 0, 0);
+    const std::uint8_t mask = wiring_.pin.mask();
+    if (wiring_.activeLow)
+        drivers_->drive(driver_, wiring_.pin.port, pressed_ ? mask : 0, 0);
     else
-        drivers_->drive(driver_, spec_.pin.port, mask, pressed_ ? mask : 0);
+        drivers_->drive(driver_, wiring_.pin.port, mask, pressed_ ? mask : 0);
 }
 
 ButtonView Button::view() const {
-    return {spec_.name, spec_.pin, pressed_};
+    return {wiring_.name, wiring_.pin, pressed_};
 }
 
 // --- Led -------------------------------------------------------------------------
 
-Led::Led(const LedSpec& spec) : Part(spec.name), spec_(spec) {}
+Led::Led(const LedWiring& wiring) : Part(wiring.name), wiring_(wiring) {}
 
 bool Led::litNow() const {
-    if (!machine_ || spec_.pin.kind != Pin::Kind::Port)
+    if (!machine_ || wiring_.pin.kind != Pin::Kind::Port)
         return false;
-    const bool high = machine_->pins(spec_.pin.port) & spec_.pin.mask();
-    return high == spec_.activeHigh;
+    const bool high = machine_->pins(wiring_.pin.port) & wiring_.pin.mask();
+    return high == wiring_.activeHigh;
 }
 
 void Led::attach(Machine& machine, PinDrivers&) {
@@ -87,12 +87,12 @@ void Led::attach(Machine& machine, PinDrivers&) {
     lit_ = litNow();
     changes_[0] = changes_[1] = 0;
     eye_.set(0, lit_, machine.cycles());
-    if (spec_.pin.kind != Pin::Kind::Port)
+    if (wiring_.pin.kind != Pin::Kind::Port)
         return;
     watcher_ = machine.connectPins([this](Port port, std::uint8_t levels, std::uint64_t cycle) {
-        if (port != spec_.pin.port)
+        if (port != wiring_.pin.port)
             return;
-        const bool lit = static_cast<bool>(levels & spec_.pin.mask()) == spec_.activeHigh;
+        const bool lit = static_cast<bool>(levels & wiring_.pin.mask()) == wiring_.activeHigh;
         if (cycle + 1 < changes_[0]) // the count gone back (a power-on)
             changes_[0] = changes_[1] = 0;
         if (lit != lit_) {
@@ -116,13 +116,13 @@ LedView Led::view(std::uint64_t cycle) const {
     const bool blinking =
         changes_[1] != 0 && changes_[1] - 1 <= cycle && changes_[1] - 1 + window_ > cycle;
     const float brightness = blinking ? eye_.share(0, cycle) : (lit_ ? 1.0f : 0.0f);
-    return {spec_.name, spec_.pin, spec_.colour, brightness};
+    return {wiring_.name, wiring_.pin, wiring_.colour, brightness};
 }
 
 // --- Potentiometer ---------------------------------------------------------------
 
-Potentiometer::Potentiometer(const PotSpec& spec) : Part(spec.name), spec_(spec) {
-    volts_ = std::clamp(spec.volts, 0.0, 5.0);
+Potentiometer::Potentiometer(const PotWiring& wiring) : Part(wiring.name), wiring_(wiring) {
+    volts_ = std::clamp(wiring.volts, 0.0, 5.0);
     if (!(volts_ == volts_)) // NaN
         volts_ = 0;
 }
@@ -133,7 +133,7 @@ std::uint8_t Potentiometer::value() const {
 
 void Potentiometer::attach(Machine& machine, PinDrivers&) {
     machine_ = &machine;
-    machine.setAnalog(spec_.channel, value());
+    machine.setAnalog(wiring_.channel, value());
 }
 
 void Potentiometer::detach() {
@@ -143,29 +143,29 @@ void Potentiometer::detach() {
 void Potentiometer::setVolts(double volts) {
     volts_ = std::isnan(volts) ? 0.0 : std::clamp(volts, 0.0, 5.0);
     if (machine_)
-        machine_->setAnalog(spec_.channel, value());
+        machine_->setAnalog(wiring_.channel, value());
 }
 
 PotView Potentiometer::view() const {
-    return {spec_.name, spec_.channel, volts_};
+    return {wiring_.name, wiring_.channel, volts_};
 }
 
 // --- Buzzer ------------------------------------------------------------------------
 
-Buzzer::Buzzer(const BuzzerSpec& spec) : Part(spec.name), spec_(spec) {}
+Buzzer::Buzzer(const BuzzerWiring& wiring) : Part(wiring.name), wiring_(wiring) {}
 
 void Buzzer::attach(Machine& machine, PinDrivers&) {
     machine_ = &machine;
     haveRise_ = false;
     periodCount_ = nextPeriod_ = 0;
     lastChange_ = machine.cycles();
-    if (spec_.pin.kind != Pin::Kind::Port)
+    if (wiring_.pin.kind != Pin::Kind::Port)
         return;
-    level_ = machine.pins(spec_.pin.port) & spec_.pin.mask();
+    level_ = machine.pins(wiring_.pin.port) & wiring_.pin.mask();
     watcher_ = machine.connectPins([this](Port port, std::uint8_t levels, std::uint64_t cycle) {
-        if (port != spec_.pin.port)
+        if (port != wiring_.pin.port)
             return;
-        const bool level = levels & spec_.pin.mask();
+        const bool level = levels & wiring_.pin.mask();
         if (level != level_)
             changed(level, cycle);
     });
@@ -212,7 +212,7 @@ double Buzzer::frequency(std::uint64_t cycle) const {
 }
 
 BuzzerView Buzzer::view(std::uint64_t cycle) const {
-    return {spec_.name, spec_.pin, frequency(cycle)};
+    return {wiring_.name, wiring_.pin, frequency(cycle)};
 }
 
 } // namespace lab

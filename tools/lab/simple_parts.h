@@ -2,7 +2,7 @@
 // XIRQ), an LED, a potentiometer on an analog input, a buzzer.
 #pragma once
 
-#include "lab/board_spec.h"
+#include "lab/board_description.h"
 #include "lab/board_view.h"
 #include "lab/displays.h"
 #include "lab/part.h"
@@ -16,7 +16,7 @@ namespace lab {
 // held low while released). On IRQ or XIRQ it holds the line asserted.
 class Button final : public Part {
 public:
-    explicit Button(const ButtonSpec& spec);
+    explicit Button(const ButtonWiring& wiring);
     void attach(Machine& machine, PinDrivers& drivers) override;
     void detach() override;
     void press(bool down);
@@ -25,7 +25,7 @@ public:
 
 private:
     void apply();
-    ButtonSpec spec_;
+    ButtonWiring wiring_;
     bool pressed_ = false;
     PinDrivers* drivers_ = nullptr;
     int driver_ = -1;
@@ -37,14 +37,14 @@ private:
 class Led final : public Part {
 public:
     static constexpr double refreshSeconds = Displays::refreshSeconds;
-    explicit Led(const LedSpec& spec);
+    explicit Led(const LedWiring& wiring);
     void attach(Machine& machine, PinDrivers& drivers) override;
     void detach() override;
     LedView view(std::uint64_t cycle) const;
 
 private:
     bool litNow() const;
-    LedSpec spec_;
+    LedWiring wiring_;
     Machine* machine_ = nullptr;
     Machine::Connection watcher_ = 0;
     Persistence eye_{1};
@@ -56,7 +56,7 @@ private:
 // 0 to 5 V on an analog input, converted 0 to 255 (5 V reads $FF).
 class Potentiometer final : public Part {
 public:
-    explicit Potentiometer(const PotSpec& spec);
+    explicit Potentiometer(const PotWiring& wiring);
     void attach(Machine& machine, PinDrivers& drivers) override;
     void detach() override;
     void setVolts(double volts); // clamped to 0-5 V
@@ -65,7 +65,7 @@ public:
     PotView view() const;
 
 private:
-    PotSpec spec_;
+    PotWiring wiring_;
     double volts_ = 0;
     Machine* machine_ = nullptr;
 };
@@ -75,7 +75,7 @@ private:
 class Buzzer final : public Part {
 public:
     static constexpr double silenceSeconds = 0.050;
-    explicit Buzzer(const BuzzerSpec& spec);
+    explicit Buzzer(const BuzzerWiring& wiring);
     void attach(Machine& machine, PinDrivers& drivers) override;
     void detach() override;
     BuzzerView view(std::uint64_t cycle) const;
@@ -83,7 +83,7 @@ public:
 
 private:
     void changed(bool level, std::uint64_t cycle);
-    BuzzerSpec spec_;
+    BuzzerWiring wiring_;
     Machine* machine_ = nullptr;
     Machine::Connection watcher_ = 0;
     bool level_ = false;

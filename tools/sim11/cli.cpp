@@ -193,9 +193,9 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
 
 std::unique_ptr<lab::LabBoard> openBoard(Options& options, std::string& error) {
     const std::vector<std::string> keys = lab::shippedBoardKeys();
-    std::optional<lab::BoardSpec> spec;
+    std::optional<lab::BoardDescription> description;
     if (std::find(keys.begin(), keys.end(), options.board) != keys.end()) {
-        spec = lab::shippedBoard(options.board, error);
+        description = lab::shippedBoard(options.board, error);
     } else {
         std::error_code ec;
         const bool file = std::filesystem::exists(options.board, ec) ||
@@ -209,13 +209,13 @@ std::unique_ptr<lab::LabBoard> openBoard(Options& options, std::string& error) {
             return nullptr;
         }
         std::string why;
-        spec = lab::readBoardFile(options.board, why);
-        if (!spec)
+        description = lab::readBoardFile(options.board, why);
+        if (!description)
             error = options.board + " : " + why;
     }
-    if (!spec)
+    if (!description)
         return nullptr;
-    std::unique_ptr<lab::LabBoard> board = lab::LabBoard::create(*spec, error);
+    std::unique_ptr<lab::LabBoard> board = lab::LabBoard::create(*description, error);
     if (!board) {
         error = options.board + " : " + error;
         return nullptr;
@@ -224,7 +224,7 @@ std::unique_ptr<lab::LabBoard> openBoard(Options& options, std::string& error) {
     options.chip = setup.chip;
     options.mode = setup.mode;
     if (!options.quartzHz)
-        options.quartzHz = spec->quartzHz.value_or(8'000'000.0);
+        options.quartzHz = description->quartzHz.value_or(8'000'000.0);
     return board;
 }
 

@@ -13,7 +13,7 @@
 
 namespace lab {
 
-struct MemorySpec {
+struct MemoryRange {
     enum class Kind { Ram, Rom };
     Kind kind = Kind::Ram;
     std::uint16_t from = 0, to = 0; // both included
@@ -24,7 +24,7 @@ struct MemorySpec {
 };
 
 // An HD44780 character display.
-struct LcdSpec {
+struct LcdWiring {
     std::string name = "LCD";
     int columns = 16, rows = 2;
     // On the expanded bus: the instruction register at `address`, data at
@@ -40,7 +40,7 @@ struct LcdSpec {
     int line = 0;
 };
 
-struct KeypadSpec {
+struct KeypadWiring {
     std::string name = "Clavier";
     int rows = 4, columns = 4;   // 4x4 or 4x3
     std::vector<Pin> rowPins;    // read by the program, pulled up
@@ -49,7 +49,7 @@ struct KeypadSpec {
     int line = 0;
 };
 
-struct DisplaySpec {
+struct DisplayWiring {
     std::string name = "Afficheurs";
     int digits = 4;
     bool commonAnode = false;
@@ -61,14 +61,14 @@ struct DisplaySpec {
     int line = 0;
 };
 
-struct ButtonSpec {
+struct ButtonWiring {
     std::string name;
     Pin pin;               // a port input, IRQ or XIRQ (pressed: low)
     bool activeLow = true; // pressed pulls the pin low
     int line = 0;
 };
 
-struct LedSpec {
+struct LedWiring {
     std::string name;
     Pin pin;
     bool activeHigh = true; // lit when the pin is high
@@ -76,20 +76,20 @@ struct LedSpec {
     int line = 0;
 };
 
-struct PotSpec {
+struct PotWiring {
     std::string name;
     int channel = 0; // PE0-PE7
     double volts = 2.5;
     int line = 0;
 };
 
-struct BuzzerSpec {
+struct BuzzerWiring {
     std::string name = "Buzzer";
     Pin pin;
     int line = 0;
 };
 
-struct BoardSpec {
+struct BoardDescription {
     std::string name;  // shown in the window's list
     std::string about; // a sentence about it
     // Absent: the window's or the command line's own choice holds.
@@ -97,14 +97,14 @@ struct BoardSpec {
     std::optional<sim11::Mode> mode;
     std::optional<double> quartzHz;
     bool oc5ToXirq = false;
-    std::vector<MemorySpec> memory;
-    std::vector<LcdSpec> lcds;
-    std::vector<KeypadSpec> keypads;
-    std::vector<DisplaySpec> displays;
-    std::vector<ButtonSpec> buttons;
-    std::vector<LedSpec> leds;
-    std::vector<PotSpec> pots;
-    std::vector<BuzzerSpec> buzzers;
+    std::vector<MemoryRange> memory;
+    std::vector<LcdWiring> lcds;
+    std::vector<KeypadWiring> keypads;
+    std::vector<DisplayWiring> displays;
+    std::vector<ButtonWiring> buttons;
+    std::vector<LedWiring> leds;
+    std::vector<PotWiring> pots;
+    std::vector<BuzzerWiring> buzzers;
     std::vector<Pin> recorded; // the timing view's signals, at most 8
     std::string folder;        // the board file's folder (for ROM files)
 };
