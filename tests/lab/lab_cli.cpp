@@ -1,79 +1,20 @@
 // sim11 --board and --show, started as a real process.
+#include "sim11_run.h"
 #include "sim_support.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using lab::test::Outcome;
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string s = text.str();
-    for (std::size_t at; (at = s.find("\r\n")) != std::string::npos;)
-        s.erase(at, 1);
-    return s;
-}
-
-class BoardCli : public ::testing::Test {
+class BoardCli : public lab::test::Sim11Run {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("lab_cli_" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-    std::string file(const std::string& name, const std::string& text) {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-        return "\"" + (dir_ / name).string() + "\"";
-    }
     std::string s19(const std::string& name, const std::string& source) {
         const asmhc11::Result result = asmhc11::assembleSource(source, asmhc11::Mode::S19);
         EXPECT_TRUE(result.ok());
         return file(name, result.s19);
     }
-
-    Outcome sim(const std::string& arguments) {
-        file("in", "");
-        std::string command = std::string("\"") + SIM11_EXECUTABLE + "\" " + arguments + " < \"" +
-                              (dir_ / "in").string() + "\" > \"" + (dir_ / "out").string() +
-                              "\" 2> \"" + (dir_ / "err").string() + "\"";
-#ifdef _WIN32
-        command = "\"" + command + "\"";
-#endif
-        Outcome run;
-        const int raw = std::system(command.c_str());
-#ifdef _WIN32
-        run.status = raw;
-#else
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-        run.out = readAll(dir_ / "out");
-        run.err = readAll(dir_ / "err");
-        return run;
-    }
-
-    fs::path dir_;
 };
 
 // Writes "BONJOUR" on the TP board's LCD, then "!" after about 30 ms, and

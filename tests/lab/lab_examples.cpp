@@ -6,19 +6,8 @@
 
 #include "lab/recorder.h"
 #include "lab/shipped_boards.h"
+#include "sim11_run.h"
 #include "sim_support.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace {
 
@@ -26,12 +15,8 @@ namespace fs = std::filesystem;
 using lab::LabBoard;
 using sim11::Session;
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using lab::test::Outcome;
+using lab::test::readAll;
 
 // The example's source as shipped (Windows-1252, CR LF), assembled.
 asmhc11::Result assembleExample(const std::string& name) {
@@ -44,51 +29,14 @@ asmhc11::Result assembleExample(const std::string& name) {
     return result;
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-class Examples : public ::testing::Test {
+// sim11 on the example's S19.
+class Examples : public lab::test::Sim11Run {
 protected:
-    void SetUp() override {
-        dir_ =
-            fs::temp_directory_path() / ("lab_examples_" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
-    // sim11 on the example's S19, `input` on its standard input.
     Outcome sim(const std::string& example, const std::string& arguments,
                 const std::string& input = "") {
-        const asmhc11::Result result = assembleExample(example);
-        std::ofstream(dir_ / "p.s19", std::ios::binary) << result.s19;
-        std::ofstream(dir_ / "in", std::ios::binary) << input;
-        std::string command = std::string("\"") + SIM11_EXECUTABLE + "\" " + arguments + " \"" +
-                              (dir_ / "p.s19").string() + "\" < \"" + (dir_ / "in").string() +
-                              "\" > \"" + (dir_ / "out").string() + "\" 2> \"" +
-                              (dir_ / "err").string() + "\"";
-#ifdef _WIN32
-        command = "\"" + command + "\"";
-#endif
-        Outcome run;
-        const int raw = std::system(command.c_str());
-#ifdef _WIN32
-        run.status = raw;
-#else
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-        run.out = readAll(dir_ / "out");
-        // On Windows the diagnostics are text: their lines end in CR LF.
-        run.err = readAll(dir_ / "err");
-        std::erase(run.err, '\r');
-        return run;
+        const std::string program = file("p.s19", assembleExample(example).s19);
+        return Sim11Run::sim(arguments + " " + program, input);
     }
-
-    fs::path dir_;
 };
 
 // A shipped board around a session holding the example, reset on its vector.
