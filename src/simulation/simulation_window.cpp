@@ -303,8 +303,8 @@ void SimulationWindow::buildActions() {
     board_ = boards;
     board_->setObjectName(QStringLiteral("SimBoard"));
     board_->setAccessibleName(tr8(texts::kBoardLabel));
-    board_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    board_->setMinimumContentsLength(16);
+    // On its own row, the board's whole name fits.
+    board_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     refreshBoards();
     machineBar_->addWidget(new QLabel(tr8(texts::kChipLabel)));
     machineBar_->addWidget(chip_);
