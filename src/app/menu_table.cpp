@@ -11,6 +11,7 @@
 #endif
 #include "clipboard/clipboard_commands.h"
 #include "editor/documents.h"
+#include "simulation/chip_commands.h"
 #include "simulation/examples.h"
 #include "simulation/simulation_commands.h"
 #include "simulation/simulation_window.h"
@@ -89,6 +90,14 @@ constexpr std::array kMenu{
 #ifdef KAVREL_WITH_BOARD
     MenuEntry{2, "LoadIntoBoard", board::kLoadCaption, K::Command,
               &board::LoadIntoBoard, guarded},
+    MenuEntry{2, "LoadThroughMonitor", board::kMonitorLoadCaption, K::Command,
+              &board::LoadThroughMonitor, guarded},
+    MenuEntry{2, "DebugOnBoard", board::kDebugOnBoardCaption, K::Command,
+              &simulation::DebugOnBoard, guarded},
+    MenuEntry{2, "ProgramEeprom", board::kProgramEepromCaption, K::Command,
+              &simulation::ProgramEeprom},
+    MenuEntry{2, "ConfigureChip", board::kConfigureChipCaption, K::Command,
+              &simulation::ConfigureChip},
     MenuEntry{2, "Serial_terminal", board::kTerminalCaption, K::Command, &board::SerialTerminal},
 #endif
     MenuEntry{2, "Reset", "Réinitialiser", K::Command, &simulation::Reset, Guard::None,

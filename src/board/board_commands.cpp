@@ -92,4 +92,6 @@ void SerialTerminal(Workspace& workspace) {
     newTerminal(workspace);
 }
 
+void LoadThroughMonitor(Workspace&) {}
+
 } // namespace kavrel::board

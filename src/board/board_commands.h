@@ -19,6 +19,11 @@ class SerialTerminalWindow;
 // program's speed.
 void LoadIntoBoard(Workspace& workspace);
 
+// "Charger par le moniteur (S19)...": the active editor assembled as by
+// "Assembler -> S19" (the menu guards it); then the monitor dialog, and the
+// S19's records sent through the board's monitor.
+void LoadThroughMonitor(Workspace& workspace);
+
 // "Terminal série": a new serial terminal window, its port not opened yet.
 void SerialTerminal(Workspace& workspace);
 

@@ -103,6 +103,10 @@ inline constexpr const char* kSameSpeed = "celle de l'envoi";
 // The menu "Exécution".
 inline constexpr const char* kLoadCaption = "Charger dans la carte (.BOO)...";
 inline constexpr const char* kTerminalCaption = "Terminal série";
+inline constexpr const char* kMonitorLoadCaption = "Charger par le moniteur (S19)...";
+inline constexpr const char* kDebugOnBoardCaption = "Déboguer sur la carte...";
+inline constexpr const char* kProgramEepromCaption = "Programmer l'EEPROM...";
+inline constexpr const char* kConfigureChipCaption = "Configurer le circuit (CONFIG)...";
 
 // The serial terminal window.
 inline constexpr const char* kTerminalTitle = "Terminal série";

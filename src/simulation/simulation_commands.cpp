@@ -138,4 +138,8 @@ void offerReload(Workspace& workspace, const QString& sourcePath) {
     window->reload(program);
 }
 
+#ifdef KAVREL_WITH_BOARD
+void DebugOnBoard(Workspace&) {}
+#endif
+
 } // namespace kavrel::simulation

@@ -28,6 +28,13 @@ void RunToCursor(Workspace& workspace);
 void Stop(Workspace& workspace);
 void RealTime(Workspace& workspace); // toggles it
 
+#ifdef KAVREL_WITH_BOARD
+// "Déboguer sur la carte...": the active editor assembled; the port and the
+// family asked; the talker then the program loaded into the board, and a
+// window "Carte : <chemin du source> (<port>)" that drives it.
+void DebugOnBoard(Workspace& workspace);
+#endif
+
 SimulationWindow* activeSimulation(Workspace& workspace);
 // The window simulating that source (native separators), or null.
 SimulationWindow* simulationOf(Workspace& workspace, const QString& sourcePath);

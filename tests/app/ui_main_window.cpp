@@ -58,6 +58,10 @@ const Item kTree[] = {
     {3, "Example_eeprom", "Écriture et relecture de l'EEPROM"},
 #ifdef KAVREL_WITH_BOARD
     {2, "LoadIntoBoard", "Charger dans la carte (.BOO)..."},
+    {2, "LoadThroughMonitor", "Charger par le moniteur (S19)..."},
+    {2, "DebugOnBoard", "Déboguer sur la carte..."},
+    {2, "ProgramEeprom", "Programmer l'EEPROM..."},
+    {2, "ConfigureChip", "Configurer le circuit (CONFIG)..."},
     {2, "Serial_terminal", "Terminal série"},
 #endif
     {2, "Reset", "Réinitialiser"},

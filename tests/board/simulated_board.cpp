@@ -22,6 +22,18 @@ std::uint8_t acrossLine(std::uint8_t byte, double sentBit, double readBit) {
 
 SimulatedBoard::SimulatedBoard(sim11::Chip chip, std::uint32_t crystalHz)
     : machine_(chip, sim11::Mode::Bootstrap), eClockHz_(crystalHz / 4) {
+    start();
+}
+
+SimulatedBoard::SimulatedBoard(sim11::Chip chip, std::uint32_t crystalHz, sim11::Mode mode,
+                               const std::function<void(sim11::Machine&)>& prepare)
+    : machine_(chip, mode), eClockHz_(crystalHz / 4) {
+    if (prepare)
+        prepare(machine_);
+    start();
+}
+
+void SimulatedBoard::start() {
     machine_.setFeed(sim11::Feed::Line);
     machine_.connectTransmit([this](std::uint8_t byte, std::uint64_t) {
         const double chipBit = chipBitNs();
@@ -36,6 +48,12 @@ SimulatedBoard::SimulatedBoard(sim11::Chip chip, std::uint32_t crystalHz)
 void SimulatedBoard::open(const std::string&, unsigned baud) {
     hostBitNs_ = 1e9 / baud;
     open_ = true;
+}
+
+void SimulatedBoard::setBaud(unsigned baud) {
+    if (!open_)
+        throw PortError(PortFault::Other, "port fermé");
+    hostBitNs_ = 1e9 / baud;
 }
 
 void SimulatedBoard::pulseReset(Duration low) {

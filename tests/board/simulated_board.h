@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,10 @@ class SimulatedBoard : public Transport {
 public:
     // The E clock is a quarter of the crystal's frequency.
     explicit SimulatedBoard(sim11::Chip chip, std::uint32_t crystalHz = 8'000'000);
+    // A chip in another mode, made ready by `prepare` (a ROM attached, a
+    // program stored, the reset pressed again) before its first 20 ms run.
+    SimulatedBoard(sim11::Chip chip, std::uint32_t crystalHz, sim11::Mode mode,
+                   const std::function<void(sim11::Machine&)>& prepare);
 
     sim11::Machine& machine() { return machine_; }
 
@@ -41,6 +46,7 @@ public:
     void open(const std::string& port, unsigned baud) override;
     void write(std::span<const std::uint8_t> bytes) override;
     std::size_t read(std::span<std::uint8_t> into, Duration timeout) override;
+    void setBaud(unsigned baud) override;
     void pulseReset(Duration low) override;
     // What the host's side had not started to send goes with the port.
     void close() override;
@@ -49,6 +55,7 @@ public:
     bool isOpen() const { return open_; }
 
 private:
+    void start();
     void advance(Duration until, bool untilHeard);
     void feedDue();
     std::uint64_t cyclesAt(Duration t) const;
