@@ -38,13 +38,15 @@ void SaveAllForms(Workspace& workspace) {
 
 namespace {
 
-// The run, as the report saw it (nothing ran in batch mode).
-AssemblyRun assembleActive(Workspace& workspace, const char* target) {
+// The run, as the report saw it (nothing ran in batch mode). A command that
+// goes on with the file assembles here even in batch mode (`direct`).
+AssemblyRun assembleActive(Workspace& workspace, const char* target, bool direct = false) {
     SaveAllForms(workspace);
     // Read after the saves: the caption is the only record of the path.
     const QString caption = workspace.activeEditor()->caption();
     const std::string source = caption.toStdString();
-    const bool batch = workspace.batchMode() && std::string_view(target) == "S19";
+    const bool batchMode = workspace.batchMode() && !direct;
+    const bool batch = batchMode && std::string_view(target) == "S19";
     // A run in the launcher's terminal says nothing to the report.
     AssemblyRun run;
     AssemblyRun* report = batch ? nullptr : &run;
@@ -53,7 +55,7 @@ AssemblyRun assembleActive(Workspace& workspace, const char* target) {
     try {
         // The window is blocked while the assembler runs; the pointer says so.
         const app::WaitCursor wait;
-        Assemble(source, target, workspace.programDir().toStdString(), workspace.batchMode(),
+        Assemble(source, target, workspace.programDir().toStdString(), batchMode,
                  platform::kSeparator, report);
     } catch (...) {
         // What the assembler said is shown even when a later step fails.
@@ -76,8 +78,12 @@ void AssembleToBOO(Workspace& workspace) {
     assembleActive(workspace, "BOO");
 }
 
-QString AssembleToBOOImage(Workspace& workspace) {
-    const AssemblyRun run = assembleActive(workspace, "BOO");
+namespace {
+
+// The file `target` made beside the active editor's source, once the
+// assembler ended without error; empty otherwise.
+QString assembledFile(Workspace& workspace, const char* target, const char* extension) {
+    const AssemblyRun run = assembleActive(workspace, target, true);
     if (!run.ran || !run.process.exited || run.process.exitCode != 0)
         return {};
     // An assembler that reports an error but exits with 0 still wrote a
@@ -87,7 +93,17 @@ QString AssembleToBOOImage(Workspace& workspace) {
             return {};
     const PathParts parts =
         SplitPath(workspace.activeEditor()->caption().toStdString(), platform::kSeparator);
-    return QString::fromStdString(parts.Folder + parts.BaseName + ".BOO");
+    return QString::fromStdString(parts.Folder + parts.BaseName + extension);
+}
+
+} // namespace
+
+QString AssembleToBOOImage(Workspace& workspace) {
+    return assembledFile(workspace, "BOO", ".BOO");
+}
+
+QString AssembleToS19File(Workspace& workspace) {
+    return assembledFile(workspace, "S19", ".S19");
 }
 
 } // namespace kavrel::assembly

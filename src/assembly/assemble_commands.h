@@ -21,4 +21,10 @@ void AssembleToBOO(Workspace& workspace);
 // beside the source when the assembler ended without error; empty otherwise.
 QString AssembleToBOOImage(Workspace& workspace);
 
+// "Assembler -> S19" for a command that goes on with the records (the load
+// through a board's monitor, the EEPROM's programming): the same saves, job
+// and report, the assembler run here even in batch mode. The .S19 file
+// beside the source when the assembler ended without error; empty otherwise.
+QString AssembleToS19File(Workspace& workspace);
+
 } // namespace kavrel::assembly

@@ -3,7 +3,11 @@
 #include "assembly/assemble_commands.h"
 #include "board/board_texts.h"
 #include "board/download_dialog.h"
+#include "board/fill_text.h"
+#include "board/monitor_dialog.h"
+#include "board/monitor_load.h"
 #include "board/serial_terminal.h"
+#include "workspace/message_boxes.h"
 #include "workspace/workspace.h"
 
 #include <QMdiSubWindow>
@@ -92,6 +96,70 @@ void SerialTerminal(Workspace& workspace) {
     newTerminal(workspace);
 }
 
-void LoadThroughMonitor(Workspace&) {}
+namespace {
+
+// The monitor dialog's choices, kept as the download's are.
+class LastMonitorChoices : public QObject {
+public:
+    using QObject::QObject;
+    MonitorChoices choices;
+};
+
+MonitorChoices& lastMonitorChoices(Workspace& workspace) {
+    QWidget* window = workspace.window();
+    for (QObject* child : window->children())
+        if (auto* kept = dynamic_cast<LastMonitorChoices*>(child))
+            return kept->choices;
+    return (new LastMonitorChoices(window))->choices;
+}
+
+} // namespace
+
+MonitorDialog* monitorDialog(Workspace& workspace) {
+    return workspace.window()->findChild<MonitorDialog*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void LoadThroughMonitor(Workspace& workspace) {
+    const QString s19 = assembly::AssembleToS19File(workspace);
+    if (s19.isEmpty())
+        return;
+    if (MonitorDialog* open = monitorDialog(workspace))
+        delete open;
+    auto* dialog = new MonitorDialog(s19, workspace.window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setChoices(lastMonitorChoices(workspace));
+    QObject::connect(dialog, &MonitorDialog::aboutToSend, dialog,
+                     [&workspace, dialog](const QString& port) {
+                         lastMonitorChoices(workspace) = dialog->choices();
+                         for (SerialTerminalWindow* terminal : terminals(workspace))
+                             if (terminal->isOpen() && terminal->portName() == port)
+                                 terminal->closePort(QString::fromUtf8(kTerminalLent));
+                     });
+    QObject::connect(
+        dialog, &MonitorDialog::loaded, dialog,
+        [&workspace, dialog](const QString& port, unsigned baud, const QByteArray& answer,
+                             SerialLink* openLink, std::uint16_t entry) {
+            const std::string go = goCommand(entry);
+            const auto start = workspace.messages().show(
+                dialog, QString::fromUtf8(kMonitorStartTitle),
+                QString::fromStdString(fillText(kMonitorStartQuestion, {go, port.toStdString()})),
+                app::BoxIcon::Information, app::BoxButtons::YesNo);
+            if (start != app::BoxAnswer::Yes) {
+                // The dialog keeps saying the program is loaded; the port is let go.
+                delete openLink;
+                return;
+            }
+            SerialTerminalWindow* terminal = terminalOn(workspace, port);
+            if (!terminal)
+                terminal = newTerminal(workspace);
+            terminal->adopt(openLink, port, baud, answer);
+            // Typed as the user would: the monitor repeats it in the terminal, then the program talks.
+            if (openLink)
+                openLink->write(QByteArray::fromStdString(go + "\r"));
+            workspace.activateSubWindow(terminal);
+            dialog->accept();
+        });
+    dialog->open();
+}
 
 } // namespace kavrel::board

@@ -10,6 +10,7 @@ class Workspace;
 namespace kavrel::board {
 
 class DownloadDialog;
+class MonitorDialog;
 class SerialTerminalWindow;
 
 // "Charger dans la carte (.BOO)...": the active editor assembled as by
@@ -20,8 +21,10 @@ class SerialTerminalWindow;
 void LoadIntoBoard(Workspace& workspace);
 
 // "Charger par le moniteur (S19)...": the active editor assembled as by
-// "Assembler -> S19" (the menu guards it); then the monitor dialog, and the
-// S19's records sent through the board's monitor.
+// "Assembler -> S19" (the menu guards it); with an error nothing is sent.
+// Then the monitor dialog, and the S19's records sent through the board's
+// monitor; once it said "done", a question (Oui/Non): start the program
+// with G at its start address, in a terminal on the same port.
 void LoadThroughMonitor(Workspace& workspace);
 
 // "Terminal série": a new serial terminal window, its port not opened yet.
@@ -29,6 +32,8 @@ void SerialTerminal(Workspace& workspace);
 
 // The download dialog the last LoadIntoBoard opened, while it is shown.
 DownloadDialog* downloadDialog(Workspace& workspace);
+// The monitor dialog the last LoadThroughMonitor opened, while it is shown.
+MonitorDialog* monitorDialog(Workspace& workspace);
 // The terminal window on `port`, or null.
 SerialTerminalWindow* terminalOn(Workspace& workspace, const QString& port);
 

@@ -132,7 +132,7 @@ inline constexpr const char* kMonitorNoEcho =
 inline constexpr const char* kMonitorCommandRefused =
     "Le moniteur a refusé la commande « %1 » : il a répondu « %2 ». Vérifiez la commande de "
     "chargement (LOAD T pour BUFFALO).";
-// %1 the address, %2 records sent, %3 records in all.
+// %1 the address (as $xxxx).
 inline constexpr const char* kMonitorRomRefused =
     "Le moniteur n'a pas pu écrire en %1 : c'est de la ROM. Le chargement est incomplet ; "
     "placez le programme en RAM ou en EEPROM (ORG), puis recommencez.";
@@ -182,6 +182,8 @@ inline constexpr const char* kMonitorProgressFormat = "%v / %m enregistrements";
 inline constexpr const char* kMonitorBadCrystal =
     "Le quartz doit être un nombre de MHz, de 0,1 à 16 (8 ou 9,8304 par exemple).";
 inline constexpr const char* kMonitorBadCommand = "Tapez la commande de chargement du moniteur.";
+// %1 the file, %2 the system's reason.
+inline constexpr const char* kMonitorCannotRead = "Le fichier %1 ne peut pas être lu : %2";
 inline constexpr const char* kMonitorSending =
     "Chargement par le moniteur sur %1 à %2 bauds...";
 // The question once loaded; %1 the command G, %2 the port.

@@ -1,0 +1,311 @@
+#include "board/monitor_dialog.h"
+
+#include "board/board_texts.h"
+#include "board/fill_text.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kavrel::board {
+
+namespace {
+
+constexpr unsigned kMinimumBaud = 50;
+constexpr unsigned kMaximumBaud = 4000000;
+// BUFFALO's 9600 with an 8 MHz crystal first, then what other monitors use.
+constexpr const char* kSpeeds[] = {"9600", "1200", "2400", "4800", "19200"};
+constexpr const char* kCrystals[] = {"8", "4,9152", "9,8304", "12", "16"};
+constexpr const char* kDefaultCommand = "LOAD T";
+
+unsigned baudOf(const QString& text) {
+    bool number = false;
+    const uint baud = text.trimmed().toUInt(&number);
+    return number && baud >= kMinimumBaud && baud <= kMaximumBaud ? baud : 0;
+}
+
+// "8", "9,8304" or "9.8304" MHz, from 0.1 to 16; 0 when it is not one.
+double crystalOf(const QString& text) {
+    QString written = text.trimmed();
+    written.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool number = false;
+    const double mhz = written.toDouble(&number);
+    return number && mhz >= 0.1 && mhz <= 16.0 ? mhz * 1e6 : 0;
+}
+
+QString q(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+QString shown(const PortEntry& entry) {
+    QStringList about;
+    if (!entry.description.isEmpty())
+        about << entry.description;
+    if (!entry.maker.isEmpty())
+        about << entry.maker;
+    return about.isEmpty() ? entry.location
+                           : entry.location + QStringLiteral(" (") + about.join(QStringLiteral(", ")) +
+                                 QStringLiteral(")");
+}
+
+QComboBox* editableCombo(QWidget* parent, const char* name) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    return combo;
+}
+
+} // namespace
+
+MonitorDialog::MonitorDialog(const QString& s19Path, QWidget* parent)
+    : QDialog(parent), s19Path_(s19Path), lister_(systemPorts) {
+    setWindowTitle(q(kMonitorDialogTitle));
+    qRegisterMetaType<SerialLink*>();
+
+    auto* file = new QLabel(QDir::toNativeSeparators(s19Path), this);
+    file->setObjectName(QStringLiteral("file"));
+    file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    port_ = editableCombo(this, "port");
+    port_->lineEdit()->setPlaceholderText(q(kPortPlaceholder));
+    port_->setMinimumContentsLength(32);
+
+    speed_ = editableCombo(this, "speed");
+    for (const char* speed : kSpeeds)
+        speed_->addItem(q(speed));
+    speed_->setCurrentIndex(0);
+
+    board_ = new QComboBox(this);
+    board_->setObjectName(QStringLiteral("board"));
+    for (const MonitorBoard& board : monitorBoards())
+        board_->addItem(QString::fromStdString(board.name));
+
+    crystal_ = editableCombo(this, "crystal");
+    for (const char* crystal : kCrystals)
+        crystal_->addItem(q(crystal));
+    crystal_->setCurrentIndex(0);
+
+    command_ = new QLineEdit(q(kDefaultCommand), this);
+    command_->setObjectName(QStringLiteral("command"));
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setFormat(q(kMonitorProgressFormat));
+    progress_->setRange(0, 1);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("status"));
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* buttons = new QDialogButtonBox(this);
+    send_ = buttons->addButton(q(kSend), QDialogButtonBox::AcceptRole);
+    send_->setObjectName(QStringLiteral("send"));
+    send_->setDefault(true);
+    cancel_ = buttons->addButton(q(kCancel), QDialogButtonBox::RejectRole);
+    cancel_->setObjectName(QStringLiteral("cancel"));
+    connect(send_, &QPushButton::clicked, this, &MonitorDialog::send);
+    connect(cancel_, &QPushButton::clicked, this, &MonitorDialog::reject);
+
+    auto* form = new QFormLayout;
+    form->addRow(q(kFileLabel), file);
+    form->addRow(q(kPortLabel), port_);
+    form->addRow(q(kSpeedLabel), speed_);
+    form->addRow(q(kMonitorBoardLabel), board_);
+    form->addRow(q(kMonitorCrystalLabel), crystal_);
+    form->addRow(q(kMonitorCommandLabel), command_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(progress_);
+    layout->addWidget(status_);
+    layout->addWidget(buttons);
+
+    poll_ = new QTimer(this);
+    poll_->setInterval(kPortPollMs);
+    connect(poll_, &QTimer::timeout, this, &MonitorDialog::refreshPorts);
+    poll_->start();
+    refreshPorts();
+}
+
+MonitorDialog::~MonitorDialog() = default;
+
+void MonitorDialog::setPortLister(std::function<QList<PortEntry>()> lister) {
+    lister_ = std::move(lister);
+    ports_.clear();
+    port_->clear();
+    port_->setEditText(QString());
+    refreshPorts();
+}
+
+void MonitorDialog::setTransportFactory(DownloadJob::TransportFactory factory) {
+    factory_ = std::move(factory);
+}
+
+void MonitorDialog::refreshPorts() {
+    const QList<PortEntry> now = lister_ ? lister_() : QList<PortEntry>{};
+    const auto sameList = [&] {
+        if (now.size() != ports_.size())
+            return false;
+        for (qsizetype i = 0; i < now.size(); ++i)
+            if (now[i].location != ports_[i].location || now[i].description != ports_[i].description)
+                return false;
+        return true;
+    };
+    if (sameList() && port_->count() == static_cast<int>(now.size()))
+        return;
+    const QString chosen = chosenPort();
+    ports_ = now;
+    const QSignalBlocker blocker(port_);
+    port_->clear();
+    for (const PortEntry& entry : ports_)
+        port_->addItem(shown(entry), entry.location);
+    const int index = port_->findData(chosen);
+    if (index >= 0)
+        port_->setCurrentIndex(index);
+    else if (!chosen.isEmpty())
+        port_->setEditText(chosen);
+    else if (port_->count() > 0)
+        port_->setCurrentIndex(0);
+}
+
+QString MonitorDialog::chosenPort() const {
+    const QString text = port_->currentText().trimmed();
+    const int index = port_->currentIndex();
+    if (index >= 0 && text == port_->itemText(index))
+        return port_->itemData(index).toString();
+    return text;
+}
+
+MonitorChoices MonitorDialog::choices() const {
+    return {chosenPort(), speed_->currentText(), board_->currentIndex(), crystal_->currentText(),
+            command_->text()};
+}
+
+void MonitorDialog::setChoices(const MonitorChoices& choices) {
+    const int index = port_->findData(choices.port);
+    if (index >= 0)
+        port_->setCurrentIndex(index);
+    else if (!choices.port.isEmpty())
+        port_->setEditText(choices.port);
+    if (!choices.speed.isEmpty())
+        speed_->setCurrentText(choices.speed);
+    if (choices.board >= 0 && choices.board < board_->count())
+        board_->setCurrentIndex(choices.board);
+    if (!choices.crystal.isEmpty())
+        crystal_->setCurrentText(choices.crystal);
+    if (!choices.command.isEmpty())
+        command_->setText(choices.command);
+}
+
+QString MonitorDialog::statusText() const {
+    return status_->text();
+}
+
+void MonitorDialog::say(const QString& text) {
+    status_->setText(text);
+}
+
+void MonitorDialog::setEditable(bool on) {
+    port_->setEnabled(on);
+    speed_->setEnabled(on);
+    board_->setEnabled(on);
+    crystal_->setEnabled(on);
+    command_->setEnabled(on);
+    send_->setEnabled(on);
+}
+
+void MonitorDialog::send() {
+    if (job_)
+        return;
+    const QString port = chosenPort();
+    if (port.isEmpty()) {
+        say(q(kChoosePort));
+        return;
+    }
+    const unsigned baud = baudOf(speed_->currentText());
+    if (baud == 0) {
+        say(q(kBadSpeed));
+        return;
+    }
+    const double crystal = crystalOf(crystal_->currentText());
+    if (crystal == 0) {
+        say(q(kMonitorBadCrystal));
+        return;
+    }
+    const QString command = command_->text().trimmed();
+    if (command.isEmpty()) {
+        say(q(kMonitorBadCommand));
+        return;
+    }
+    QFile file(s19Path_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        say(QString::fromStdString(fillText(kMonitorCannotRead,
+                                            {QDir::toNativeSeparators(s19Path_).toStdString(),
+                                             file.errorString().toStdString()})));
+        return;
+    }
+    std::string error;
+    std::optional<S19Program> program = parseS19Program(file.readAll().toStdString(), error);
+    if (!program) {
+        say(QString::fromStdString(error));
+        return;
+    }
+    MonitorSettings settings;
+    settings.port = port.toStdString();
+    settings.baud = baud;
+    settings.command = command.toStdString();
+    settings.board = monitorBoards()[static_cast<std::size_t>(std::max(board_->currentIndex(), 0))];
+    settings.board.crystalHz = crystal;
+    settings.keepOpen = true;
+
+    emit aboutToSend(port);
+    jobPort_ = port;
+    jobBaud_ = baud;
+    jobEntry_ = program->entry;
+    job_ = new MonitorJob(std::move(*program), settings, factory_, this);
+    connect(job_, &MonitorJob::progress, this, [this](qulonglong done, qulonglong total) {
+        progress_->setRange(0, static_cast<int>(total));
+        progress_->setValue(static_cast<int>(done));
+        progress_->setTextVisible(true);
+    });
+    connect(job_, &MonitorJob::finished, this, &MonitorDialog::finish);
+    setEditable(false);
+    progress_->setValue(0);
+    say(QString::fromStdString(fillText(kMonitorSending, {settings.port, std::to_string(baud)})));
+    job_->start();
+}
+
+void MonitorDialog::finish(bool ok, const QString& message, const QByteArray& answer,
+                           SerialLink* link) {
+    job_->deleteLater();
+    job_ = nullptr;
+    setEditable(true);
+    say(message);
+    if (!ok)
+        return;
+    if (link)
+        link->setParent(this);
+    emit loaded(jobPort_, jobBaud_, answer, link, jobEntry_);
+}
+
+void MonitorDialog::reject() {
+    if (job_) {
+        job_->cancel();
+        say(q(kCancelling));
+        return;
+    }
+    QDialog::reject();
+}
+
+} // namespace kavrel::board

@@ -1,0 +1,67 @@
+#include "board/monitor_job.h"
+
+#include "board/serial_link.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+namespace kavrel::board {
+
+MonitorJob::MonitorJob(S19Program program, MonitorSettings settings,
+                       DownloadJob::TransportFactory factory, QObject* parent)
+    : QObject(parent), load_(std::move(program), std::move(settings)),
+      factory_(std::move(factory)) {
+    if (!factory_)
+        factory_ = systemTransport;
+    load_.onProgress = [this](std::size_t done, std::size_t total) { emit progress(done, total); };
+}
+
+MonitorJob::~MonitorJob() {
+    load_.cancel();
+    if (worker_)
+        worker_->wait();
+    delete openLink_;
+}
+
+void MonitorJob::start() {
+    if (worker_)
+        return;
+    worker_.reset(QThread::create([this, home = thread()] { work(home); }));
+    worker_->start();
+}
+
+void MonitorJob::cancel() {
+    load_.cancel();
+}
+
+void MonitorJob::work(QThread* home) {
+    std::unique_ptr<Transport> transport = factory_();
+    const MonitorResult result = load_.run(*transport);
+    if (result.ok() && load_.settings().keepOpen) {
+        // Made here, where the port was used, then given to the job's thread.
+        openLink_ = new SerialLink(std::move(transport),
+                                   QString::fromStdString(load_.settings().port),
+                                   load_.settings().baud);
+        openLink_->moveToThread(home);
+    }
+    transport.reset();
+    const QString message = QString::fromStdString(result.message);
+    // The terminal shows the monitor's last words as it would have: "done", then its prompt.
+    const QByteArray answer =
+        result.ok() ? QByteArray::fromStdString("\r\n" + result.answer + "\r\n>") : QByteArray();
+    const bool ok = result.ok();
+    QMetaObject::invokeMethod(
+        this,
+        [this, ok, message, answer] {
+            worker_->wait();
+            done_ = true;
+            SerialLink* link = openLink_;
+            openLink_ = nullptr;
+            if (link)
+                link->setParent(this);
+            emit finished(ok, message, answer, link);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace kavrel::board
