@@ -1,0 +1,46 @@
+# Assembles SOURCE (the talker) with ASSEMBLER for each family, FAMILLE_A set
+# in a first line of its own, in WORK; writes OUTPUT, a C++ source of the
+# images (the bytes after the .BOO's leading $FF) and of the symbols Kavrel
+# needs, read from the listing's table. With SHIPPED, copies the source and
+# the two .BOO files there.
+file(MAKE_DIRECTORY ${WORK})
+file(READ ${SOURCE} talker)
+set(text "// Generated from data/talker/talker.asm at build time.\n#include \"board/talker_built.h\"\n\nnamespace kavrel::board::detail {\n")
+foreach(family A E)
+  string(TOLOWER ${family} lower)
+  if(family STREQUAL A)
+    set(flag 1)
+  else()
+    set(flag 0)
+  endif()
+  set(base ${WORK}/talker_${lower})
+  file(WRITE ${base}.asc "FAMILLE_A EQU ${flag}\r\n${talker}")
+  file(REMOVE ${base}.BOO)
+  execute_process(COMMAND ${ASSEMBLER} "${base};b" WORKING_DIRECTORY ${WORK}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE said ERROR_VARIABLE said)
+  if(NOT status EQUAL 0 OR NOT EXISTS ${base}.BOO)
+    message(FATAL_ERROR "Le programme de dialogue (famille ${family}) ne s'assemble pas :\n${said}")
+  endif()
+  file(READ ${base}.LST listing)
+  foreach(symbol DEBUT FIN SAVSP LIGNE)
+    if(NOT listing MATCHES "\n${symbol} +\\$([0-9A-F]+)")
+      message(FATAL_ERROR "Symbole ${symbol} absent du listing du programme de dialogue")
+    endif()
+    set(${symbol} 0x${CMAKE_MATCH_1})
+  endforeach()
+  file(READ ${base}.BOO hex HEX)
+  string(SUBSTRING ${hex} 2 -1 hex) # the leading $FF
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes ${hex})
+  string(APPEND text "\nconst TalkerBuilt talkerBuilt${family} = {\n    {${bytes}},\n"
+         "    ${DEBUT}, ${FIN}, ${SAVSP}, ${LIGNE}};\n")
+  if(SHIPPED)
+    file(MAKE_DIRECTORY ${SHIPPED})
+    file(COPY_FILE ${base}.BOO ${SHIPPED}/talker_${lower}.BOO ONLY_IF_DIFFERENT)
+  endif()
+endforeach()
+string(APPEND text "\n} // namespace kavrel::board::detail\n")
+if(SHIPPED)
+  file(COPY_FILE ${SOURCE} ${SHIPPED}/talker.asm ONLY_IF_DIFFERENT)
+endif()
+file(WRITE ${OUTPUT}.new "${text}")
+file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
