@@ -33,7 +33,7 @@ inline std::string listen(Transport& port, Duration time) {
 }
 
 // A port nobody should open.
-class RecordingLine : public Transport {
+class UntouchedPort : public Transport {
 public:
     unsigned opens = 0;
     void open(const std::string&, unsigned) override { ++opens; }
@@ -44,9 +44,9 @@ public:
 };
 
 // The line in front of a board, failing as lines fail, counted in records.
-class FaultyLine : public Transport {
+class MonitorLine : public Transport {
 public:
-    explicit FaultyLine(Transport& board) : board_(board) {}
+    explicit MonitorLine(Transport& board) : board_(board) {}
 
     std::optional<std::size_t> corruptRecord; // this record's first data digit arrives changed (from 1)
     std::optional<std::size_t> deafAfterRecords; // nothing comes back once this many have gone

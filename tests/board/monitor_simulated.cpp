@@ -91,7 +91,7 @@ TEST(MonitorLoad, RefusesRecordsForRomOrNowhereBeforeOpeningThePort) {
         for (const MemoryRegion& region : c.extra)
             settings.board.memory.push_back(region);
         MonitorLoad load(s19Of(greeter(c.org)), settings);
-        RecordingLine line;
+        UntouchedPort line;
         const MonitorResult result = load.run(line);
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_THAT(result.message, HasSubstr(c.says));
@@ -164,7 +164,7 @@ TEST_F(BuffaloBoard, AnUnknownCommandIsTheMonitorsRefusal) {
 }
 
 TEST_F(BuffaloBoard, ARecordDamagedOnTheLineIsTheMonitorsChecksumError) {
-    FaultyLine line(*board_);
+    MonitorLine line(*board_);
     // The third record's first data digit.
     line.corruptRecord = 3;
     MonitorLoad load(s19Of(greeter(0x0100, 200)), settingsFor(9600));
@@ -197,7 +197,7 @@ TEST_F(BuffaloBoard, ARecordForTheChipsRomIsRefusedBeforeAnythingGoes) {
 }
 
 TEST_F(BuffaloBoard, SilenceAfterTheLastRecordIsNoSuccess) {
-    FaultyLine line(*board_);
+    MonitorLine line(*board_);
     line.deafAfterRecords = 1;
     MonitorLoad load(s19Of(greeter(0x0100)), settingsFor(9600));
     const MonitorResult result = load.run(line);
@@ -206,7 +206,7 @@ TEST_F(BuffaloBoard, SilenceAfterTheLastRecordIsNoSuccess) {
 }
 
 TEST_F(BuffaloBoard, APortThatVanishesIsSaidSo) {
-    FaultyLine line(*board_);
+    MonitorLine line(*board_);
     line.vanishAfterRecords = 2;
     MonitorLoad load(s19Of(greeter(0x0100, 200)), settingsFor(9600));
     std::size_t last = 0;

@@ -1,6 +1,7 @@
 // The simulator as a board on a pseudo-terminal: `sim11 --mode boot --sci
-// pty` started as a process of its own, its terminal's path read from what
-// it prints, its loader's break taken, ended with the object. Linux only;
+// pty` (or any other arguments, such as a board with its monitor) started as
+// a process of its own, its terminal's path read from what it prints, its
+// loader's break taken, ended with the object. Linux only;
 // header-only, no Qt, for the tests and the benchmarks.
 #pragma once
 #ifdef __linux__
@@ -22,14 +23,21 @@ namespace kavrel::board::test {
 
 class Sim11OnPty {
 public:
-    // `chip` A1, E1 or E9; `extra` more arguments (an S19 file...).
+    // `chip` A1, E1 or E9 in bootstrap mode; `extra` more arguments (an S19 file...).
     Sim11OnPty(const std::string& sim11, const std::string& chip,
-               std::vector<std::string> extra = {}) {
+               std::vector<std::string> extra = {})
+        : Sim11OnPty(sim11, withChip(chip, std::move(extra)), Start::Loader) {}
+
+    // What the chip does first: its loader sends a break, taken here; a
+    // monitor in ROM says its name and waits for a carriage return, left to the test.
+    enum class Start { Loader, Program };
+    // Any arguments (a board, a mode, S19 files); `--sci pty` is added.
+    Sim11OnPty(const std::string& sim11, std::vector<std::string> arguments, Start start) {
         int err[2];
         if (::pipe2(err, O_CLOEXEC) != 0)
             return;
-        std::vector<std::string> args{sim11, "--chip", chip, "--mode", "boot", "--sci", "pty"};
-        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<std::string> args{sim11, "--sci", "pty"};
+        args.insert(args.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& arg : args)
             argv.push_back(arg.data());
@@ -46,7 +54,7 @@ public:
         stderr_ = err[0];
         if (pid_ > 0)
             readPath();
-        if (!path_.empty())
+        if (!path_.empty() && start == Start::Loader)
             awaitBreak();
     }
     ~Sim11OnPty() {
@@ -68,6 +76,13 @@ public:
     const std::string& said() const { return said_; }
 
 private:
+    static std::vector<std::string> withChip(const std::string& chip,
+                                             std::vector<std::string> extra) {
+        std::vector<std::string> args{"--chip", chip, "--mode", "boot"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+
     void readPath() {
         const std::string mark = "sim11 : terminal ";
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
