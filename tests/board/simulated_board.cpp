@@ -35,6 +35,8 @@ SimulatedBoard::SimulatedBoard(sim11::Chip chip, std::uint32_t crystalHz, sim11:
 
 void SimulatedBoard::start() {
     machine_.setFeed(sim11::Feed::Line);
+    // The EEPROM's time at this crystal; the host's bytes are framed here.
+    machine_.setHostBaud(0, static_cast<double>(eClockHz_));
     machine_.connectTransmit([this](std::uint8_t byte, std::uint64_t) {
         const double chipBit = chipBitNs();
         const std::uint8_t heard = hostBitNs_ > 0 ? acrossLine(byte, chipBit, hostBitNs_) : byte;

@@ -241,6 +241,8 @@ public:
     bool latched() const { return latched_; }
     std::uint8_t config() const { return config_; }
     std::uint8_t cell(std::uint16_t address) const { return array_[address - 0xB600u]; }
+    // What a read of the array gives: the cell, or while latched not the data.
+    std::uint8_t read(std::uint16_t address) const;
     const std::uint8_t* row(unsigned block) const { return &array_[block * 64u]; }
     // A write of the CPU into the array: only a latched one counts.
     void arrayWrite(std::uint16_t address, std::uint8_t value);

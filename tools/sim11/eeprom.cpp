@@ -1,6 +1,9 @@
 // EEPROM and CONFIG: programming and erasing through PPROG with the latch,
-// the 10 ms the cells take (counted at the crystal's rate), block protection
+// the time the cells take (10 ms with E at 2 MHz and above, 20 ms below, as
+// the charge pump is slower: counted at the crystal's rate), block protection
 // (BPROT), and CONFIG, an EEPROM cell that takes effect at the next reset.
+// Programming only clears bits; an erase sets them all; while the latch is on,
+// the array is not read (its bits come back inverted: never the data).
 #include "blocks.h"
 
 namespace sim11 {
@@ -9,8 +12,10 @@ using namespace bits;
 
 namespace {
 
-// An EEPROM byte or erase takes 10 ms.
-constexpr double eepromProgramSeconds = 0.010;
+// An EEPROM byte or erase takes 10 ms with E at 2 MHz, up to 20 ms below.
+double programSeconds(double eClockHz) {
+    return eClockHz >= 2'000'000.0 ? 0.010 : 0.020;
+}
 
 } // namespace
 
@@ -64,6 +69,11 @@ void Eeprom::write(unsigned offset, std::uint8_t value) {
     }
 }
 
+std::uint8_t Eeprom::read(std::uint16_t address) const {
+    const std::uint8_t value = array_[address - 0xB600u];
+    return latched_ ? static_cast<std::uint8_t>(~value) : value;
+}
+
 void Eeprom::arrayWrite(std::uint16_t address, std::uint8_t value) {
     // Only a latched write reaches the array; the address and data wait for EEPGM.
     if (!(pprog_ & EELAT) || (pprog_ & EEPGM))
@@ -89,10 +99,21 @@ void Eeprom::writePprog(std::uint8_t value) {
     if (!(old & EELAT) && (value & EEPGM))
         value &= static_cast<std::uint8_t>(~EEPGM);
     if ((old & EEPGM) && !(value & EEPGM) &&
-        static_cast<double>(now() - programStart_) >= eepromProgramSeconds * eClockHz_) {
+        static_cast<double>(now() - programStart_) >= programSeconds(eClockHz_) * eClockHz_) {
         if (address_ == registerBase() + reg::CONFIG) {
-            if (!(bprot_ & 0x10))
-                configNext_ = (old & ERASE) ? 0xFF : static_cast<std::uint8_t>(configNext_ & data_);
+            if (!(old & ERASE)) {
+                if (!(bprot_ & 0x10))
+                    configNext_ = static_cast<std::uint8_t>(configNext_ & data_);
+            } else if (variant().blockProtect) {
+                // E parts: CONFIG erased alone, unless PTCON protects it.
+                if (!(bprot_ & 0x10))
+                    configNext_ = 0xFF;
+            } else if (!(old & (BYTE | ROW))) {
+                // A parts: only a bulk erase reaches CONFIG, and it takes the
+                // whole array with it.
+                configNext_ = 0xFF;
+                array_.fill(0xFF);
+            }
         } else if (address_ >= 0xB600 && address_ < 0xB800) {
             if (old & ERASE) {
                 unsigned from = 0, to = 512;

@@ -98,7 +98,7 @@ bool MemoryMap::external(std::uint16_t address) const {
 
 std::uint8_t MemoryMap::peekAt(std::uint16_t address) const {
     if (eeprom().contains(address))
-        return eeprom().cell(address);
+        return eeprom().read(address);
     if (inRam(address))
         return ram_[address - ramBase()];
     if (!rom_.empty() && (eeprom().config() & ROMON) && address >= romBase_)
