@@ -281,8 +281,6 @@ inline constexpr const char* kNoEepromBytes =
 inline constexpr const char* kConfigTitle = "Configurer le circuit (CONFIG)";
 // %1 what the commands act on.
 inline constexpr const char* kTargetLabel = "Cible : %1";
-// %1 the source's path.
-inline constexpr const char* kTargetSimulation = "simulation de %1";
 // %1 the port.
 inline constexpr const char* kTargetBoard = "carte sur %1";
 inline constexpr const char* kPartLabel = "Circuit :";
@@ -322,6 +320,9 @@ inline constexpr const char* kEepromNoFile = "Choisissez un fichier S19.";
 // %1 the file, %2 why.
 inline constexpr const char* kEepromBadFile = "Le fichier %1 ne se lit pas : %2";
 inline constexpr const char* kEepromProgramming = "Programmation de l'EEPROM...";
+inline constexpr const char* kEepromOff =
+    "L'EEPROM n'est pas dans la carte mémoire : EEON vaut 0 dans CONFIG. Remettez-le à 1 par "
+    "« Configurer le circuit (CONFIG)... », faites un reset, puis recommencez.";
 // %1 the bytes.
 inline constexpr const char* kEepromDone = "EEPROM programmée : %1 écrits et vérifiés.";
 // %1 the bytes done, %2 all of them.
