@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <chrono>
 
+#include "sim11/register_map.h"
+#include "simulation/chip_memory.h"
 #include "simulation/lab.h"
+#include "simulation/simulation_texts.h"
 
 namespace kavrel::simulation {
 
@@ -23,7 +26,7 @@ sim11::Port portOf(Port port) {
 
 } // namespace
 
-Controller::Controller(QObject* parent) : QObject(parent) {
+Controller::Controller(QObject* parent) : Target(parent) {
     qRegisterMetaType<Update>();
     sliceTimer_ = new QTimer(this);
     sliceTimer_->setSingleShot(true);
@@ -81,6 +84,7 @@ void Controller::load(MachineChoice choice, std::shared_ptr<const Program> progr
     const bool loaded = session_.load(segments, error);
     placeStart();
     session_.reset();
+    noteConfigCell();
     clearRecording();
     if (!loaded)
         publish(false, StopReason::LoadFailed, 0, error);
@@ -101,6 +105,7 @@ void Controller::reset() {
     running_ = false;
     sliceTimer_->stop();
     session_.reset();
+    noteConfigCell();
     // Time starts again from zero: what was recorded before is another run's.
     clearRecording();
     publish(false, StopReason::Loaded);
@@ -174,13 +179,65 @@ void Controller::setRegisters(sim11::Registers registers) {
     publish(false, StopReason::None);
 }
 
+// A power-on reset puts the cell in force: what CONFIG reads then is the cell.
+void Controller::noteConfigCell() {
+    const sim11::Machine& m = session_.machine();
+    configCell_ = m.peek(static_cast<std::uint16_t>(m.registerBase() + sim11::reg::CONFIG));
+}
+
 // Taken between two slices when a run has just begun: the edit was made on
 // the machine as last shown, and is not lost.
 void Controller::writeMemory(std::uint16_t address, std::uint8_t value) {
+    sim11::Machine& m = session_.machine();
+    const auto config = static_cast<std::uint8_t>(
+        m.peek(static_cast<std::uint16_t>(m.registerBase() + sim11::reg::CONFIG)));
+    // The EEPROM, where the map has it, is written as the chip writes it.
+    if (inEeprom(address) && (config & 0x01) && !running_) {
+        const std::uint8_t byte[1] = {value};
+        const ChipWrite done = programEepromBytes(m, session_.eClock(), address, byte);
+        publish(false, StopReason::None, 0, {},
+                done.ok ? std::nullopt : std::optional<std::uint16_t>(address),
+                done.ok ? std::string() : done.message);
+        return;
+    }
     const bool taken = session_.poke(address, value);
     if (!running_ || !taken)
         publish(running_, StopReason::None, 0, {},
                 taken ? std::nullopt : std::optional<std::uint16_t>(address));
+}
+
+void Controller::programEeprom(std::uint16_t address, QByteArray bytes) {
+    if (running_) {
+        emit chipProgrammed(false, QString::fromUtf8(texts::kChipBusyRunning));
+        return;
+    }
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const std::span<const std::uint8_t> all(data, static_cast<std::size_t>(bytes.size()));
+    const ChipWrite done = programEepromBytes(
+        session_.machine(), session_.eClock(), address, all,
+        [this](std::size_t done, std::size_t total) { emit chipProgress(done, total); });
+    publish(false, StopReason::None);
+    emit chipProgrammed(done.ok, QString::fromStdString(done.message));
+}
+
+void Controller::programConfig(std::uint8_t value) {
+    if (running_) {
+        emit chipProgrammed(false, QString::fromUtf8(texts::kChipBusyRunning));
+        return;
+    }
+    const ChipWrite done =
+        programConfigCell(session_.machine(), session_.eClock(), configCell_, value);
+    if (done.ok)
+        configCell_ = value;
+    publish(false, StopReason::None);
+    emit chipProgrammed(done.ok, QString::fromStdString(done.message));
+}
+
+void Controller::readConfig() {
+    const sim11::Machine& m = session_.machine();
+    const std::uint8_t inForce =
+        m.peek(static_cast<std::uint16_t>(m.registerBase() + sim11::reg::CONFIG));
+    emit configRead(true, inForce, configCell_, QString());
 }
 
 void Controller::setPortInputs(Port port, std::uint8_t levels) {
@@ -337,7 +394,7 @@ void Controller::finish(RunEnd end) {
 }
 
 void Controller::publish(bool running, StopReason reason, std::uint16_t where, std::string message,
-                         std::optional<std::uint16_t> refusedWrite) {
+                         std::optional<std::uint16_t> refusedWrite, std::string refusedWhy) {
     auto snapshot = std::make_shared<Snapshot>();
     const sim11::Snapshot s = session_.snapshot();
     const sim11::Machine& m = session_.machine();
@@ -369,6 +426,7 @@ void Controller::publish(bool running, StopReason reason, std::uint16_t where, s
     update.where = where;
     update.message = std::move(message);
     update.refusedWrite = refusedWrite;
+    update.refusedWhy = std::move(refusedWhy);
     update.transmitted = transmitted_;
     transmitted_.clear();
     update.eClock = session_.eClock();

@@ -29,6 +29,7 @@
 #include "simulation/lab.h"
 #include "simulation/program.h"
 #include "simulation/snapshot.h"
+#include "simulation/target.h"
 
 class QTimer;
 
@@ -64,6 +65,8 @@ enum class StopReason {
     StopInstruction,
     IllegalOpcode,
     CopReset,
+    Swi,         // a board: an SWI of the program's own
+    TargetFault, // a board: the line or the talker failed, or refused (see message)
 };
 
 // What the window receives: the machine as it is, and what the SCI sent
@@ -77,6 +80,7 @@ struct Update {
     // An edit of memory the machine did not take (nothing there): the
     // snapshot shows the byte as it is.
     std::optional<std::uint16_t> refusedWrite;
+    std::string refusedWhy; // why, when it is not the lack of memory (UTF-8)
     QByteArray transmitted;
     // The lab board as it is (null without one), and what its recorder
     // took since the last update (null when it records nothing).
@@ -85,61 +89,64 @@ struct Update {
     double eClock = 2'000'000.0; // Hz, what the board's cycles count in
 };
 
-class Controller : public QObject {
+class Controller : public Target {
     Q_OBJECT
 public:
     explicit Controller(QObject* parent = nullptr);
     ~Controller() override;
 
     // Any thread: ends a run, or a step waiting in WAI, at the next instruction.
-    void requestStop();
+    void requestStop() override;
 
     // --- posted to the worker thread ---
     // The window has drawn the last running update: the next may go.
-    void updateTaken() { windowBehind_ = false; }
+    void updateTaken() override { windowBehind_ = false; }
     // A new machine of that kind with the program loaded, reset, at its entry;
     // `board` (made on any thread, not yet attached) replaces the lab board
     // around it, null keeps the one there is. The board is attached before
     // the program is stored: memory it leaves empty takes no program.
     void load(MachineChoice choice, std::shared_ptr<const Program> program,
               std::shared_ptr<lab::LabBoard> board = {});
-    void reset();    // power-on: the program's image stored again
-    void pinReset(); // the RESET pin: memory kept
-    void step();
-    void stepOver();
-    void stepOut();
-    void run();
-    void runTo(std::uint16_t address);
-    void halt(); // ends a run as requestStop() does, after the commands posted before
+    void reset() override; // power-on: the program's image stored again
+    void pinReset() override; // the RESET pin: memory kept
+    void step() override;
+    void stepOver() override;
+    void stepOut() override;
+    void run() override;
+    void runTo(std::uint16_t address) override;
+    void halt() override; // ends a run as requestStop() does, after the commands posted before
     void setRealTime(bool on);
     // The breakpoints and watched bytes, as the window's model holds them now.
-    void setDebugState(const DebugState& state);
-    void setRegisters(sim11::Registers registers);
+    void setDebugState(const DebugState& state) override;
+    void setRegisters(sim11::Registers registers) override;
     // An edit of one byte; one the machine refuses is said in an update.
-    void writeMemory(std::uint16_t address, std::uint8_t value);
+    // The EEPROM's bytes go through the chip's programming sequence.
+    void writeMemory(std::uint16_t address, std::uint8_t value) override;
+    void programEeprom(std::uint16_t address, QByteArray bytes) override;
+    void programConfig(std::uint8_t value) override;
+    void readConfig() override;
     // Inputs, at any time: a switch thrown while the program runs.
-    void setPortInputs(Port port, std::uint8_t levels);
-    void setAnalog(int channel, std::uint8_t value);
-    void setIrq(bool asserted);
-    void setXirq(bool asserted);
-    void type(QByteArray bytes);
+    void setPortInputs(Port port, std::uint8_t levels) override;
+    void setAnalog(int channel, std::uint8_t value) override;
+    void setIrq(bool asserted) override;
+    void setXirq(bool asserted) override;
+    void type(QByteArray bytes) override;
     // The lab board's own inputs: held while `down`.
-    void pressKey(int keypad, int key, bool down);
-    void pressButton(int button, bool down);
-    void setPot(int pot, double volts);
+    void pressKey(int keypad, int key, bool down) override;
+    void pressButton(int button, bool down) override;
+    void setPot(int pot, double volts) override;
 
     // Refreshes while running, per second.
     static constexpr int kRefreshRate = 40;
-
-signals:
-    void updated(const kavrel::simulation::Update& update);
 
 private:
     void startRun(sim11::Session::Goal goal, std::uint16_t address = 0);
     void slice();
     void finish(sim11::RunEnd end);
     void publish(bool running, StopReason reason, std::uint16_t where = 0, std::string message = {},
-                 std::optional<std::uint16_t> refusedWrite = {});
+                 std::optional<std::uint16_t> refusedWrite = {}, std::string refusedWhy = {});
+    // What the CONFIG cell holds (the machine keeps it for the next reset).
+    void noteConfigCell();
     void placeStart();
     void clearRecording();
 
@@ -163,6 +170,7 @@ private:
     QByteArray transmitted_;
     bool windowBehind_ = false; // a running update not yet drawn
     bool answerDue_ = false;    // the user acted on the board while it runs
+    std::uint8_t configCell_ = 0xFF;
 };
 
 } // namespace kavrel::simulation

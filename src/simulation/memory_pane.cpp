@@ -514,6 +514,10 @@ void MemoryPane::tellRefused(quint16 address) {
     status_->setText(QString::fromUtf8(texts::kEditRefused).arg(qs(hex::word(address))));
 }
 
+void MemoryPane::tellRefused(quint16, const QString& why) {
+    status_->setText(why);
+}
+
 QString MemoryPane::statusText() const {
     return status_->text();
 }

@@ -45,6 +45,8 @@ public:
     // Says that the machine did not take an edit there: the next snapshot
     // shows the byte as it is.
     void tellRefused(quint16 address);
+    // The same, when the machine said why (an EEPROM byte not programmed, ROM).
+    void tellRefused(quint16 address, const QString& why);
 
     QTableView* memoryView() const { return memoryView_; }
     QTableView* registersView() const { return registersView_; }

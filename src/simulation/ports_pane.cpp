@@ -193,6 +193,8 @@ PortsPane::PortsPane(QWidget* parent)
     layout->addLayout(grid);
     layout->addWidget(analogBox);
     layout->addWidget(lines);
+    analogBox_ = analogBox;
+    linesBox_ = lines;
     layout->addStretch(1);
 }
 
@@ -217,10 +219,12 @@ void PortsPane::showSnapshot(const Snapshot& now, bool stopped) {
             const PinKind kind = pinKind(state, bit);
             // A switch shows where the user left it, the machine's pins
             // catch up with the next slice.
-            const bool level =
-                kind == PinKind::Input ? (inputs_[p] & mask) != 0 : (state.pins & mask) != 0;
+            const bool level = kind == PinKind::Input && !readBack_ ? (inputs_[p] & mask) != 0
+                                                                    : (state.pins & mask) != 0;
             PinButton* pin = pins_[p][bit];
             pin->setState(kind, level, (changed & mask) != 0);
+            if (readBack_)
+                pin->setEnabled(false);
             const QString name = pin->objectName();
             const QString tip = kind == PinKind::Absent   ? QString::fromUtf8(texts::kAbsentTip)
                                 : kind == PinKind::Output ? QString::fromUtf8(texts::kOutputTip)
@@ -241,10 +245,16 @@ void PortsPane::showSnapshot(const Snapshot& now, bool stopped) {
     }
 }
 
+void PortsPane::setReadBack(bool on) {
+    readBack_ = on;
+    analogBox_->setVisible(!on);
+    linesBox_->setVisible(!on);
+}
+
 void PortsPane::toggle(Port port, int bit) {
     const int p = static_cast<int>(port);
     PinButton* pin = pins_[p][bit];
-    if (!pin->isInput())
+    if (!pin->isInput() || readBack_)
         return;
     inputs_[p] = static_cast<quint8>(inputs_[p] ^ (1u << bit));
     pin->setState(pin->kind(), (inputs_[p] >> bit) & 1, pin->changed());

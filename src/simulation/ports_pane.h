@@ -28,6 +28,9 @@ public:
 
     // Pins changed are counted from the previous snapshot taken stopped.
     void showSnapshot(const Snapshot& now, bool stopped);
+    // A board's real pins: every pin shows the level read back, none is a
+    // switch, and the simulated inputs (A/D, IRQ, XIRQ, RESET) are hidden.
+    void setReadBack(bool on);
 
     // The pin's widget ("PB7"), for tests and accessibility.
     PinButton* pin(Port port, int bit) const;
@@ -64,6 +67,9 @@ private:
     std::array<PortState, portCount> reference_{};
     bool haveStop_ = false;
     bool haveInputs_ = false;
+    bool readBack_ = false;
+    QWidget* analogBox_ = nullptr;
+    QWidget* linesBox_ = nullptr;
     QPushButton* irq_;
     QPushButton* xirq_;
     QPushButton* reset_;

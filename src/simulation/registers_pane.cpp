@@ -193,10 +193,16 @@ void RegistersPane::showSnapshot(const Snapshot& snapshot, bool stopped) {
         if (stopped)
             paintChanged(box, lastStop_ && (((lastStop_->ccr >> bit) & 1) != set));
     }
-    cycles_->setText(QString::number(snapshot.cycles));
-    time_->setText(formatTime(snapshot.seconds));
+    cycles_->setText(clockNote_ ? clockNote_->first : QString::number(snapshot.cycles));
+    time_->setText(clockNote_ ? clockNote_->second : formatTime(snapshot.seconds));
     if (stopped)
         lastStop_ = r;
+}
+
+void RegistersPane::setClockNote(const QString& cycles, const QString& time) {
+    clockNote_ = std::make_pair(cycles, time);
+    cycles_->setText(cycles);
+    time_->setText(time);
 }
 
 void RegistersPane::commit(Field which) {

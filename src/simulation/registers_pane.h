@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "sim11/machine.h"
 
@@ -31,6 +32,8 @@ public:
     QCheckBox* flag(int bit) const { return flags_[static_cast<std::size_t>(7 - bit)]; }
     QString cyclesText() const;
     QString timeText() const;
+    // A target that counts no cycles (a board): these words instead.
+    void setClockNote(const QString& cycles, const QString& time);
 
 signals:
     // The user changed a register while stopped.
@@ -48,6 +51,7 @@ private:
     sim11::Registers shown_;
     std::optional<sim11::Registers> lastStop_;
     bool stopped_ = true;
+    std::optional<std::pair<QString, QString>> clockNote_;
 };
 
 } // namespace kavrel::simulation

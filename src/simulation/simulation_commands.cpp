@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMdiSubWindow>
+#include <QThread>
 
 #include "assembly/assemble_commands.h"
 #include "assembly/assembly_report.h"
@@ -11,6 +12,12 @@
 #include "simulation/simulation_texts.h"
 #include "simulation/simulation_window.h"
 #include "workspace/message_boxes.h"
+#ifdef KAVREL_WITH_BOARD
+#include "board/board_commands.h"
+#include "board/board_texts.h"
+#include "board/serial_terminal.h"
+#include "simulation/board_debug_dialog.h"
+#endif
 #include "workspace/wait_cursor.h"
 #include "workspace/workspace.h"
 
@@ -43,6 +50,23 @@ std::shared_ptr<const Program> assembleQuietly(const QString& caption) {
     return Program::assemble(caption.toStdString());
 }
 
+// The save offer, then the active editor's source assembled here; its
+// errors in the report. Null when it did not assemble.
+std::shared_ptr<const Program> assembleActive(Workspace& workspace) {
+    assembly::SaveAllForms(workspace);
+    // Read after the saves: a save may have named the document.
+    const QString caption = workspace.activeEditor()->caption();
+    assembly::clearErrorMarks(workspace);
+    std::shared_ptr<const Program> program = assembleQuietly(caption);
+    // The report is shown when it has something to say, and never left stale.
+    const auto* panel = workspace.window()->findChild<assembly::AssemblyReport*>();
+    if (!program->result().diagnostics.empty() || (panel && panel->isVisible()))
+        report(workspace, *program, caption);
+    if (!program->ok())
+        return nullptr;
+    return program;
+}
+
 } // namespace
 
 SimulationWindow* activeSimulation(Workspace& workspace) {
@@ -52,23 +76,16 @@ SimulationWindow* activeSimulation(Workspace& workspace) {
 SimulationWindow* simulationOf(Workspace& workspace, const QString& sourcePath) {
     for (QMdiSubWindow* window : workspace.subWindows())
         if (auto* simulation = qobject_cast<SimulationWindow*>(window))
-            if (sameFile(simulation->sourcePath(), sourcePath))
+            if (!simulation->drivesBoard() && sameFile(simulation->sourcePath(), sourcePath))
                 return simulation;
     return nullptr;
 }
 
 void Simulate(Workspace& workspace) {
-    assembly::SaveAllForms(workspace);
-    // Read after the saves: a save may have named the document.
-    const QString caption = workspace.activeEditor()->caption();
-    assembly::clearErrorMarks(workspace);
-    const std::shared_ptr<const Program> program = assembleQuietly(caption);
-    // The report is shown when it has something to say, and never left stale.
-    const auto* panel = workspace.window()->findChild<assembly::AssemblyReport*>();
-    if (!program->result().diagnostics.empty() || (panel && panel->isVisible()))
-        report(workspace, *program, caption);
-    if (!program->ok())
+    const std::shared_ptr<const Program> program = assembleActive(workspace);
+    if (!program)
         return;
+    const QString caption = QString::fromStdString(program->sourcePath());
     if (SimulationWindow* open = simulationOf(workspace, caption)) {
         open->reload(program);
         workspace.activateSubWindow(open);
@@ -139,7 +156,64 @@ void offerReload(Workspace& workspace, const QString& sourcePath) {
 }
 
 #ifdef KAVREL_WITH_BOARD
-void DebugOnBoard(Workspace&) {}
+namespace {
+
+// The choices of the last "Déboguer sur la carte..." from this main window.
+class LastBoardChoices : public QObject {
+public:
+    using QObject::QObject;
+    BoardChoices choices;
+};
+
+BoardChoices& lastBoardChoices(Workspace& workspace) {
+    QWidget* window = workspace.window();
+    for (QObject* child : window->children())
+        if (auto* kept = dynamic_cast<LastBoardChoices*>(child))
+            return kept->choices;
+    return (new LastBoardChoices(window))->choices;
+}
+
+} // namespace
+
+BoardDebugDialog* boardDebugDialog(Workspace& workspace) {
+    return workspace.window()->findChild<BoardDebugDialog*>(QString(),
+                                                            Qt::FindDirectChildrenOnly);
+}
+
+void DebugOnBoard(Workspace& workspace) {
+    const std::shared_ptr<const Program> program = assembleActive(workspace);
+    if (!program)
+        return;
+    // One at a time: the dialog of an earlier one gives way.
+    delete boardDebugDialog(workspace);
+    auto* dialog = new BoardDebugDialog(program, workspace.window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setChoices(lastBoardChoices(workspace));
+    // The port is the talker's from now on: a terminal or an older window on
+    // it lets it go.
+    QObject::connect(dialog, &BoardDebugDialog::aboutToConnect, dialog,
+                     [&workspace, dialog](const QString& port) {
+                         lastBoardChoices(workspace) = dialog->choices();
+                         if (board::SerialTerminalWindow* terminal =
+                                 board::terminalOn(workspace, port))
+                             if (terminal->isOpen())
+                                 terminal->closePort(QString::fromUtf8(board::kTerminalLent));
+                         for (QMdiSubWindow* window : workspace.subWindows())
+                             if (auto* open = qobject_cast<SimulationWindow*>(window))
+                                 if (open->drivesBoard() && open->boardPort() == port)
+                                     delete open;
+                     });
+    QObject::connect(dialog, &BoardDebugDialog::ready, dialog,
+                     [&workspace, dialog, program](QThread* thread, Target* target,
+                                                   const BoardTargetInfo& info) {
+                         auto* window =
+                             new SimulationWindow(workspace, program, thread, target, info);
+                         workspace.addSubWindow(window);
+                         window->fitInWorkspace();
+                         dialog->accept();
+                     });
+    dialog->open();
+}
 #endif
 
 } // namespace kavrel::simulation

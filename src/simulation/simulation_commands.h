@@ -33,10 +33,14 @@ void RealTime(Workspace& workspace); // toggles it
 // family asked; the talker then the program loaded into the board, and a
 // window "Carte : <chemin du source> (<port>)" that drives it.
 void DebugOnBoard(Workspace& workspace);
+class BoardDebugDialog;
+// The dialog the last DebugOnBoard opened, while it is shown.
+BoardDebugDialog* boardDebugDialog(Workspace& workspace);
 #endif
 
 SimulationWindow* activeSimulation(Workspace& workspace);
-// The window simulating that source (native separators), or null.
+// The window simulating that source (native separators), or null; a window
+// on a board is not one.
 SimulationWindow* simulationOf(Workspace& workspace, const QString& sourcePath);
 
 // After an assembly of `sourcePath`: a window simulating that source is

@@ -188,3 +188,92 @@ inline constexpr const char* kLineAsserted = "ligne active";
 inline constexpr const char* kLineIdle = "ligne au repos";
 
 } // namespace kavrel::simulation::texts
+
+// The chip's EEPROM and CONFIG, written from the window (memory pane,
+// "Programmer l'EEPROM...", "Configurer le circuit (CONFIG)...").
+namespace kavrel::simulation::texts {
+
+// "2 octets programmés dans l'EEPROM à partir de $B600 et relus."
+inline constexpr const char* kEepromProgrammed =
+    "%1 octet(s) programmé(s) dans l'EEPROM à partir de %2 et relu(s).";
+inline constexpr const char* kEepromOff =
+    "L'EEPROM n'est pas dans la carte mémoire du circuit (bit EEON de CONFIG à 0).";
+inline constexpr const char* kNotEeprom = "L'adresse %1 n'est pas dans l'EEPROM ($B600-$B7FF).";
+inline constexpr const char* kEepromProtected =
+    "L'EEPROM est protégée à l'adresse %1 (registre BPROT) : le circuit n'en lève la protection "
+    "que dans les 64 cycles qui suivent une réinitialisation, ou en mode amorçage.";
+inline constexpr const char* kEepromInterrupted =
+    "La programmation de l'EEPROM a été interrompue à l'adresse %1.";
+// "... à l'adresse $B600 : $55 voulu / $FF relu."
+inline constexpr const char* kEepromVerifyFailed =
+    "La vérification de l'EEPROM a échoué à l'adresse %1 (voulu / relu : %2).";
+inline constexpr const char* kConfigProtected =
+    "CONFIG est protégé (bit PTCON de BPROT) : le circuit n'en lève la protection que dans les "
+    "64 cycles qui suivent une réinitialisation, ou en mode amorçage.";
+inline constexpr const char* kConfigInterrupted = "La programmation de CONFIG a été interrompue.";
+inline constexpr const char* kConfigProgrammed =
+    "CONFIG programmé à %1 : la modification prend effet à la prochaine réinitialisation.";
+inline constexpr const char* kConfigBulkErased =
+    " Sur ce circuit, l'effacement de CONFIG a effacé aussi toute l'EEPROM.";
+inline constexpr const char* kChipBusyRunning =
+    "Arrêtez le programme avant de programmer l'EEPROM ou CONFIG.";
+
+} // namespace kavrel::simulation::texts
+
+// The window on a board, through the talker ("Déboguer sur la carte...").
+namespace kavrel::simulation::texts {
+
+// "Carte : <chemin du source> (<port>)"
+inline constexpr const char* kBoardTitleStart = "Carte : ";
+inline constexpr const char* kTargetSimulator = "Cible : le simulateur";
+// "Cible : la carte (68HC11 de la famille E, quartz 8 MHz, sur /dev/ttyUSB0)"
+inline constexpr const char* kTargetBoard = "Cible : la carte (%1)";
+// "68HC11 de la famille E, quartz 8 MHz, sur /dev/ttyUSB0"
+inline constexpr const char* kBoardDescription = "68HC11 de la famille %1, quartz %2 MHz, sur %3";
+inline constexpr const char* kBoardDifferences =
+    "Sur la carte, le programme tourne sur le circuit lui-même : aucun compte de cycles, pas de "
+    "temps réel simulé, pas de point d'arrêt en ROM ; les broches des ports sont relues sur le "
+    "circuit et ne se changent pas ici ; la carte de laboratoire et le chronogramme n'existent "
+    "que dans le simulateur.";
+inline constexpr const char* kNoCycleCount = "sans objet sur la carte";
+inline constexpr const char* kNoSimulatedTime = "sans objet sur la carte";
+inline constexpr const char* kStoppedOnSwi = "Arrêté : le programme a exécuté une instruction SWI.";
+inline constexpr const char* kBoardReset =
+    "Programme rechargé dans la carte : il est prêt à démarrer à son adresse d'entrée.";
+inline constexpr const char* kBoardLoaded = "Programme chargé dans la carte : il est prêt à démarrer.";
+inline constexpr const char* kStopImpossible =
+    "Arrêt impossible : %1 Le programme continue ; seule une réinitialisation de la carte "
+    "l'arrête.";
+// The load of the talker and the program.
+inline constexpr const char* kInTalkerRam =
+    "Le programme occupe l'adresse %1, dans la RAM que le talker garde pour lui (%2-%3) : "
+    "déplacez le programme ou ses variables ailleurs en RAM.";
+inline constexpr const char* kConfigInProgram =
+    "Le programme écrit CONFIG ($103F) : utilisez « Configurer le circuit (CONFIG)... » pour le "
+    "programmer.";
+inline constexpr const char* kVectorsSkipped =
+    " Les vecteurs d'interruption du programme ($FFC0-$FFFF) ne sont pas chargés : en mode "
+    "amorçage, le circuit prend ceux de sa ROM d'amorçage.";
+
+// The dialog of "Déboguer sur la carte...".
+inline constexpr const char* kBoardDialogTitle = "Déboguer sur la carte";
+inline constexpr const char* kBoardSourceLabel = "Programme :";
+inline constexpr const char* kBoardPortLabel = "Port :";
+inline constexpr const char* kBoardPortPlaceholder = "/dev/ttyUSB0, COM3...";
+inline constexpr const char* kBoardFamilyLabel = "Circuit :";
+inline constexpr const char* kBoardFamilyA = "Famille A (68HC11A0, A1, A8 : 256 octets de RAM)";
+inline constexpr const char* kBoardFamilyE = "Famille E (68HC11E1, E9 : 512 octets de RAM)";
+inline constexpr const char* kBoardCrystalLabel = "Quartz (MHz) :";
+inline constexpr const char* kBoardResetByLines = "Réinitialiser la carte par les lignes DTR et RTS";
+inline constexpr const char* kBoardConnect = "Connecter";
+inline constexpr const char* kBoardCancel = "Annuler";
+inline constexpr const char* kBoardChoosePort = "Choisissez le port de la carte.";
+inline constexpr const char* kBoardBadCrystal =
+    "Quartz invalide : donnez sa fréquence en MHz, entre 1 et 20 (par exemple 8).";
+inline constexpr const char* kBoardLoadingTalker = "Chargement du talker par le mode amorçage sur %1...";
+inline constexpr const char* kBoardLoadingProgram = "Chargement du programme dans la carte...";
+inline constexpr const char* kBoardCancelling = "Annulation...";
+inline constexpr const char* kBoardCancelled = "Chargement annulé : la carte n'est pas prête.";
+inline constexpr const char* kBoardProgressFormat = "%v / %m octets";
+
+} // namespace kavrel::simulation::texts

@@ -16,11 +16,16 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+
 #include "common/hex_text.h"
 #include "simulation/board_choice.h"
 #include "simulation/board_pane.h"
 #include "simulation/debug_model.h"
 #include "simulation/lab.h"
+#include "simulation/memory_format.h"
 #include "simulation/memory_pane.h"
 #include "simulation/ports_pane.h"
 #include "simulation/registers_pane.h"
@@ -56,25 +61,25 @@ public:
 };
 
 constexpr const char* kDefaultBoard = "chip";
+// On a board: how long the memory pane rests before its rows are read, and
+// how many it shows before it is laid out.
+constexpr int kShownMemoryDelayMs = 150;
+constexpr int kShownRowsAtFirst = 16;
 constexpr const char* kEvaluationBoard = "evb";
 
 } // namespace
 
 SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program)
     : workspace_(workspace), program_(std::move(program)), thread_(new QThread(this)),
-      controller_(new Controller), debug_(new DebugModel(this)) {
-    setObjectName(QStringLiteral("SimulationWindow"));
-    setAttribute(Qt::WA_DeleteOnClose);
+      controller_(nullptr), debug_(new DebugModel(this)) {
+    simulator_ = new Controller;
+    controller_ = simulator_;
     setWindowTitle(tr8(texts::kWindowTitleStart) + sourcePath());
-
     controller_->moveToThread(thread_);
-    connect(controller_, &Controller::updated, this, &SimulationWindow::apply);
     thread_->setObjectName(QStringLiteral("Simulation"));
+    start();
     thread_->start();
 
-    buildPanes();
-    buildActions();
-    showProgram();
     // The chip alone until another board is chosen.
     QString error;
     const std::optional<lab::BoardDescription> description =
@@ -84,9 +89,71 @@ SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const P
     updateActions();
 }
 
+SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program,
+                                   QThread* thread, Target* target, const BoardTargetInfo& info)
+    : workspace_(workspace), program_(std::move(program)), thread_(thread), controller_(target),
+      boardInfo_(info), debug_(new DebugModel(this)) {
+    thread_->setParent(this);
+    setWindowTitle(tr8(texts::kBoardTitleStart) + sourcePath() + QStringLiteral(" (") +
+                   info.port + QStringLiteral(")"));
+    choice_.chip = info.chip;
+    choice_.mode = sim11::Mode::Bootstrap;
+    start();
+    showBoardTarget();
+    sendDebugState();
+    // The memory pane's rows are read from the board as they come into view.
+    auto* scrolled = new QTimer(this);
+    scrolled->setSingleShot(true);
+    scrolled->setInterval(kShownMemoryDelayMs);
+    connect(scrolled, &QTimer::timeout, this, &SimulationWindow::sendShownMemory);
+    connect(memory_->memoryView()->verticalScrollBar(), &QScrollBar::valueChanged, scrolled,
+            qOverload<>(&QTimer::start));
+    sendShownMemory();
+    // The board as it is now: its registers and memory read back.
+    post([c = controller_] { c->refresh(); });
+    updateActions();
+}
+
+void SimulationWindow::sendShownMemory() {
+    const QTableView* view = memory_->memoryView();
+    const int rows = view->model() ? view->model()->rowCount() : 0;
+    int top = view->rowAt(0);
+    int bottom = view->rowAt(view->viewport()->height() - 1);
+    if (top < 0) {
+        // Not laid out yet: the rows it will show first.
+        top = view->verticalScrollBar()->value();
+        bottom = top + kShownRowsAtFirst - 1;
+    }
+    if (bottom < 0)
+        bottom = rows - 1;
+    bottom = std::min(bottom, std::max(rows - 1, top));
+    const int first = top * kBytesPerRow;
+    const int count = std::min((bottom - top + 1) * kBytesPerRow, 0x10000 - first);
+    std::vector<MemorySpan> spans{
+        {static_cast<std::uint16_t>(first), static_cast<std::uint16_t>(count)}};
+    post([c = controller_, spans] { c->setShownMemory(spans); });
+}
+
+// What both kinds of window do first.
+void SimulationWindow::start() {
+    setObjectName(QStringLiteral("SimulationWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    connect(controller_, &Target::updated, this, &SimulationWindow::apply);
+    connect(controller_, &Target::chipProgrammed, this, [this](bool ok, const QString& message) {
+        state_->setText(message);
+        emit chipProgrammed(ok, message);
+    });
+    connect(controller_, &Target::chipProgress, this, &SimulationWindow::chipProgress);
+    connect(controller_, &Target::configRead, this, &SimulationWindow::configRead);
+    buildPanes();
+    buildActions();
+    showProgram();
+    target_->setText(targetText());
+}
+
 SimulationWindow::~SimulationWindow() {
-    controller_->requestStop();
-    Controller* controller = controller_;
+    controller_->abandon();
+    Target* controller = controller_;
     // Deleted on its own thread, between two slices of a run.
     QMetaObject::invokeMethod(
         controller, [controller] { delete controller; }, Qt::BlockingQueuedConnection);
@@ -189,6 +256,7 @@ void SimulationWindow::buildPanes() {
 
     state_ = new QLabel;
     state_->setObjectName(QStringLiteral("SimulationState"));
+    state_->setWordWrap(true);
     state_->setTextFormat(Qt::PlainText);
     state_->setContentsMargins(4, 2, 4, 2);
     layout->addWidget(state_);
@@ -306,6 +374,10 @@ void SimulationWindow::buildActions() {
     // On its own row, the board's whole name fits.
     board_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     refreshBoards();
+    target_ = new QLabel;
+    target_->setObjectName(QStringLiteral("SimTarget"));
+    target_->setContentsMargins(4, 0, 8, 0);
+    machineBar_->addWidget(target_);
     machineBar_->addWidget(new QLabel(tr8(texts::kChipLabel)));
     machineBar_->addWidget(chip_);
     machineBar_->addWidget(new QLabel(tr8(texts::kModeLabel)));
@@ -325,6 +397,49 @@ void SimulationWindow::buildActions() {
         if (key != boardKey_ || !isShippedBoard(key))
             selectBoard(key);
     });
+}
+
+QString SimulationWindow::targetText() const {
+    if (drivesBoard())
+        return tr8(texts::kTargetBoard).arg(boardInfo_.description);
+    return tr8(texts::kTargetSimulator);
+}
+
+void SimulationWindow::showBoardTarget() {
+    // Chip, mode and lab board are the simulator's: the board has its own.
+    for (QAction* action : machineBar_->actions())
+        if (machineBar_->widgetForAction(action) != target_)
+            action->setVisible(false);
+    realTime_->setVisible(false);
+    realTime_->setEnabled(false);
+    // The lab board and the timing view only exist in the simulator.
+    machineTabs_->removeTab(0);
+    bottomTabs_->removeTab(1);
+    boardPane_->hide();
+    timing_->hide();
+    registers_->setClockNote(tr8(texts::kNoCycleCount), tr8(texts::kNoSimulatedTime));
+    ports_->setReadBack(true);
+    target_->setToolTip(tr8(texts::kBoardDifferences));
+}
+
+void SimulationWindow::programEeprom(std::uint16_t address, QByteArray bytes) {
+    if (running_) {
+        emit chipProgrammed(false, tr8(texts::kChipBusyRunning));
+        return;
+    }
+    post([c = controller_, address, bytes] { c->programEeprom(address, bytes); });
+}
+
+void SimulationWindow::programConfig(std::uint8_t value) {
+    if (running_) {
+        emit chipProgrammed(false, tr8(texts::kChipBusyRunning));
+        return;
+    }
+    post([c = controller_, value] { c->programConfig(value); });
+}
+
+void SimulationWindow::readConfig() {
+    post([c = controller_] { c->readConfig(); });
 }
 
 void SimulationWindow::refreshBoards() {
@@ -425,8 +540,10 @@ void SimulationWindow::showProgram() {
 }
 
 void SimulationWindow::load(std::shared_ptr<lab::LabBoard> board) {
+    if (!simulator_)
+        return;
     controller_->requestStop();
-    post([c = controller_, choice = choice_, program = program_, state = debug_->state(),
+    post([c = simulator_, choice = choice_, program = program_, state = debug_->state(),
           realTime = realTime_ ? realTime_->isChecked() : false, board = std::move(board)] {
         c->setRealTime(realTime);
         c->setDebugState(state);
@@ -577,7 +694,8 @@ void SimulationWindow::stop() {
 void SimulationWindow::setRealTime(bool on) {
     if (realTime_->isChecked() != on)
         realTime_->setChecked(on); // comes back here through toggled
-    post([c = controller_, on] { c->setRealTime(on); });
+    if (simulator_)
+        post([c = simulator_, on] { c->setRealTime(on); });
     if (running_)
         state_->setText(tr8(on ? texts::kStateRunningRealTime : texts::kStateRunning));
     emit stateChanged();
@@ -596,7 +714,8 @@ QString SimulationWindow::reasonText(const Update& update) {
     case StopReason::None:
         return tr8(texts::kStateStopped);
     case StopReason::Loaded:
-        return tr8(texts::kResetDone);
+        return update.message.empty() ? tr8(texts::kResetDone)
+                                      : QString::fromStdString(update.message);
     case StopReason::Step:
     case StopReason::StepOver:
         return tr8(texts::kStoppedStep);
@@ -618,6 +737,10 @@ QString SimulationWindow::reasonText(const Update& update) {
         return tr8(texts::kCopReset);
     case StopReason::LoadFailed:
         return tr8(texts::kLoadFailed) + QString::fromStdString(update.message);
+    case StopReason::Swi:
+        return tr8(texts::kStoppedOnSwi);
+    case StopReason::TargetFault:
+        return QString::fromStdString(update.message);
     }
     return {};
 }
@@ -637,8 +760,12 @@ void SimulationWindow::apply(const Update& update) {
     if (!(stopped && update.reason == StopReason::None && !wasRunning))
         registers_->showSnapshot(*snapshot_, stopped);
     memory_->showSnapshot(*snapshot_, stopped);
-    if (update.refusedWrite)
-        memory_->tellRefused(*update.refusedWrite);
+    if (update.refusedWrite) {
+        if (update.refusedWhy.empty())
+            memory_->tellRefused(*update.refusedWrite);
+        else
+            memory_->tellRefused(*update.refusedWrite, QString::fromStdString(update.refusedWhy));
+    }
     ports_->showSnapshot(*snapshot_, stopped);
     if (update.reason == StopReason::Loaded)
         timing_->clear();
@@ -646,7 +773,15 @@ void SimulationWindow::apply(const Update& update) {
         timing_->append(*update.recorded, update.eClock);
     if (update.board)
         boardPane_->showView(*update.board);
-    if (update.running) {
+    // What a run could not do (a board that cannot be stopped) stays said while it runs.
+    if (update.running && !update.message.empty())
+        runningNote_ = QString::fromStdString(update.message);
+    else if (!update.running)
+        runningNote_.clear();
+    if (update.running && !runningNote_.isEmpty()) {
+        state_->setText(runningNote_);
+        post([c = controller_] { c->updateTaken(); });
+    } else if (update.running) {
         state_->setText(tr8(realTime() ? texts::kStateRunningRealTime : texts::kStateRunning));
         post([c = controller_] { c->updateTaken(); });
     } else if (update.reason == StopReason::Loaded && !pendingState_.isEmpty()) {

@@ -45,11 +45,39 @@ class RegistersPane;
 class SourcePane;
 class TimingPane;
 
+// What a window drives, when it is not the simulator.
+struct BoardTargetInfo {
+    QString port;        // as the user named it: the title repeats it
+    QString description; // "68HC11 de la famille E, quartz 8 MHz, sur /dev/ttyUSB0"
+    sim11::Chip chip = sim11::Chip::E9; // the registers named as on this part
+};
+
 class SimulationWindow : public QMdiSubWindow {
     Q_OBJECT
 public:
+    // On the simulator.
     SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program);
+    // On a board, "Carte : <chemin du source> (<port>)": `target` (already
+    // connected, the program loaded) runs on `thread`, started; the window
+    // takes both and ends them when it closes.
+    SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program,
+                     QThread* thread, Target* target, const BoardTargetInfo& info);
     ~SimulationWindow() override;
+
+    // Whether it drives a board, and what the window says it drives.
+    bool drivesBoard() const { return simulator_ == nullptr; }
+    // The port of the board it drives (empty on the simulator).
+    QString boardPort() const { return boardInfo_.port; }
+    QString targetText() const;
+
+    // The chip's own memories, on whichever target the window drives; each
+    // ends with chipProgrammed() (an EEPROM programming tells its progress
+    // by chipProgress()). Refused while the program runs.
+    void programEeprom(std::uint16_t address, QByteArray bytes);
+    void programConfig(std::uint8_t value);
+    // Asks for CONFIG in force and as the next reset will take it:
+    // answered by configRead().
+    void readConfig();
 
     // The source it simulates (native separators, as the editor's caption).
     QString sourcePath() const;
@@ -107,13 +135,21 @@ signals:
     void shown(bool running);
     // The run state changed (the menu follows it).
     void stateChanged();
+    void chipProgrammed(bool ok, const QString& message);
+    void chipProgress(qulonglong done, qulonglong total);
+    void configRead(bool ok, quint8 inForce, quint8 atReset, const QString& message);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void start();
     void buildActions();
     void buildPanes();
+    // The board's window: the panes only a simulator has taken away.
+    void showBoardTarget();
+    // The memory pane's visible rows, for a target that reads only those.
+    void sendShownMemory();
     void apply(const Update& update);
     void updateActions();
     void showProgram();
@@ -135,10 +171,13 @@ private:
     QString boardKey_;
     QString boardName_;
     QThread* thread_;
-    Controller* controller_;
+    Target* controller_;
+    Controller* simulator_ = nullptr; // null on a board
+    BoardTargetInfo boardInfo_;
     std::shared_ptr<const Snapshot> snapshot_;
     bool running_ = false;
     QString pendingState_;
+    QString runningNote_;
     DebugModel* debug_;
 
     QToolBar* toolbar_ = nullptr;
@@ -156,6 +195,7 @@ private:
     QComboBox* mode_ = nullptr;
     QComboBox* board_ = nullptr;
     QLabel* state_ = nullptr;
+    QLabel* target_ = nullptr;
     SourcePane* source_ = nullptr;
     RegistersPane* registers_ = nullptr;
     MemoryPane* memory_ = nullptr;

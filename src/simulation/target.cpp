@@ -1,0 +1,3 @@
+#include "simulation/target.h"
+
+// The signals of the targets, made by moc from the header.
