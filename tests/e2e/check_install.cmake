@@ -12,7 +12,8 @@ endmacro()
 
 function(check_tree root)
   set(programDir ${root}/lib/kavrel)
-  set(expected kavrel Kavrel.hlp LANCEUR.sh exemples/bonjour.asm exemples/tonalite.asm)
+  set(expected kavrel Kavrel.hlp LANCEUR.sh exemples/bonjour.asm exemples/tonalite.asm
+      talker/talker.asm talker/talker_a.BOO talker/talker_e.BOO)
   if(WITH_ASSEMBLER)
     list(APPEND expected asmhc11 asmhc11.hlp)
   endif()
