@@ -95,12 +95,12 @@ bool programmedSlowly(const MonitorBoard& board, std::uint16_t address) {
     return address == board.config || (region && region->kind == MemoryRegion::Kind::Eeprom);
 }
 
-// What the monitor says, as text: NULs (its padding) and parity left out.
+// What the monitor says, as text: NULs (its padding) left out.
 std::string printable(const std::string& heard) {
     std::string text;
     for (const char c : heard)
         if (c != '\0')
-            text += static_cast<char>(c & 0x7F);
+            text += c;
     return text;
 }
 
@@ -112,8 +112,9 @@ std::string oneLine(const std::string& text) {
         if (blank) {
             if (!line.empty() && line.back() != ' ')
                 line += ' ';
-        } else if (std::isprint(static_cast<unsigned char>(c))) {
-            line += c;
+        } else {
+            // A byte that is no character stays in the way of a word: noise is no "done".
+            line += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
         }
     }
     while (!line.empty() && line.back() == ' ')
