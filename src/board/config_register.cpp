@@ -18,16 +18,21 @@ constexpr AddressRange kEeprom512{0xB600, 0xB7FF};
 // The A1 and E1 are the A8 and E9 with ROMON cleared at the factory: the ROM
 // is there, switched off. The 68HC811E2 has none; its bit 1 is not a bit.
 constexpr std::array kParts{
-    PartInfo{Part::A1, "68HC11A1", Family::A, 0x0D, 0x0F, AddressRange{0xE000, 0xFFFF}, false, true},
-    PartInfo{Part::A8, "68HC11A8", Family::A, 0x0F, 0x0F, AddressRange{0xE000, 0xFFFF}, false, true},
-    PartInfo{Part::E1, "68HC11E1", Family::E, 0x0D, 0x0F, AddressRange{0xD000, 0xFFFF}, false, false},
-    PartInfo{Part::E9, "68HC11E9", Family::E, 0x0F, 0x0F, AddressRange{0xD000, 0xFFFF}, false, false},
+    PartInfo{Part::A1, "68HC11A1", Family::A, 0x0D, 0x0F, AddressRange{0xE000, 0xFFFF}, false,
+             true},
+    PartInfo{Part::A8, "68HC11A8", Family::A, 0x0F, 0x0F, AddressRange{0xE000, 0xFFFF}, false,
+             true},
+    PartInfo{Part::E1, "68HC11E1", Family::E, 0x0D, 0x0F, AddressRange{0xD000, 0xFFFF}, false,
+             false},
+    PartInfo{Part::E9, "68HC11E9", Family::E, 0x0F, 0x0F, AddressRange{0xD000, 0xFFFF}, false,
+             false},
     PartInfo{Part::E2, "68HC811E2", Family::E, 0xFF, 0xFD, std::nullopt, true, false},
 };
 constexpr std::array kPartOrder{Part::A1, Part::A8, Part::E1, Part::E9, Part::E2};
 
 std::string rangeText(AddressRange range) {
-    return fillText(kRange, {hex::word(range.first), hex::word(range.last), byteCount(range.size())});
+    return fillText(kRange,
+                    {hex::word(range.first), hex::word(range.last), byteCount(range.size())});
 }
 
 std::string listText(const std::vector<AddressRange>& ranges) {
@@ -96,12 +101,13 @@ std::vector<ConfigBit> configBits(Part part) {
     bits.push_back({"NOSEC", kNosec, kBitNosec});
     bits.push_back({"NOCOP", kNocop, kBitNocop});
     if (info.rom)
-        bits.push_back({"ROMON", kRomon, fillText(kBitRomon, {hex::word(info.rom->first),
-                                                              hex::word(info.rom->last)})});
+        bits.push_back(
+            {"ROMON", kRomon,
+             fillText(kBitRomon, {hex::word(info.rom->first), hex::word(info.rom->last)})});
     // The EEON sentence names where the EEPROM is as the part leaves the factory.
     const AddressRange eeprom = eepromRange(part, info.erased);
-    bits.push_back({"EEON", kEeon,
-                    fillText(kBitEeon, {hex::word(eeprom.first), hex::word(eeprom.last)})});
+    bits.push_back(
+        {"EEON", kEeon, fillText(kBitEeon, {hex::word(eeprom.first), hex::word(eeprom.last)})});
     return bits;
 }
 
@@ -151,9 +157,9 @@ ConfigChange analyseConfigChange(Part part, std::uint8_t from, std::uint8_t to,
             if (!eepromNext)
                 change.risks.push_back(fillText(kRiskEepromOff, {listText(lost)}));
             else
-                change.risks.push_back(fillText(kRiskEepromMoved,
-                                                {listText(lost), hex::word(eepromNow->first),
-                                                 hex::word(eepromNext->first)}));
+                change.risks.push_back(
+                    fillText(kRiskEepromMoved, {listText(lost), hex::word(eepromNow->first),
+                                                hex::word(eepromNext->first)}));
         }
     }
     // The program's bytes in the ROM that goes, or under the ROM that comes.
@@ -174,8 +180,9 @@ ConfigChange analyseConfigChange(Part part, std::uint8_t from, std::uint8_t to,
         change.erasesEeprom = info.eraseTakesEeprom;
         if (change.erasesEeprom) {
             const AddressRange eeprom = eepromRange(part, from);
-            change.erase = fillText(kEraseEeprom, {info.name, byteCount(eeprom.size()),
-                                                   hex::word(eeprom.first), hex::word(eeprom.last)});
+            change.erase =
+                fillText(kEraseEeprom, {info.name, byteCount(eeprom.size()),
+                                        hex::word(eeprom.first), hex::word(eeprom.last)});
         } else {
             change.erase = kEraseByte;
         }

@@ -40,8 +40,8 @@ struct PartInfo {
     std::uint8_t erased;      // CONFIG of a part fresh from the factory (its cell erased on E2)
     std::uint8_t implemented; // the bits the part has; the others read as they are
     std::optional<AddressRange> rom; // where ROMON puts the ROM; none without ROM
-    bool eepromPlaced;        // EE3-EE0 place the EEPROM (68HC811E2)
-    bool eraseTakesEeprom;    // erasing CONFIG is the bulk erase of the whole EEPROM (A parts)
+    bool eepromPlaced;               // EE3-EE0 place the EEPROM (68HC811E2)
+    bool eraseTakesEeprom; // erasing CONFIG is the bulk erase of the whole EEPROM (A parts)
 };
 
 const PartInfo& partInfo(Part part);

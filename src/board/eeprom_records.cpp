@@ -28,7 +28,8 @@ template <typename Marked> std::vector<AddressRange> runs(Marked marked) {
         if (on && !start)
             start = a;
         if (!on && start) {
-            found.push_back({static_cast<std::uint16_t>(*start), static_cast<std::uint16_t>(a - 1)});
+            found.push_back(
+                {static_cast<std::uint16_t>(*start), static_cast<std::uint16_t>(a - 1)});
             start.reset();
         }
     }

@@ -86,27 +86,46 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"COP on", Part::E9, 0x0F, 0x0B, kInRam, 0, "", false, false},
         ChangeCase{"COP off again: E erases CONFIG alone", Part::E9, 0x0B, 0x0F, kInRam, 0, "",
                    true, false},
-        ChangeCase{"COP off again on an A: the whole EEPROM", Part::A8, 0x0B, 0x0F, kInRam, 0,
-                   "", true, true},
-        ChangeCase{"security on", Part::E9, 0x0F, 0x07, kInRam, 1, "NOSEC passe à 0", false,
-                   false},
+        ChangeCase{"COP off again on an A: the whole EEPROM", Part::A8, 0x0B, 0x0F, kInRam, 0, "",
+                   true, true},
+        ChangeCase{"security on", Part::E9, 0x0F, 0x07, kInRam, 1, "NOSEC passe à 0", false, false},
         ChangeCase{"security on a 68HC811E2", Part::E2, 0xFF, 0xF7, {}, 1, "NOSEC", false, false},
         ChangeCase{"EEPROM off under the program", Part::E9, 0x0F, 0x0E, kInEeprom, 1,
                    "de $B600 à $B6FF, 256 octets", false, false},
-        ChangeCase{"EEPROM off, program in RAM", Part::E9, 0x0F, 0x0E, kInRam, 0, "", false,
-                   false},
+        ChangeCase{"EEPROM off, program in RAM", Part::E9, 0x0F, 0x0E, kInRam, 0, "", false, false},
         ChangeCase{"EEPROM already off, turned on", Part::E1, 0x0C, 0x0D, kInEeprom, 0, "", true,
                    false},
-        ChangeCase{"E2's EEPROM moved from under its vectors", Part::E2, 0xFF, 0x7F,
-                   {{0xF800, 0xF8FF}, {0xFFFE, 0xFFFF}}, 1, "de $F800 à $7800", false, false},
-        ChangeCase{"E2's EEPROM moved, program in RAM", Part::E2, 0xFF, 0x7F, kInRam, 0, "",
-                   false, false},
-        ChangeCase{"ROM off under a program that calls it", Part::E9, 0x0F, 0x0D,
-                   {{0x0100, 0x01FF}, {0xE000, 0xE0FF}}, 1, "de $E000 à $E0FF", false, false},
-        ChangeCase{"ROM on over an A1's external program", Part::A1, 0x0D, 0x0F,
-                   {{0xE000, 0xE3FF}}, 1, "la ROM les cachera", true, true},
-        ChangeCase{"bits the part lacks change nothing", Part::A1, 0x0D, 0xFD, kInRam, 0, "",
-                   false, false}));
+        ChangeCase{"E2's EEPROM moved from under its vectors",
+                   Part::E2,
+                   0xFF,
+                   0x7F,
+                   {{0xF800, 0xF8FF}, {0xFFFE, 0xFFFF}},
+                   1,
+                   "de $F800 à $7800",
+                   false,
+                   false},
+        ChangeCase{"E2's EEPROM moved, program in RAM", Part::E2, 0xFF, 0x7F, kInRam, 0, "", false,
+                   false},
+        ChangeCase{"ROM off under a program that calls it",
+                   Part::E9,
+                   0x0F,
+                   0x0D,
+                   {{0x0100, 0x01FF}, {0xE000, 0xE0FF}},
+                   1,
+                   "de $E000 à $E0FF",
+                   false,
+                   false},
+        ChangeCase{"ROM on over an A1's external program",
+                   Part::A1,
+                   0x0D,
+                   0x0F,
+                   {{0xE000, 0xE3FF}},
+                   1,
+                   "la ROM les cachera",
+                   true,
+                   true},
+        ChangeCase{"bits the part lacks change nothing", Part::A1, 0x0D, 0xFD, kInRam, 0, "", false,
+                   false}));
 
 TEST(ConfigRegister, ValueKeepsTheBitsThePartLacks) {
     const ConfigChange change = analyseConfigChange(Part::E2, 0xFF, 0x00, {});
@@ -136,7 +155,7 @@ std::vector<std::uint8_t> bytes(std::size_t count, std::uint8_t first) {
 
 TEST(EepromRecords, RecordsAcrossTheEdgesAreSplitAndTheRestTold) {
     const std::vector<MemoryBlock> file{
-        {0xB5F0, bytes(0x20, 0)},   // half before the EEPROM
+        {0xB5F0, bytes(0x20, 0)},    // half before the EEPROM
         {0xB610, bytes(0x10, 0x20)}, // follows on: one run
         {0xB7F8, bytes(0x10, 0x40)}, // half after it
         {0x0100, bytes(4, 0x80)},
@@ -149,8 +168,8 @@ TEST(EepromRecords, RecordsAcrossTheEdgesAreSplitAndTheRestTold) {
     EXPECT_EQ(records.inside[0].bytes.back(), 0x2F);
     EXPECT_EQ(records.inside[1], (MemoryBlock{0xB7F8, bytes(8, 0x40)}));
     EXPECT_EQ(records.byteCount(), 0x28u);
-    EXPECT_EQ(records.outside, (std::vector<AddressRange>{
-                                   {0x0100, 0x0103}, {0xB5F0, 0xB5FF}, {0xB800, 0xB807}}));
+    EXPECT_EQ(records.outside,
+              (std::vector<AddressRange>{{0x0100, 0x0103}, {0xB5F0, 0xB5FF}, {0xB800, 0xB807}}));
     EXPECT_TRUE(records.conflicts.empty());
     EXPECT_EQ(recordsNotice(records, kEeprom),
               "Ces octets du fichier ne sont pas dans l'EEPROM (de $B600 à $B7FF, 512 octets) "
@@ -160,15 +179,13 @@ TEST(EepromRecords, RecordsAcrossTheEdgesAreSplitAndTheRestTold) {
 
 TEST(EepromRecords, ALaterByteWinsAndTheConflictIsTold) {
     const std::vector<MemoryBlock> file{
-        {0xB600, {1, 2, 3, 4}},
-        {0xB602, {3, 9}}, // same at $B602, different at $B603
+        {0xB600, {1, 2, 3, 4}}, {0xB602, {3, 9}}, // same at $B602, different at $B603
     };
     const EepromRecords records = eepromRecords(file, kEeprom);
     ASSERT_EQ(records.inside.size(), 1u);
     EXPECT_EQ(records.inside[0].bytes, (std::vector<std::uint8_t>{1, 2, 3, 9}));
     EXPECT_EQ(records.conflicts, (std::vector<AddressRange>{{0xB603, 0xB603}}));
-    EXPECT_NE(recordsNotice(records, kEeprom).find("de $B603 à $B603, 1 octet"),
-              std::string::npos);
+    EXPECT_NE(recordsNotice(records, kEeprom).find("de $B603 à $B603, 1 octet"), std::string::npos);
 }
 
 TEST(EepromRecords, NothingForTheEepromIsSaidAndARecordStopsAtTheTop) {

@@ -1,0 +1,70 @@
+#include "simulation/chip_access.h"
+
+#include "board/eeprom_records.h"
+#include "simulation/simulation_window.h"
+
+namespace kavrel::simulation {
+
+namespace {
+
+board::Part partOf(sim11::Chip chip) {
+    switch (chip) {
+    case sim11::Chip::A1:
+        return board::Part::A1;
+    case sim11::Chip::E1:
+        return board::Part::E1;
+    case sim11::Chip::E9:
+        break;
+    }
+    return board::Part::E9;
+}
+
+} // namespace
+
+// --- a window's chip ---
+
+WindowChipAccess::WindowChipAccess(SimulationWindow* window, QObject* parent)
+    : ChipAccess(parent), window_(window) {
+    connect(window, &SimulationWindow::configRead, this, &ChipAccess::configRead);
+    connect(window, &SimulationWindow::chipProgress, this, &ChipAccess::progress);
+    connect(window, &SimulationWindow::chipProgrammed, this, &ChipAccess::programmed);
+}
+
+QString WindowChipAccess::targetText() const {
+    return window_ ? window_->windowTitle() : QString();
+}
+
+board::Part WindowChipAccess::part() const {
+    return window_ ? partOf(window_->machine().chip) : board::Part::E9;
+}
+
+std::vector<board::AddressRange> WindowChipAccess::programRanges() const {
+    if (!window_ || !window_->program())
+        return {};
+    std::vector<board::MemoryBlock> blocks;
+    for (const asmhc11::Segment& segment : window_->program()->segments())
+        blocks.push_back({segment.address, segment.bytes});
+    return board::coveredRanges(blocks);
+}
+
+void WindowChipAccess::readConfig() {
+    if (window_)
+        window_->readConfig();
+}
+
+void WindowChipAccess::programConfig(std::uint8_t value) {
+    if (window_)
+        window_->programConfig(value);
+}
+
+void WindowChipAccess::programEeprom(std::uint16_t address, QByteArray bytes) {
+    if (window_)
+        window_->programEeprom(address, std::move(bytes));
+}
+
+void WindowChipAccess::cancel() {
+    if (window_)
+        window_->stop();
+}
+
+} // namespace kavrel::simulation
