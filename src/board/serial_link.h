@@ -9,15 +9,11 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QThread>
 
-#include <atomic>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
-
-class QThread;
 
 namespace kavrel::board {
 
@@ -42,7 +38,10 @@ public:
     // used it until now (a download's, or this one). start() sets it going.
     SerialLink(std::unique_ptr<Transport> transport, const QString& name, unsigned baud,
                QObject* parent = nullptr);
-    // Stops the thread and closes the port.
+    // Lets the line go without waiting for it: its thread ends on its own
+    // within a poll of the line (or once a write stuck on the adapter gives
+    // up), closes the port there and leaves nothing behind. Nothing more is
+    // signalled from then on.
     ~SerialLink() override;
 
     void start();
@@ -51,7 +50,7 @@ public:
     void setBaud(unsigned baud);
 
     const QString& name() const { return name_; }
-    unsigned baud() const { return baud_.load(); }
+    unsigned baud() const;
 
 signals:
     void received(const QByteArray& bytes);
@@ -62,19 +61,15 @@ signals:
     void failed(kavrel::board::PortFault fault, const QString& detail);
 
 private:
-    void run();
-    // False when the line cannot go at that speed; throws PortError when
-    // the line failed.
-    bool changeBaud(unsigned baud);
+    // What the line's thread uses: shared, as the thread may outlive the link.
+    struct Line;
+    static void run(const std::shared_ptr<Line>& line);
 
-    std::unique_ptr<Transport> transport_;
+    std::shared_ptr<Line> line_;
     QString name_;
-    std::atomic<unsigned> baud_;
-    std::unique_ptr<QThread> thread_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_; // guards what waits for the line's thread
-    QByteArray outgoing_;
-    std::optional<unsigned> newBaud_;
+    // Deletes itself once finished; a child of the link until then, so that
+    // it goes with the link to another thread.
+    QPointer<QThread> thread_;
 };
 
 } // namespace kavrel::board

@@ -3,13 +3,20 @@
 #include "board/board_texts.h"
 #include "board/bootstrap.h"
 #include "board/fill_text.h"
+#include "terminal/flow_layout.h"
 #include "terminal/terminal_widget.h"
 
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kavrel::board {
 
@@ -25,6 +32,19 @@ QString filled(const char* format, std::initializer_list<std::string_view> value
     return QString::fromStdString(fillText(format, values));
 }
 
+// `label` and the fields it names, in that order, as one group.
+QWidget* labelled(const char* label, std::initializer_list<QWidget*> fields) {
+    auto* group = new QWidget;
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto* text = new QLabel(q(label));
+    text->setBuddy(*fields.begin());
+    row->addWidget(text);
+    for (QWidget* field : fields)
+        row->addWidget(field);
+    return group;
+}
+
 unsigned baudOf(const QString& text) {
     bool number = false;
     const uint baud = text.trimmed().toUInt(&number);
@@ -38,17 +58,20 @@ SerialTerminalWindow::SerialTerminalWindow(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("SerialTerminal"));
 
-    terminal_ = new terminal::TerminalWidget(this);
+    terminal_ = new terminal::TerminalWidget;
     terminal_->setInputEnabled(false);
 
-    portField_ = new QComboBox(terminal_);
+    portField_ = new QComboBox;
     portField_->setObjectName(QStringLiteral("port"));
     portField_->setEditable(true);
     portField_->setInsertPolicy(QComboBox::NoInsert);
     portField_->lineEdit()->setPlaceholderText(q(kPortPlaceholder));
-    portField_->setMinimumContentsLength(16);
+    // Wide enough for its hint, which says what it takes.
+    portField_->setMinimumContentsLength(
+        static_cast<int>(QString::fromUtf8(kPortPlaceholder).size()));
+    portField_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
-    speed_ = new QComboBox(terminal_);
+    speed_ = new QComboBox;
     speed_->setObjectName(QStringLiteral("speed"));
     speed_->setEditable(true);
     speed_->setInsertPolicy(QComboBox::NoInsert);
@@ -60,25 +83,37 @@ SerialTerminalWindow::SerialTerminalWindow(QWidget* parent)
     connect(speed_->lineEdit(), &QLineEdit::editingFinished, this,
             &SerialTerminalWindow::applySpeed);
 
-    auto* frame = new QLabel(q(kTerminalFrame), terminal_);
+    auto* frame = new QLabel(q(kTerminalFrame));
     frame->setToolTip(q(kTerminalFrameTip));
 
-    openClose_ = new QPushButton(q(kTerminalOpen), terminal_);
+    openClose_ = new QPushButton(q(kTerminalOpen));
     openClose_->setObjectName(QStringLiteral("openClose"));
     connect(openClose_, &QPushButton::clicked, this, &SerialTerminalWindow::toggle);
 
-    status_ = new QLabel(terminal_);
+    // Over the terminal, whole whatever its length: a port's path can be long.
+    status_ = new QLabel;
     status_->setObjectName(QStringLiteral("serialStatus"));
+    status_->setTextFormat(Qt::PlainText);
+    status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->hide();
 
-    terminal_->addToolWidget(new QLabel(q(kTerminalPortLabel), terminal_));
-    terminal_->addToolWidget(portField_);
-    terminal_->addToolWidget(new QLabel(q(kTerminalSpeedLabel), terminal_));
-    terminal_->addToolWidget(speed_);
-    terminal_->addToolWidget(frame);
-    terminal_->addToolWidget(openClose_);
-    terminal_->addToolWidget(status_);
-    setWidget(terminal_);
+    // Each label before its field, the pair kept together when a narrow
+    // window puts the controls on two rows.
+    auto* controls = new terminal::FlowLayout;
+    controls->setContentsMargins(0, 0, 0, 0);
+    controls->addWidget(labelled(kTerminalPortLabel, {portField_}));
+    controls->addWidget(labelled(kTerminalSpeedLabel, {speed_, frame}));
+    controls->addWidget(openClose_);
+
+    auto* body = new QWidget;
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(controls);
+    layout->addWidget(status_);
+    layout->addWidget(terminal_, 1);
+    body->setFocusProxy(terminal_);
+    setWidget(body);
 
     connect(terminal_, &terminal::TerminalWidget::bytesTyped, this,
             [this](const QByteArray& bytes) {
@@ -102,6 +137,23 @@ SerialTerminalWindow::~SerialTerminalWindow() {
     // Deleted with the window, as its child; the signals go first.
     if (link_)
         link_->disconnect(this);
+}
+
+void SerialTerminalWindow::showEvent(QShowEvent* event) {
+    QMdiSubWindow::showEvent(event);
+    if (fitted_)
+        return;
+    fitted_ = true;
+    // Opened within the workspace, however small the main window: the
+    // controls go on to a second row rather than out of sight.
+    if (QMdiArea* area = mdiArea()) {
+        const QSize room = area->viewport()->size();
+        const QSize wanted = sizeHint().expandedTo(minimumSizeHint());
+        resize(std::max(std::min(wanted.width(), room.width()), minimumSizeHint().width()),
+               std::max(std::min(wanted.height(), room.height()), minimumSizeHint().height()));
+        if (!area->viewport()->rect().contains(geometry()))
+            move(0, 0);
+    }
 }
 
 void SerialTerminalWindow::setPortLister(std::function<QList<PortEntry>()> lister) {
@@ -145,6 +197,8 @@ QString SerialTerminalWindow::statusText() const {
 
 void SerialTerminalWindow::say(const QString& text) {
     status_->setText(text);
+    // No message, no empty row over the terminal.
+    status_->setVisible(!text.isEmpty());
 }
 
 bool SerialTerminalWindow::openPort(const QString& name, unsigned baud) {

@@ -17,6 +17,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QShowEvent;
 
 namespace kavrel::terminal {
 class TerminalWidget;
@@ -58,6 +59,9 @@ public slots:
     // "Ouvrir" / "Fermer".
     void toggle();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void attach(SerialLink* link);
     void failed(PortFault fault, const QString& detail);
@@ -73,6 +77,7 @@ private:
     QLabel* status_ = nullptr;
     SerialLink* link_ = nullptr;
     bool speedAsked_ = false;
+    bool fitted_ = false; // sized to the workspace at its first showing
     QString portName_;
     std::function<QList<PortEntry>()> lister_;
     DownloadJob::TransportFactory factory_;

@@ -45,6 +45,8 @@ SerialTransport::~SerialTransport() {
 
 void SerialTransport::open(const std::string& port, unsigned baud) {
     close();
+    // A terminal of this program that let the port go may not have closed it yet.
+    awaitPortClosed(port, kPortReleaseWait);
     port_ = std::make_unique<QSerialPort>();
     port_->setPortName(QString::fromStdString(port));
     if (!port_->open(QIODevice::ReadWrite)) {

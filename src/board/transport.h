@@ -1,8 +1,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <set>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -69,5 +72,52 @@ public:
     // A steady clock: real time for a port, the chip's time for a simulation.
     virtual Duration now() const = 0;
 };
+
+namespace detail {
+struct ClosingPorts {
+    std::mutex mutex;
+    std::condition_variable closed;
+    std::multiset<std::string> ports;
+};
+inline ClosingPorts& closingPorts() {
+    static ClosingPorts state;
+    return state;
+}
+// COM12 and \\.\COM12 are one port.
+inline std::string portKey(const std::string& port) {
+    return port.rfind("\\\\.\\", 0) == 0 ? port.substr(4) : port;
+}
+} // namespace detail
+
+// The ports this program's own lines are still letting go of. A terminal
+// closes its line without waiting for it: the line's thread closes the port
+// a moment later (or once a stuck write gives up), and whoever opens that
+// port meanwhile waits for it rather than find it busy. Any thread.
+inline void portClosing(const std::string& port) {
+    auto& state = detail::closingPorts();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.ports.insert(detail::portKey(port));
+}
+inline void portClosed(const std::string& port) {
+    auto& state = detail::closingPorts();
+    {
+        const std::lock_guard<std::mutex> lock(state.mutex);
+        const auto at = state.ports.find(detail::portKey(port));
+        if (at != state.ports.end())
+            state.ports.erase(at);
+    }
+    state.closed.notify_all();
+}
+// How long an opening waits for that: a write stuck on an adapter gives up
+// sooner (2 s).
+inline constexpr Duration kPortReleaseWait = std::chrono::seconds(5);
+// True once none of this program's lines holds `port`; false after `limit`.
+inline bool awaitPortClosed(const std::string& port, Duration limit) {
+    auto& state = detail::closingPorts();
+    std::unique_lock<std::mutex> lock(state.mutex);
+    return state.closed.wait_for(lock, limit, [&] {
+        return state.ports.count(detail::portKey(port)) == 0;
+    });
+}
 
 } // namespace kavrel::board

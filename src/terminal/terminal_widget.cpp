@@ -18,9 +18,20 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "terminal/flow_layout.h"
 #include "terminal/terminal_texts.h"
 
 namespace kavrel::terminal {
+
+namespace {
+
+// A message under the bar; none takes no room.
+void showStatus(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->setVisible(!text.isEmpty());
+}
+
+} // namespace
 
 // The screen: read-only for the text, but every key the user types goes to
 // the other end rather than into the text.
@@ -97,7 +108,7 @@ private:
 TerminalWidget::TerminalWidget(QWidget* parent)
     : QWidget(parent), view_(new TerminalView(this)), echo_(new QCheckBox(texts::kLocalEcho)),
       enter_(new QComboBox), sendFile_(new QPushButton(texts::kSendFile)),
-      clear_(new QPushButton(texts::kClear)), status_(new QLabel), bar_(new QHBoxLayout),
+      clear_(new QPushButton(texts::kClear)), status_(new QLabel), bar_(new FlowLayout),
       timer_(new QTimer(this)) {
     setObjectName(QStringLiteral("Terminal"));
     view_->setObjectName(QStringLiteral("TerminalScreen"));
@@ -110,20 +121,28 @@ TerminalWidget::TerminalWidget(QWidget* parent)
     clear_->setObjectName(QStringLiteral("Clear"));
     status_->setObjectName(QStringLiteral("TerminalStatus"));
     status_->setTextFormat(Qt::PlainText);
+    // Under the bar, whole whatever its length.
+    status_->setWordWrap(true);
+    status_->hide();
 
+    // The label stays with its field when the bar goes on to a new row.
+    auto* enterGroup = new QWidget;
+    auto* enterRow = new QHBoxLayout(enterGroup);
+    enterRow->setContentsMargins(0, 0, 0, 0);
     auto* enterLabel = new QLabel(texts::kEnterLabel);
     enterLabel->setBuddy(enter_);
+    enterRow->addWidget(enterLabel);
+    enterRow->addWidget(enter_);
     bar_->setContentsMargins(0, 0, 0, 0);
     bar_->addWidget(echo_);
-    bar_->addWidget(enterLabel);
-    bar_->addWidget(enter_);
+    bar_->addWidget(enterGroup);
     bar_->addWidget(sendFile_);
     bar_->addWidget(clear_);
-    bar_->addWidget(status_, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addLayout(bar_);
+    layout->addWidget(status_);
     layout->addWidget(view_, 1);
     setFocusProxy(view_);
 
@@ -165,7 +184,8 @@ void TerminalWidget::setFileChooser(std::function<QString()> chooser) {
 }
 
 void TerminalWidget::addToolWidget(QWidget* widget) {
-    bar_->insertWidget(0, widget);
+    // Before the terminal's own controls, in the order they are added.
+    bar_->insertWidget(bar_->indexOf(echo_), widget);
 }
 
 QString TerminalWidget::text() const {
@@ -220,12 +240,12 @@ void TerminalWidget::clear() {
     pending_.clear();
     received_.reset();
     view_->clear();
-    status_->clear();
+    showStatus(status_, QString());
 }
 
 void TerminalWidget::send(const QByteArray& bytes) {
     if (!inputEnabled_) {
-        status_->setText(texts::kInputOff);
+        showStatus(status_, texts::kInputOff);
         return;
     }
     if (bytes.isEmpty())
@@ -244,21 +264,21 @@ bool TerminalWidget::sendFile(const QString& path) {
     QFile file(path);
     const QString name = QFileInfo(path).fileName();
     if (!file.open(QIODevice::ReadOnly)) {
-        status_->setText(QString::fromUtf8(texts::kCannotRead).arg(name, file.errorString()));
+        showStatus(status_, QString::fromUtf8(texts::kCannotRead).arg(name, file.errorString()));
         return false;
     }
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        status_->setText(QString::fromUtf8(texts::kCannotRead).arg(name, file.errorString()));
+        showStatus(status_, QString::fromUtf8(texts::kCannotRead).arg(name, file.errorString()));
         return false;
     }
     const std::string bytes = fileBytesToSend(
         std::string_view(content.constData(), static_cast<std::size_t>(content.size())), lineEnd());
     send(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     if (inputEnabled_)
-        status_->setText(QString::fromUtf8(texts::kFileSent)
-                             .arg(name)
-                             .arg(static_cast<qulonglong>(bytes.size())));
+        showStatus(status_, QString::fromUtf8(texts::kFileSent)
+                                .arg(name)
+                                .arg(static_cast<qulonglong>(bytes.size())));
     return inputEnabled_;
 }
 

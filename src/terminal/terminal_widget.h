@@ -13,7 +13,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QHBoxLayout;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -21,6 +20,7 @@ class QTimer;
 
 namespace kavrel::terminal {
 
+class FlowLayout;
 class TerminalView;
 
 class TerminalWidget : public QWidget {
@@ -50,7 +50,8 @@ public:
     // told otherwise. An empty answer sends nothing.
     void setFileChooser(std::function<QString()> chooser);
 
-    // A host's own controls (a port, a speed) placed in the terminal's bar.
+    // A host's own controls (a port, a speed) placed in the terminal's bar,
+    // before its own, in the order they are added.
     void addToolWidget(QWidget* widget);
 
     // What is shown, once what was received has been displayed.
@@ -86,7 +87,7 @@ private:
     QPushButton* sendFile_;
     QPushButton* clear_;
     QLabel* status_;
-    QHBoxLayout* bar_;
+    FlowLayout* bar_;
     QTimer* timer_;
     ReceivedText received_;
     QString pending_;

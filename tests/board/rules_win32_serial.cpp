@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <thread>
 
 namespace kavrel::board {
 namespace {
@@ -19,6 +20,29 @@ TEST(Win32Serial, TheDescriptionLeavesOutThePortsOwnName) {
     EXPECT_EQ(portDescription("Port de communication", "COM1"), "Port de communication");
     EXPECT_EQ(portDescription(" (COM1)", "COM1"), " (COM1)");
     EXPECT_EQ(portDescription("", "COM1"), "");
+}
+
+// A line let go of without waiting closes its port a moment later: the next
+// opening of that port, under either of its names, waits for it.
+TEST(ClosingPorts, TheNextOpeningWaitsForALineStillClosingThePort) {
+    EXPECT_TRUE(awaitPortClosed("COM7", Duration::zero()));
+    portClosing("COM7");
+    EXPECT_FALSE(awaitPortClosed("\\\\.\\COM7", std::chrono::milliseconds(20)));
+    EXPECT_TRUE(awaitPortClosed("COM8", Duration::zero())) << "another port is not waited for";
+    std::thread line([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        portClosed("\\\\.\\COM7");
+    });
+    EXPECT_TRUE(awaitPortClosed("COM7", std::chrono::seconds(10)));
+    line.join();
+
+    // Two lines on the same port: both must have let it go.
+    portClosing("/dev/ttyUSB0");
+    portClosing("/dev/ttyUSB0");
+    portClosed("/dev/ttyUSB0");
+    EXPECT_FALSE(awaitPortClosed("/dev/ttyUSB0", Duration::zero()));
+    portClosed("/dev/ttyUSB0");
+    EXPECT_TRUE(awaitPortClosed("/dev/ttyUSB0", Duration::zero()));
 }
 
 #ifdef _WIN32

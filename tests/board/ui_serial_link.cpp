@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTest>
 #include <QThread>
 
@@ -36,7 +37,10 @@ struct Line {
     std::vector<unsigned> bauds;
     unsigned refused = 0; // a speed this line cannot take
     bool vanish = false;
+    bool stuck = false;   // writes wait, as on an adapter that takes nothing
+    bool writing = false; // a write is waiting
     bool open = false;
+    bool destroyed = false;
     QThread* usedBy = nullptr; // the last thread that read
     QThread* closedBy = nullptr;
 
@@ -58,6 +62,10 @@ struct Line {
 class HeldLine final : public Transport {
 public:
     explicit HeldLine(std::shared_ptr<Line> line) : line_(std::move(line)) {}
+    ~HeldLine() override {
+        const std::lock_guard<std::mutex> lock(line_->mutex);
+        line_->destroyed = true;
+    }
     void open(const std::string& port, unsigned baud) override {
         const std::lock_guard<std::mutex> lock(line_->mutex);
         if (port == "COM9")
@@ -67,7 +75,10 @@ public:
         line_->open = true;
     }
     void write(std::span<const std::uint8_t> bytes) override {
-        const std::lock_guard<std::mutex> lock(line_->mutex);
+        std::unique_lock<std::mutex> lock(line_->mutex);
+        line_->writing = true;
+        line_->came.wait(lock, [this] { return !line_->stuck; });
+        line_->writing = false;
         line_->fromHost.append(bytes.begin(), bytes.end());
     }
     std::size_t read(std::span<std::uint8_t> into, Duration timeout) override {
@@ -121,8 +132,8 @@ TEST_F(LinkTest, BytesComeAndGoWithoutTheWindowsThreadTouchingThePort) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Terminal série : COM3"));
 
     line->send("caf\xE9\x07\r\n");
-    ASSERT_TRUE(waitFor(
-        [&] { return window.terminal()->text().startsWith(QStringLiteral("café")); }));
+    ASSERT_TRUE(
+        waitFor([&] { return window.terminal()->text().startsWith(QStringLiteral("café")); }));
 
     window.terminal()->setLineEnd(terminal::LineEnd::Cr);
     QTest::keyClicks(window.terminal()->display(), QStringLiteral("ok"));
@@ -133,7 +144,8 @@ TEST_F(LinkTest, BytesComeAndGoWithoutTheWindowsThreadTouchingThePort) {
     EXPECT_NE(reader, nullptr);
     EXPECT_NE(reader, QThread::currentThread());
     window.closePort(QString::fromUtf8(kTerminalClosed));
-    EXPECT_FALSE(line->get(&Line::open));
+    // The line's thread closes the port on its own, a poll later.
+    ASSERT_TRUE(waitFor([&] { return !line->get(&Line::open); }));
     EXPECT_EQ(line->get(&Line::closedBy), reader) << "closed by the thread that used it";
     EXPECT_EQ(window.statusText(), QString::fromUtf8(kTerminalClosed));
     EXPECT_FALSE(window.terminal()->inputEnabled());
@@ -181,6 +193,74 @@ TEST_F(LinkTest, ALineThatGoesAwayClosesThePortAndSaysWhy) {
     EXPECT_FALSE(window.isOpen());
 }
 
+TEST_F(LinkTest, ClosingOnAStuckLineReturnsAtOnceAndTheLineEndsOnItsOwn) {
+    auto* terminal = new SerialTerminalWindow;
+    terminal->setTransportFactory([this] { return std::make_unique<HeldLine>(line); });
+    terminal->show();
+    ASSERT_TRUE(terminal->openPort(QStringLiteral("COM3"), 9600));
+    {
+        const std::lock_guard<std::mutex> lock(line->mutex);
+        line->stuck = true;
+    }
+    terminal->terminal()->sendText(QStringLiteral("x"));
+    ASSERT_TRUE(waitFor([&] { return line->get(&Line::writing); }));
+    const QPointer<QThread> thread = line->get(&Line::usedBy);
+    const QThread* reader = thread.data();
+    ASSERT_NE(reader, nullptr);
+
+    // The user closes the window: it goes while the write still waits.
+    const QPointer<SerialTerminalWindow> window = terminal;
+    terminal->close();
+    ASSERT_TRUE(waitFor([&] { return window.isNull(); }));
+    EXPECT_TRUE(line->get(&Line::writing));
+    EXPECT_TRUE(line->get(&Line::open));
+
+    // Once the write is given up, the thread closes the port, drops the
+    // transport and deletes itself: nothing is left behind.
+    {
+        const std::lock_guard<std::mutex> lock(line->mutex);
+        line->stuck = false;
+        line->came.notify_all();
+    }
+    ASSERT_TRUE(waitFor([&] { return line->get(&Line::destroyed) && thread.isNull(); }));
+    EXPECT_FALSE(line->get(&Line::open));
+    EXPECT_EQ(line->get(&Line::closedBy), reader) << "closed by the thread that used it";
+}
+
+// Closed from the bar, the port is let go of the same way; the link's
+// signals stop at once (a late byte is not shown, a late fault not told).
+TEST_F(LinkTest, APortClosedOnAStuckLineSaysNothingMoreAndOpensAgain) {
+    ASSERT_TRUE(window.openPort(QStringLiteral("COM3"), 9600));
+    {
+        const std::lock_guard<std::mutex> lock(line->mutex);
+        line->stuck = true;
+    }
+    window.terminal()->sendText(QStringLiteral("x"));
+    ASSERT_TRUE(waitFor([&] { return line->get(&Line::writing); }));
+    const QPointer<QThread> thread = line->get(&Line::usedBy);
+    window.closePort(QString::fromUtf8(kTerminalClosed));
+    EXPECT_FALSE(window.isOpen());
+    EXPECT_EQ(window.statusText(), QString::fromUtf8(kTerminalClosed));
+    {
+        const std::lock_guard<std::mutex> lock(line->mutex);
+        line->toHost.push_back('!');
+        line->vanish = true;
+        line->stuck = false;
+        line->came.notify_all();
+    }
+    ASSERT_TRUE(waitFor([&] { return thread.isNull(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.statusText(), QString::fromUtf8(kTerminalClosed));
+    EXPECT_FALSE(window.terminal()->text().contains(QLatin1Char('!')));
+
+    {
+        const std::lock_guard<std::mutex> lock(line->mutex);
+        line->vanish = false;
+    }
+    ASSERT_TRUE(window.openPort(QStringLiteral("COM3"), 9600));
+    EXPECT_TRUE(window.isOpen());
+}
+
 TEST_F(LinkTest, ALineHandedOverKeepsWhatCameBeforeAndTakesTheProgramsSpeed) {
     auto transport = std::make_unique<HeldLine>(line);
     transport->open("COM3", 1200);
@@ -189,9 +269,9 @@ TEST_F(LinkTest, ALineHandedOverKeepsWhatCameBeforeAndTakesTheProgramsSpeed) {
     auto* link = new SerialLink(std::move(transport), QStringLiteral("COM3"), 1200);
     window.adopt(link, QStringLiteral("COM3"), 9600, QByteArray("Bonjour, "));
     EXPECT_EQ(link->parent(), &window);
-    ASSERT_TRUE(waitFor(
-        [&] { return window.terminal()->text().startsWith(QStringLiteral("Bonjour, lu")); }))
-        << window.terminal()->text().toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        return window.terminal()->text().startsWith(QStringLiteral("Bonjour, lu"));
+    })) << window.terminal()->text().toStdString();
     ASSERT_TRUE(waitFor([&] { return line->get(&Line::bauds).back() == 9600u; }));
     EXPECT_EQ(window.baud(), 9600u);
     // The load's word stays: the program's speed was not the user's change.
@@ -202,7 +282,7 @@ TEST_F(LinkTest, ALineHandedOverKeepsWhatCameBeforeAndTakesTheProgramsSpeed) {
 
     // The window's end ends the line.
     window.closePort(QString());
-    EXPECT_FALSE(line->get(&Line::open));
+    EXPECT_TRUE(waitFor([&] { return !line->get(&Line::open); }));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #ifdef __linux__
 
 #include "board/bootstrap.h"
+#include "board/serial_terminal.h"
 #include "board/serial_transport.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,23 @@ TEST(SerialPort, PortsThatCannotBeOpened) {
     }
     first.close();
     EXPECT_NO_THROW(port.open(board.path(), 1200)) << "free again once closed";
+}
+
+// The terminal lets its port go without waiting for its line's thread; a
+// load that opens the port right after (as "Charger dans la carte" does)
+// waits for that thread rather than find the port busy.
+TEST(SerialPort, APortATerminalLetGoOfIsFreeForTheNextOpening) {
+    PtyBoard board;
+    ASSERT_FALSE(board.path().empty());
+    const QString path = QString::fromStdString(board.path());
+    for (int round = 0; round < 20; ++round) {
+        SerialTerminalWindow terminal;
+        terminal.setPortLister([] { return QList<PortEntry>{}; });
+        ASSERT_TRUE(terminal.openPort(path, 9600)) << terminal.statusText().toStdString();
+        terminal.closePort(QString());
+        SerialTransport next;
+        EXPECT_NO_THROW(next.open(board.path(), 9600)) << "round " << round;
+    }
 }
 
 TEST(SerialPort, ADeviceThisUserMayNotOpenIsNotAllowed) {
