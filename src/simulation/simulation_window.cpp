@@ -692,6 +692,9 @@ void SimulationWindow::stop() {
 }
 
 void SimulationWindow::setRealTime(bool on) {
+    // A board runs in its own time.
+    if (drivesBoard())
+        return;
     if (realTime_->isChecked() != on)
         realTime_->setChecked(on); // comes back here through toggled
     if (simulator_)

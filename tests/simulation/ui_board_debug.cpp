@@ -17,6 +17,7 @@
 #include "simulation/simulation_texts.h"
 #include "simulation/snapshot.h"
 #include "simulation_fixture.h"
+#include "terminal/terminal_widget.h"
 
 namespace kavrel::test {
 namespace {
@@ -39,6 +40,17 @@ const std::vector<std::string> kBoardProgram = {
     "        BRA   LOOP",     // 10
     "TWICE   INCB",           // 11
     "        RTS",            // 12
+    "        END   START",
+};
+
+// Sends K for ever, the SCI left to the talker for its stop.
+const std::vector<std::string> kTalking = {
+    "        ORG   $0010",
+    "START   LDX   #$1000",
+    "SEND    BRCLR $2E,X,$80,SEND",
+    "        LDAA  #'K'",
+    "        STAA  $2F,X",
+    "        BRA   SEND",
     "        END   START",
 };
 
@@ -178,6 +190,28 @@ TEST_F(BoardDebug, AMemoryPaneWriteIntoTheEepromIsProgrammedOnTheChipAndReadsBac
     ASSERT_TRUE(writeByte(window, 0xBF40, "00"));
     EXPECT_TRUE(waitFor([&] { return window->memoryPane()->statusText().contains(QLatin1String("ROM")); }, 10000))
         << window->memoryPane()->statusText().toStdString();
+}
+
+TEST_F(BoardDebug, RunsShowingWhatTheProgramSendsStopsOnRequestAndRefusesABreakpointInRom) {
+    open(QStringLiteral("parle.asm"), kTalking);
+    SimulationWindow* window = debugOnBoard();
+    ASSERT_NE(window, nullptr);
+    window->run();
+    ASSERT_TRUE(waitFor([&] { return window->isRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return window->terminal()->text().contains(QLatin1String("KKKK")); },
+                        10000))
+        << window->terminal()->text().toStdString();
+    ASSERT_TRUE(stopped(window, [&] { window->stop(); }));
+    EXPECT_EQ(window->stateText(), q(simulation::texts::kStoppedByUser));
+    const std::uint16_t pc = window->snapshot()->regs.pc;
+    EXPECT_TRUE(pc >= 0x0013 && pc <= 0x001E) << pc;
+
+    // The boot ROM cannot take an SWI: said, and the program stays stopped.
+    window->debugModel()->toggleAddress(0xBF40);
+    ASSERT_TRUE(stopped(window, [&] { window->run(); }));
+    EXPECT_TRUE(window->stateText().contains(QLatin1String("ROM")))
+        << window->stateText().toStdString();
+    EXPECT_EQ(window->snapshot()->regs.pc, pc);
 }
 
 TEST_F(BoardDebug, TheSimulatorProgramsTheEepromWithTheChipsSequence) {
