@@ -79,12 +79,7 @@ unsigned callLength(const std::vector<std::uint8_t>& bytes) {
     return ins->length;
 }
 
-// Runs of consecutive addresses, in the order the program gives them.
-struct Run {
-    std::uint16_t address = 0;
-    std::vector<std::uint8_t> bytes;
-};
-void append(std::vector<Run>& runs, std::uint16_t address, std::uint8_t byte) {
+void append(std::vector<LoadRun>& runs, std::uint16_t address, std::uint8_t byte) {
     if (!runs.empty() &&
         static_cast<std::uint16_t>(runs.back().address + runs.back().bytes.size()) == address &&
         !runs.back().bytes.empty())
@@ -127,6 +122,7 @@ void BoardController::abandon() {
 
 void BoardController::connectBoard() {
     try {
+        planLoad();
         transport_ = factory_ ? factory_() : board::systemTransport();
         {
             auto talker = std::make_unique<board::Talker>(*transport_, settings_);
@@ -161,16 +157,17 @@ void BoardController::connectBoard() {
                              QString::fromStdString(loadNote_));
 }
 
-// The program's bytes: RAM and registers written, EEPROM programmed. A byte
-// where the talker lives, or CONFIG's, is refused before anything is sent.
-void BoardController::loadProgram(const std::function<void(std::size_t, std::size_t)>& progress) {
+// Where each of the program's bytes goes: RAM and registers written,
+// EEPROM programmed. A byte where the talker lives, or CONFIG's, is refused
+// before anything is sent; the vectors stay the boot ROM's.
+void BoardController::planLoad() {
     const board::TalkerImage& image = board::talkerImage(settings_.family);
     talkerFirst_ = image.first;
     talkerLast_ = image.last;
     std::copy(image.boot.begin(), image.boot.end(), memory_.begin());
-    std::vector<Run> ram, eeprom;
+    ram_.clear();
+    eeprom_.clear();
     bool vectors = false;
-    std::size_t total = 0;
     for (const asmhc11::Segment& segment : program_->segments())
         for (std::size_t k = 0; k < segment.bytes.size(); ++k) {
             const auto at = static_cast<std::uint16_t>(segment.address + k);
@@ -186,14 +183,20 @@ void BoardController::loadProgram(const std::function<void(std::size_t, std::siz
                 continue;
             }
             memory_[at] = segment.bytes[k];
-            append(inEeprom(at) ? eeprom : ram, at, segment.bytes[k]);
-            ++total;
+            append(inEeprom(at) ? eeprom_ : ram_, at, segment.bytes[k]);
         }
     loadNote_ = vectors ? texts::kVectorsSkipped : "";
+}
+
+void BoardController::loadProgram(const std::function<void(std::size_t, std::size_t)>& progress) {
+    std::size_t total = 0;
+    for (const std::vector<LoadRun>* runs : {&ram_, &eeprom_})
+        for (const LoadRun& run : *runs)
+            total += run.bytes.size();
     std::size_t done = 0;
     if (progress)
         progress(done, total);
-    for (const Run& run : ram)
+    for (const LoadRun& run : ram_)
         for (std::size_t k = 0; k < run.bytes.size(); k += kChunk) {
             const std::size_t count = std::min(kChunk, run.bytes.size() - k);
             talker_->write(static_cast<std::uint16_t>(run.address + k),
@@ -202,13 +205,12 @@ void BoardController::loadProgram(const std::function<void(std::size_t, std::siz
             if (progress)
                 progress(done, total);
         }
-    for (const Run& run : eeprom) {
+    for (const LoadRun& run : eeprom_) {
         const std::size_t before = done;
-        talker_->programEeprom(run.address, run.bytes,
-                               [&](std::size_t written, std::size_t) {
-                                   if (progress)
-                                       progress(before + written, total);
-                               });
+        talker_->programEeprom(run.address, run.bytes, [&](std::size_t written, std::size_t) {
+            if (progress)
+                progress(before + written, total);
+        });
         done += run.bytes.size();
     }
     TalkerRegisters r = talker_->registers();
@@ -232,6 +234,8 @@ void BoardController::reset() {
         return;
     }
     try {
+        // The program's RAM as it was loaded: the EEPROM keeps its bytes.
+        eeprom_.clear();
         loadProgram({});
         if (!readBack())
             return;

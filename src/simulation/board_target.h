@@ -24,6 +24,12 @@
 
 namespace kavrel::simulation {
 
+// Consecutive bytes of the program, as it gives them.
+struct LoadRun {
+    std::uint16_t address = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
 class BoardController final : public Target {
     Q_OBJECT
 public:
@@ -74,6 +80,7 @@ signals:
 private:
     enum class Goal { Run, RunTo, StepOver, StepOut };
 
+    void planLoad();
     void loadProgram(const std::function<void(std::size_t, std::size_t)>& progress);
     void startGo(Goal goal, std::optional<std::uint16_t> extra = {});
     void go();
@@ -96,6 +103,7 @@ private:
     std::mutex talkerMutex_; // abandon() from another thread against its replacement
     std::uint16_t talkerFirst_ = 0, talkerLast_ = 0;
     std::string loadNote_;
+    std::vector<LoadRun> ram_, eeprom_; // what the program puts where
 
     // The board's memory as last read (the program's bytes until then).
     std::array<std::uint8_t, 0x10000> memory_{};

@@ -54,6 +54,23 @@ const std::vector<std::string> kTalking = {
     "        END   START",
 };
 
+// A port with nothing at the other end: time goes by, nothing comes.
+class SilentLine : public board::Transport {
+public:
+    void open(const std::string&, unsigned) override {}
+    void write(std::span<const std::uint8_t>) override {}
+    std::size_t read(std::span<std::uint8_t>, board::Duration timeout) override {
+        now_ += timeout;
+        return 0;
+    }
+    void setBaud(unsigned) override {}
+    void close() override {}
+    board::Duration now() const override { return now_; }
+
+private:
+    board::Duration now_{};
+};
+
 QString q(const char* text) {
     return QString::fromUtf8(text);
 }
@@ -212,6 +229,48 @@ TEST_F(BoardDebug, RunsShowingWhatTheProgramSendsStopsOnRequestAndRefusesABreakp
     EXPECT_TRUE(window->stateText().contains(QLatin1String("ROM")))
         << window->stateText().toStdString();
     EXPECT_EQ(window->snapshot()->regs.pc, pc);
+}
+
+TEST_F(BoardDebug, ALoadThatCannotBeDoneIsToldInTheDialogAndOpensNoWindow) {
+    // In the E family's talker: refused before the port is even opened.
+    open(QStringLiteral("dessus.asm"), {"        ORG   $0120", "        NOP", "        END"});
+    trigger("DebugOnBoard");
+    auto* dialog = simulation::boardDebugDialog(*principal);
+    ASSERT_NE(dialog, nullptr);
+    int made = 0;
+    dialog->setTransportFactory([&made] {
+        ++made;
+        return std::make_unique<SilentLine>();
+    });
+    dialog->setChoices({QStringLiteral("carte"), board::Family::E, QStringLiteral("8"),
+                        QStringLiteral("1200"), false});
+    auto* connect = dialog->findChild<QPushButton*>(QStringLiteral("connect"));
+    connect->click();
+    ASSERT_TRUE(waitFor([&] { return !dialog->connecting(); }));
+    EXPECT_TRUE(dialog->statusText().startsWith(q("Le programme occupe l'adresse $0120")))
+        << dialog->statusText().toStdString();
+    EXPECT_EQ(made, 0);
+
+    // A crystal that is not one.
+    dialog->setChoices({QStringLiteral("carte"), board::Family::E, QStringLiteral("huit"),
+                        QStringLiteral("1200"), false});
+    connect->click();
+    EXPECT_EQ(dialog->statusText(), q(simulation::texts::kBoardBadCrystal));
+
+    // Nobody at the other end: told, the dialog ready for another try.
+    open(QStringLiteral("muet.asm"), kBoardProgram);
+    trigger("DebugOnBoard");
+    dialog = simulation::boardDebugDialog(*principal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->setTransportFactory([] { return std::make_unique<SilentLine>(); });
+    dialog->setChoices({QStringLiteral("carte"), board::Family::E, QStringLiteral("8"),
+                        QStringLiteral("1200"), false});
+    dialog->findChild<QPushButton*>(QStringLiteral("connect"))->click();
+    ASSERT_TRUE(waitFor([&] { return !dialog->connecting(); }, 20000));
+    EXPECT_FALSE(dialog->statusText().isEmpty());
+    EXPECT_NE(dialog->statusText(), q(simulation::texts::kBoardLoaded));
+    EXPECT_TRUE(dialog->findChild<QPushButton*>(QStringLiteral("connect"))->isEnabled());
+    EXPECT_TRUE(simulations().isEmpty());
 }
 
 TEST_F(BoardDebug, TheSimulatorProgramsTheEepromWithTheChipsSequence) {
