@@ -12,6 +12,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
 #include <string>
 
 namespace {
@@ -159,6 +162,142 @@ void BM_MonitorLoadEeprom512(benchmark::State& state) {
     state.counters["over_erase_program_and_wire"] =
         last.took / (base + 2 * program * static_cast<double>(last.eepromBytes));
 }
+enum class Fault { None, CorruptRecord, CorruptAnswer, Silence, Vanished, Cancelled };
+
+// The line in front of the board, failing once `records` records have gone.
+class FaultyLine final : public Transport {
+public:
+    FaultyLine(Transport& board, Fault fault, std::size_t records)
+        : board_(board), fault_(fault), at_(records) {}
+    std::size_t records = 0;
+    void open(const std::string& port, unsigned baud) override { board_.open(port, baud); }
+    void write(std::span<const std::uint8_t> bytes) override {
+        usable();
+        std::string text(bytes.begin(), bytes.end());
+        if (text.rfind("S1", 0) == 0 && ++records == at_ + 1 && fault_ == Fault::CorruptRecord)
+            text[9] = text[9] == '0' ? '1' : '0'; // a data digit
+        board_.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    }
+    std::size_t read(std::span<std::uint8_t> into, Duration timeout) override {
+        usable();
+        const std::size_t n = board_.read(into, timeout);
+        if (fault_ == Fault::Silence && records > at_)
+            return 0;
+        // A letter of the monitor's last word garbled on its way back.
+        if (fault_ == Fault::CorruptAnswer && records > 0)
+            for (std::size_t i = 0; i < n; ++i)
+                if (into[i] == 'o')
+                    into[i] = 'O';
+        return n;
+    }
+    void close() override { board_.close(); }
+    Duration now() const override { return board_.now(); }
+
+private:
+    void usable() const {
+        if (fault_ == Fault::Vanished && records > at_)
+            throw PortError(PortFault::Vanished, "débranché");
+    }
+    Transport& board_;
+    Fault fault_;
+    std::size_t at_;
+};
+
+MonitorOutcome expected(Fault fault) {
+    switch (fault) {
+    case Fault::None:
+        return MonitorOutcome::Loaded;
+    case Fault::CorruptRecord:
+        return MonitorOutcome::ChecksumRefused;
+    case Fault::CorruptAnswer:
+        return MonitorOutcome::MonitorError;
+    case Fault::Silence:
+        return MonitorOutcome::NoEnd;
+    case Fault::Vanished:
+        return MonitorOutcome::Vanished;
+    case Fault::Cancelled:
+        return MonitorOutcome::Cancelled;
+    }
+    return MonitorOutcome::Loaded;
+}
+
+#ifdef __linux__
+long openDescriptors() {
+    long count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+long status(const std::string& field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stol(line.substr(field.size() + 1));
+    return -1;
+}
+#else
+long openDescriptors() {
+    return -1;
+}
+long status(const std::string&) {
+    return -1;
+}
+#endif
+
+// A thousand loads through the monitor, each on a fresh board and on a
+// thread of its own as the job runs it, one in five faulted: every outcome
+// the one the fault calls for, told in French, none a success but the sound
+// ones; what the process holds before and after.
+void BM_MonitorThousandSessionsFaulted(benchmark::State& state) {
+    std::string error;
+    const std::optional<S19Program> program = parseS19Program(test::greeter(0x0100, 100), error);
+    std::mt19937 random(2028);
+    const int sessions = kavrel::bench::quick() ? 10 : 1000;
+    long wrong = 0, loaded = 0, faulted = 0, falseSuccess = 0;
+    const long fdBefore = openDescriptors(), threadsBefore = status("Threads");
+    long rssAfterFirst = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < sessions; ++i) {
+            const Fault fault = random() % 5 == 0 ? static_cast<Fault>(1 + random() % 5) : Fault::None;
+            const std::size_t at = random() % program->records.size();
+            std::unique_ptr<test::SimulatedBoard> board = test::evaluationBoard();
+            FaultyLine line(*board, fault, at);
+            MonitorSettings settings;
+            settings.port = "carte";
+            MonitorLoad load(*program, settings);
+            if (fault == Fault::Cancelled)
+                load.onProgress = [&](std::size_t done, std::size_t) {
+                    if (done == at + 1)
+                        load.cancel();
+                };
+            MonitorResult result;
+            std::thread worker([&] { result = load.run(line); });
+            worker.join();
+            if (result.outcome != expected(fault) || result.message.empty()) {
+                ++wrong;
+                state.SetLabel("faute " + std::to_string(static_cast<int>(fault)) + " : " +
+                               result.message);
+            }
+            falseSuccess += result.ok() && fault != Fault::None ? 1 : 0;
+            loaded += result.ok() ? 1 : 0;
+            faulted += fault == Fault::None ? 0 : 1;
+            if (i == 0)
+                rssAfterFirst = status("VmRSS");
+        }
+    }
+    state.counters["loaded"] = static_cast<double>(loaded);
+    state.counters["faulted"] = static_cast<double>(faulted);
+    state.counters["wrong_outcome"] = static_cast<double>(wrong);
+    state.counters["false_success"] = static_cast<double>(falseSuccess);
+    state.counters["fd_before"] = static_cast<double>(fdBefore);
+    state.counters["fd_after"] = static_cast<double>(openDescriptors());
+    state.counters["threads_before"] = static_cast<double>(threadsBefore);
+    state.counters["threads_after"] = static_cast<double>(status("Threads"));
+    state.counters["rss_kb_after_first"] = static_cast<double>(rssAfterFirst);
+    state.counters["rss_kb_after"] = static_cast<double>(status("VmRSS"));
+}
+
 // Only where the test data holds the monitor: nothing to measure otherwise.
 const bool registered = [] {
     if (!std::filesystem::exists(std::filesystem::path(KAVREL_TESTDATA_DIR) / "buffalo-34.asm"))
@@ -173,6 +312,10 @@ const bool registered = [] {
         ->UseManualTime()
         ->Iterations(kavrel::bench::iterations(2))
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_MonitorThousandSessionsFaulted",
+                                 BM_MonitorThousandSessionsFaulted)
+        ->Iterations(1)
+        ->Unit(benchmark::kSecond);
     return true;
 }();
 
