@@ -116,6 +116,42 @@ TEST_F(ChipOnBoard, EepromRecordsProgrammedIntoTheBoard) {
     EXPECT_EQ(chip.machine().peek(0xB622), 0x56);
 }
 
+TEST_F(ChipOnBoard, CancelledProgrammingIsToldAsPartlyDoneNeverAsDone) {
+    // The whole EEPROM, in one record of 512 bytes written as 16 records.
+    std::string text;
+    for (unsigned row = 0; row < 32; ++row) {
+        const unsigned address = 0xB600 + row * 16;
+        unsigned sum = 0x13 + (address >> 8) + (address & 0xFF);
+        text += QString::asprintf("S113%04X", address).toStdString();
+        for (unsigned k = 0; k < 16; ++k) {
+            text += "A5";
+            sum += 0xA5;
+        }
+        text += QString::asprintf("%02X\r\n", ~sum & 0xFF).toStdString();
+    }
+    const QString s19 = docPath(QStringLiteral("plein.s19"));
+    writeBytes(s19, text + "S9030000FC\r\n");
+    dialogs->answers.push_back(s19);
+    trigger("ProgramEeprom");
+    ASSERT_TRUE(connectThrough());
+    auto* dialog = principal->findChild<simulation::EepromDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(waitFor([dialog] { return dialog->programButton()->isEnabled(); }))
+        << dialog->statusText().toStdString() << dialog->noticeText().toStdString();
+    QSignalSpy done(dialog, &simulation::EepromDialog::finishedProgramming);
+    dialog->programButton()->click();
+    ASSERT_TRUE(waitFor([dialog] { return dialog->programmedBytes() > 0; }));
+    EXPECT_EQ(dialog->cancelButton()->text(), QStringLiteral("Annuler"));
+    dialog->cancelButton()->click();
+    ASSERT_TRUE(done.wait(60000));
+    EXPECT_FALSE(done.front().front().toBool());
+    EXPECT_TRUE(dialog->statusText().startsWith(QStringLiteral("Programmation annulée après ")))
+        << dialog->statusText().toStdString();
+    EXPECT_TRUE(dialog->statusText().contains(QStringLiteral(" sur 512 ")));
+    EXPECT_LT(dialog->programmedBytes(), 512u);
+    EXPECT_TRUE(dialog->isVisible()); // the cancel ended the programming, not the dialog
+}
+
 TEST_F(ChipOnBoard, APortThatIsNotThereIsToldAndTheDialogStaysToTryAgain) {
     class Missing final : public board::Transport {
     public:

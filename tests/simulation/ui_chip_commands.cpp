@@ -121,6 +121,27 @@ TEST_F(ChipCommands, SecurityOnAsksFirstNoLeavesTheChipYesProgramsIt) {
     EXPECT_EQ(dialog->atResetText(), QStringLiteral("Au prochain reset : $07"));
 }
 
+TEST_F(ChipCommands, AnAPartsBitBackToOneAsksBeforeErasingTheWholeEeprom) {
+    ASSERT_TRUE(stopped(window, [this] {
+        window->setMachine({sim11::Chip::A1, sim11::Mode::SingleChip, sim11::Board::Chip});
+    }));
+    ConfigDialog* dialog = configDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->atResetText(), QStringLiteral("Au prochain reset : $0D"));
+    dialog->bit("NOCOP")->setChecked(false);
+    ASSERT_TRUE(programmed(dialog, true));
+    EXPECT_TRUE(boxes->shown.empty());
+
+    dialog->bit("NOCOP")->setChecked(true);
+    boxes->answers.push_back(app::BoxAnswer::Yes);
+    QString said;
+    ASSERT_TRUE(programmed(dialog, true, &said)) << said.toStdString();
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_TRUE(boxes->shown.front().text.startsWith(
+        QStringLiteral("Pour remettre un bit à 1, CONFIG doit être effacé : sur un 68HC11A1")));
+    EXPECT_EQ(dialog->atResetText(), QStringLiteral("Au prochain reset : $0D"));
+}
+
 TEST_F(ChipCommands, EepromOffUnderTheProgramsOwnBytesAsksFirst) {
     // A program with data in the EEPROM, simulated in a window of its own.
     std::vector<std::string> lines = kSteps;
