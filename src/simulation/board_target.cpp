@@ -498,6 +498,8 @@ void BoardController::programConfig(std::uint8_t value) {
     }
     try {
         talker_->programConfig(value);
+        // The talker read the cell back; the register shows it from the next reset.
+        configCell_ = value;
         emit chipProgrammed(true, QString::fromStdString(board::fillText(
                                       texts::kConfigProgrammed, {hex::byte(value)})));
     } catch (const std::exception& error) {
@@ -511,9 +513,10 @@ void BoardController::readConfig() {
         return;
     }
     try {
-        const std::uint8_t inForce = talker_->read(kConfig, 1).at(0);
-        const std::uint8_t atReset = talker_->configInForce();
-        emit configRead(true, inForce, atReset, QString());
+        // The register is what the chip took at its reset; the cell, which
+        // the next reset takes, is what was last programmed here.
+        const std::uint8_t inForce = talker_->configInForce();
+        emit configRead(true, inForce, configCell_.value_or(inForce), QString());
     } catch (const std::exception& error) {
         emit configRead(false, 0, 0, QString::fromUtf8(error.what()));
     }

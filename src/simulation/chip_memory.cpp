@@ -1,6 +1,7 @@
 #include "simulation/chip_memory.h"
 
 #include <cmath>
+#include <vector>
 
 #include "common/hex_text.h"
 #include "sim11/register_map.h"
@@ -144,20 +145,31 @@ ChipWrite programConfigCell(sim11::Machine& machine, double eClockHz, std::uint8
         return {false, texts::kConfigProtected};
     const auto config = static_cast<std::uint16_t>(machine.registerBase() + sim11::reg::CONFIG);
     std::string erased;
+    std::vector<std::uint8_t> array;
+    const bool bulk = (configCell & value) != value && machine.chip() == sim11::Chip::A1;
     if ((configCell & value) != value) {
         // The A parts have no byte erase for CONFIG: a bulk erase takes it
-        // with the whole EEPROM.
-        const bool bulk = machine.chip() == sim11::Chip::A1;
+        // with the whole EEPROM, whose bytes are programmed again after.
+        if (bulk)
+            for (unsigned a = kEepromFirst; a <= kEepromLast; ++a)
+                array.push_back(machine.peek(static_cast<std::uint16_t>(a)));
         if (!chip.cycle(bulk ? kErase : static_cast<std::uint8_t>(kByte | kErase), config, 0xFF))
             return {false, texts::kConfigInterrupted};
-        if (bulk)
-            erased = texts::kConfigBulkErased;
         configCell = 0xFF;
     }
     if (value != 0xFF) {
         if (!chip.cycle(0, config, value))
             return {false, texts::kConfigInterrupted};
         configCell &= value;
+    }
+    for (std::size_t k = 0; k < array.size(); ++k) {
+        const auto at = static_cast<std::uint16_t>(kEepromFirst + k);
+        if (machine.peek(at) == array[k])
+            continue;
+        if (!chip.cycle(0, at, array[k]) || machine.peek(at) != array[k])
+            return {false, fill(texts::kEepromVerifyFailed, hex::word(at),
+                                hex::byte(array[k]) + " / " + hex::byte(machine.peek(at)))};
+        erased = texts::kConfigBulkErased;
     }
     return {true, fill(texts::kConfigProgrammed, hex::byte(configCell)) + erased};
 }

@@ -214,7 +214,8 @@ inline constexpr const char* kConfigInterrupted = "La programmation de CONFIG a 
 inline constexpr const char* kConfigProgrammed =
     "CONFIG programmé à %1 : la modification prend effet à la prochaine réinitialisation.";
 inline constexpr const char* kConfigBulkErased =
-    " Sur ce circuit, l'effacement de CONFIG a effacé aussi toute l'EEPROM.";
+    " Sur ce circuit, l'effacement de CONFIG efface toute l'EEPROM : ses octets ont été "
+    "reprogrammés et relus.";
 inline constexpr const char* kChipBusyRunning =
     "Arrêtez le programme avant de programmer l'EEPROM ou CONFIG.";
 
@@ -235,6 +236,9 @@ inline constexpr const char* kBoardDifferences =
     "temps réel simulé, pas de point d'arrêt en ROM ; les broches des ports sont relues sur le "
     "circuit et ne se changent pas ici ; la carte de laboratoire et le chronogramme n'existent "
     "que dans le simulateur.";
+inline constexpr const char* kNoWatchOnBoard =
+    "Sur la carte, un octet surveillé n'arrête pas le programme : seuls les points d'arrêt "
+    "l'arrêtent.";
 inline constexpr const char* kNoCycleCount = "sans objet sur la carte";
 inline constexpr const char* kNoSimulatedTime = "sans objet sur la carte";
 inline constexpr const char* kStoppedOnSwi = "Arrêté : le programme a exécuté une instruction SWI.";

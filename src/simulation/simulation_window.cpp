@@ -420,6 +420,11 @@ void SimulationWindow::showBoardTarget() {
     registers_->setClockNote(tr8(texts::kNoCycleCount), tr8(texts::kNoSimulatedTime));
     ports_->setReadBack(true);
     target_->setToolTip(tr8(texts::kBoardDifferences));
+    // The talker stops a program at breakpoints only.
+    connect(debug_, &DebugModel::watchpointsChanged, this, [this] {
+        if (!debug_->state().watchpoints.empty())
+            state_->setText(tr8(texts::kNoWatchOnBoard));
+    });
 }
 
 void SimulationWindow::programEeprom(std::uint16_t address, QByteArray bytes) {

@@ -317,6 +317,37 @@ TEST_F(BoardDebug, TheSimulatorProgramsTheEepromWithTheChipsSequence) {
     EXPECT_EQ(config.at(0).at(1).toUInt(), config.at(0).at(2).toUInt());
 }
 
+TEST_F(BoardDebug, ABitOfConfigBackToOneOnAnAPartKeepsTheEepromsBytes) {
+    open(QStringLiteral("config.asm"), kSteps);
+    SimulationWindow* window = simulate();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(stopped(window, [&] {
+        window->setMachine({sim11::Chip::A1, sim11::Mode::SingleChip, simulation::Board::Chip});
+    }));
+    ASSERT_TRUE(writeByte(window, 0xB7FF, "5A"));
+    ASSERT_TRUE(waitFor([&] { return window->snapshot()->memory[0xB7FF] == 0x5A; }));
+
+    QSignalSpy read(window, &SimulationWindow::configRead);
+    QSignalSpy done(window, &SimulationWindow::chipProgrammed);
+    window->readConfig();
+    ASSERT_TRUE(read.wait(5000));
+    const auto erased = static_cast<std::uint8_t>(read.at(0).at(2).toUInt());
+    const auto copOn = static_cast<std::uint8_t>(erased & ~0x04);
+    window->programConfig(copOn);
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_TRUE(done.at(0).at(0).toBool()) << done.at(0).at(1).toString().toStdString();
+    window->programConfig(erased);
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_TRUE(done.at(1).at(0).toBool()) << done.at(1).at(1).toString().toStdString();
+    EXPECT_TRUE(done.at(1).at(1).toString().contains(QLatin1String("reprogramm")));
+    window->readConfig();
+    ASSERT_TRUE(read.wait(5000));
+    EXPECT_EQ(read.at(1).at(2).toUInt(), erased);
+    // In force until the next reset: the COP stayed off meanwhile.
+    EXPECT_EQ(read.at(1).at(1).toUInt(), erased);
+    EXPECT_EQ(window->snapshot()->memory[0xB7FF], 0x5A);
+}
+
 } // namespace
 } // namespace kavrel::test
 
