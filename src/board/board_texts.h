@@ -116,6 +116,11 @@ inline constexpr const char* kS19Empty = "Ce fichier S19 ne contient aucun octet
 inline constexpr const char* kMonitorRomAhead =
     "La ligne %1 du fichier S19 écrit en %2, dans la ROM du circuit (%3) : le moniteur ne "
     "peut pas l'y écrire. Placez le programme en RAM ou en EEPROM (ORG). Rien n'a été envoyé.";
+// %3 the monitor's RAM ($002D-$00FF), %4 where a program may start.
+inline constexpr const char* kMonitorOwnRamAhead =
+    "La ligne %1 du fichier S19 écrit en %2, dans la RAM que le moniteur garde pour lui "
+    "(%3) : le chargement l'écraserait sous ses pieds. Placez le programme à partir de %4 "
+    "(ORG). Rien n'a été envoyé.";
 inline constexpr const char* kMonitorNothingAhead =
     "La ligne %1 du fichier S19 écrit en %2, où la carte (%3) n'a pas de mémoire. Rien n'a "
     "été envoyé.";

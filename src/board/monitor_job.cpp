@@ -46,9 +46,8 @@ void MonitorJob::work(QThread* home) {
     }
     transport.reset();
     const QString message = QString::fromStdString(result.message);
-    // The terminal shows the monitor's last words as it would have: "done", then its prompt.
-    const QByteArray answer =
-        result.ok() ? QByteArray::fromStdString("\r\n" + result.answer + "\r\n>") : QByteArray();
+    // The terminal shows the monitor's last words as they came: "done", then its prompt.
+    const QByteArray answer = QByteArray::fromStdString(result.lastWords);
     const bool ok = result.ok();
     QMetaObject::invokeMethod(
         this,

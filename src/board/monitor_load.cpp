@@ -338,6 +338,7 @@ private:
         if (wait == Wait::Cancelled)
             return cancelledLoad();
         std::string said = printable(heard_);
+        result_.lastWords = said;
         if (wait == Wait::Done) {
             // The prompt itself is not part of the answer.
             said.erase(said.find_last_of('>'));
@@ -349,11 +350,11 @@ private:
             return refused(*address);
         }
         if (midLoad_.find("rom-") != std::string::npos || answer.find("rom-") != std::string::npos)
-            return fail(MonitorOutcome::RomRefused, kMonitorRomRefusedSomewhere), finished();
+            return fail(MonitorOutcome::RomRefused, kMonitorRomRefusedSomewhere);
         if (answer.find("chksum") != std::string::npos || answer.find("checksum") != std::string::npos)
-            return fail(MonitorOutcome::ChecksumRefused, kMonitorChecksum), finished();
+            return fail(MonitorOutcome::ChecksumRefused, kMonitorChecksum);
         if (answer.find("rcvr") != std::string::npos)
-            return fail(MonitorOutcome::MonitorError, kMonitorReceiveError), finished();
+            return fail(MonitorOutcome::MonitorError, kMonitorReceiveError);
         if (wait == Wait::Done && answer == "done" && midLoad_.empty()) {
             result_.outcome = MonitorOutcome::Loaded;
             result_.message = loadedMessage();
@@ -361,12 +362,11 @@ private:
         }
         if (answer.empty() && midLoad_.empty())
             return fail(MonitorOutcome::NoEnd,
-                        fillText(kMonitorNoEnd, {number(result_.sent), number(result_.total)})),
-                   finished();
+                        fillText(kMonitorNoEnd, {number(result_.sent), number(result_.total)}));
         const std::string words = midLoad_.empty() ? answer
                                   : answer.empty() ? midLoad_
                                                    : midLoad_ + " " + answer;
-        return fail(MonitorOutcome::MonitorError, fillText(kMonitorOwnError, {words})), finished();
+        return fail(MonitorOutcome::MonitorError, fillText(kMonitorOwnError, {words}));
     }
 
     // BUFFALO names the address it could not write, alone on its line, after the last record.
@@ -385,12 +385,10 @@ private:
         const MemoryRegion* region = regionAt(settings_.board, address);
         using Kind = MemoryRegion::Kind;
         if (region && region->kind == Kind::Rom)
-            fail(MonitorOutcome::RomRefused, fillText(kMonitorRomRefused, {where}));
-        else if (programmedSlowly(settings_.board, address))
-            fail(MonitorOutcome::WriteRefused, fillText(kMonitorEepromRefused, {where}));
-        else
-            fail(MonitorOutcome::NoMemory, fillText(kMonitorNoMemory, {where}));
-        return finished();
+            return fail(MonitorOutcome::RomRefused, fillText(kMonitorRomRefused, {where}));
+        if (programmedSlowly(settings_.board, address))
+            return fail(MonitorOutcome::WriteRefused, fillText(kMonitorEepromRefused, {where}));
+        return fail(MonitorOutcome::NoMemory, fillText(kMonitorNoMemory, {where}));
     }
 
     std::string loadedMessage() const {
@@ -428,9 +426,10 @@ private:
         return result_;
     }
 
-    void fail(MonitorOutcome outcome, std::string message) {
+    MonitorResult fail(MonitorOutcome outcome, std::string message) {
         result_.outcome = outcome;
         result_.message = std::move(message);
+        return result_;
     }
 
     MonitorResult finished() const { return result_; }
@@ -541,14 +540,16 @@ const std::vector<MonitorBoard>& monitorBoards() {
     using Kind = MemoryRegion::Kind;
     static const std::vector<MonitorBoard> boards{
         {"68HC11E9 (RAM $0000-$01FF, EEPROM $B600-$B7FF, ROM $D000-$FFFF)",
-         {{Kind::Ram, 0x0000, 0x01FF},
+         {{Kind::Monitor, 0x002D, 0x00FF},
+          {Kind::Ram, 0x0000, 0x01FF},
           {Kind::Registers, 0x1000, 0x103F},
           {Kind::Eeprom, 0xB600, 0xB7FF},
           {Kind::Rom, 0xD000, 0xFFFF}},
          0x103F,
          8'000'000},
         {"68HC11A8 (RAM $0000-$00FF, EEPROM $B600-$B7FF, ROM $E000-$FFFF)",
-         {{Kind::Ram, 0x0000, 0x00FF},
+         {{Kind::Monitor, 0x002D, 0x00FF},
+          {Kind::Ram, 0x0000, 0x00FF},
           {Kind::Registers, 0x1000, 0x103F},
           {Kind::Eeprom, 0xB600, 0xB7FF},
           {Kind::Rom, 0xE000, 0xFFFF}},
@@ -586,16 +587,24 @@ MonitorResult MonitorLoad::run(Transport& transport) {
             const MemoryRegion* region = regionAt(settings_.board, address);
             if (!region)
                 continue;
-            const char* text = region->kind == MemoryRegion::Kind::Rom       ? kMonitorRomAhead
-                               : region->kind == MemoryRegion::Kind::Nothing ? kMonitorNothingAhead
-                                                                             : nullptr;
-            if (!text)
+            using Kind = MemoryRegion::Kind;
+            const std::string line = std::to_string(record.line), where = hex::word(address);
+            if (region->kind == Kind::Rom) {
+                result.outcome = MonitorOutcome::RomRefused;
+                result.message = fillText(kMonitorRomAhead, {line, where, settings_.board.name});
+            } else if (region->kind == Kind::Nothing) {
+                result.outcome = MonitorOutcome::NoMemory;
+                result.message = fillText(kMonitorNothingAhead, {line, where, settings_.board.name});
+            } else if (region->kind == Kind::Monitor) {
+                result.outcome = MonitorOutcome::Refused;
+                result.message = fillText(
+                    kMonitorOwnRamAhead,
+                    {line, where, hex::word(region->from) + "-" + hex::word(region->to),
+                     hex::word(static_cast<std::uint16_t>(region->to + 1))});
+            } else {
                 continue;
-            result.outcome = region->kind == MemoryRegion::Kind::Rom ? MonitorOutcome::RomRefused
-                                                                     : MonitorOutcome::NoMemory;
+            }
             result.address = address;
-            result.message = fillText(text, {std::to_string(record.line), hex::word(address),
-                                             settings_.board.name});
             return result;
         }
     if (cancelled_.load()) {

@@ -43,7 +43,9 @@ std::optional<S19Program> parseS19Program(std::string_view text, std::string& er
 // What the host knows of the board's memory: anything not listed is sent
 // and left to the monitor to refuse.
 struct MemoryRegion {
-    enum class Kind { Ram, Registers, Eeprom, Rom, Nothing };
+    // Monitor: the RAM the monitor keeps for itself (variables, stack,
+    // interrupt table): a load there would overwrite it under its feet.
+    enum class Kind { Ram, Registers, Eeprom, Rom, Nothing, Monitor };
     Kind kind = Kind::Ram;
     std::uint16_t from = 0, to = 0; // both included
 };
@@ -56,7 +58,8 @@ struct MonitorBoard {
 };
 
 // The boards with a monitor in ROM that the dialog offers: the evaluation
-// boards' 68HC11E9 and 68HC11A8 (BUFFALO at $E000), memory outside the chip unknown.
+// boards' 68HC11E9 and 68HC11A8 (BUFFALO at $E000, its RAM from $002D to
+// $00FF), memory outside the chip unknown.
 const std::vector<MonitorBoard>& monitorBoards();
 
 struct MonitorSettings {
@@ -103,7 +106,8 @@ struct MonitorResult {
     std::string message;     // French, for the user
     std::size_t sent = 0;    // records handed to the line
     std::size_t total = 0;   // records of the load
-    std::string answer;      // the monitor's words after the last record, NULs left out
+    std::string answer;      // the monitor's words after the last record, on one line
+    std::string lastWords;   // the same as they came, its prompt included, NULs left out
     std::optional<std::uint16_t> address; // the address refused
     bool ok() const { return outcome == MonitorOutcome::Loaded; }
 };

@@ -84,12 +84,16 @@ TEST(MonitorLoad, RefusesRecordsForRomOrNowhereBeforeOpeningThePort) {
          {{MemoryRegion::Kind::Nothing, 0x2000, 0x7FFF}},
          MonitorOutcome::NoMemory,
          "écrit en $4000, où la carte"},
+        // The monitor's own variables: the load would pull the rug from under it.
+        {0x0080, {}, MonitorOutcome::Refused, "écrit en $0080, dans la RAM que le moniteur garde "
+                                              "pour lui ($002D-$00FF) : le chargement l'écraserait "
+                                              "sous ses pieds. Placez le programme à partir de $0100"},
     };
     for (const Case& c : cases) {
         MonitorSettings settings;
         settings.port = "/dev/ttyUSB0";
-        for (const MemoryRegion& region : c.extra)
-            settings.board.memory.push_back(region);
+        // Listed first, they come before the chip's own.
+        settings.board.memory.insert(settings.board.memory.begin(), c.extra.begin(), c.extra.end());
         MonitorLoad load(s19Of(greeter(c.org)), settings);
         UntouchedPort line;
         const MonitorResult result = load.run(line);
