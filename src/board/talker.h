@@ -62,6 +62,13 @@ struct TalkerImage {
 };
 const TalkerImage& talkerImage(Family family);
 
+// The SCI's BAUD value for `baud` with the E clock at `eClockHz`, within 3 %;
+// nullopt where no setting comes that close.
+std::optional<std::uint8_t> talkerBaudRegister(double eClockHz, unsigned baud);
+// How long EPGM stays on for an EEPROM byte or erase: 10 ms with E at 2 MHz
+// and above, 20 ms below, where the charge pump is slower.
+Duration eepromProgramTime(double eClockHz);
+
 struct TalkerSettings {
     std::string port; // as the user named it; the messages repeat it
     Family family = Family::E;
