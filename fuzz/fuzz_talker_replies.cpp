@@ -104,8 +104,7 @@ private:
 };
 
 // A call: told by a TalkerError with a message, or done.
-template <typename Call>
-bool attempt(Call&& call) {
+template <typename Call> bool attempt(Call&& call) {
     try {
         call();
         return true;

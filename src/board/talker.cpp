@@ -268,8 +268,8 @@ public:
             if (now >= deadline) {
                 if (firstContact && got == 0)
                     fail(TalkerFault::NoAnswer,
-                         fillText(kTalkerNoAnswer, {std::to_string(settings_.baud),
-                                                    megahertz(settings_.eClockHz)}));
+                         fillText(kTalkerNoAnswer,
+                                  {std::to_string(settings_.baud), megahertz(settings_.eClockHz)}));
                 if (got == 0)
                     silent();
                 impl_.lost = true;
@@ -300,7 +300,8 @@ public:
         write(out);
         const auto wire = static_cast<std::int64_t>(out.size() + reply + 1);
         // The wire's time with a tenth to spare, what the chip does, the margin.
-        const Duration deadline = start + impl_.character * wire * 11 / 10 + chipTime + kAnswerMargin;
+        const Duration deadline =
+            start + impl_.character * wire * 11 / 10 + chipTime + kAnswerMargin;
         std::vector<std::uint8_t> answer(reply + 1);
         receive(answer, deadline, firstContact);
         sum.add(answer);
@@ -318,8 +319,9 @@ public:
             const std::size_t n = std::min<std::size_t>(256, count - bytes.size());
             const auto at = static_cast<std::uint16_t>(address + bytes.size());
             const std::vector<std::uint8_t> part =
-                exchange(kRead, {static_cast<std::uint8_t>(at >> 8), static_cast<std::uint8_t>(at),
-                                 static_cast<std::uint8_t>(n), 0, 0, 0},
+                exchange(kRead,
+                         {static_cast<std::uint8_t>(at >> 8), static_cast<std::uint8_t>(at),
+                          static_cast<std::uint8_t>(n), 0, 0, 0},
                          {}, n, {}, firstContact);
             bytes.insert(bytes.end(), part.begin(), part.end());
         }
@@ -369,9 +371,9 @@ void Talker::Impl::connect(const std::function<void(std::size_t, std::size_t)>& 
     const std::optional<std::uint8_t> baudRegister =
         talkerBaudRegister(settings.eClockHz, settings.baud);
     if (!baudRegister)
-        fail(TalkerFault::Refused, fillText(kTalkerSpeedImpossible,
-                                            {megahertz(settings.eClockHz),
-                                             std::to_string(settings.baud)}));
+        fail(TalkerFault::Refused,
+             fillText(kTalkerSpeedImpossible,
+                      {megahertz(settings.eClockHz), std::to_string(settings.baud)}));
     std::vector<std::uint8_t> bytes = image.bytes;
     bytes[image.baudByte] = *baudRegister;
 
@@ -474,8 +476,7 @@ std::vector<std::uint8_t> Talker::Impl::read(std::uint16_t address, std::size_t 
     if (overlaps(address, last, image.first, image.last))
         fail(TalkerFault::Refused,
              fillText(kTalkerOwnRam, {hexWord(image.first), hexWord(image.last)}));
-    return line()
-        .readBlock(address, last - address + 1);
+    return line().readBlock(address, last - address + 1);
 }
 
 void Talker::Impl::write(std::uint16_t address, std::span<const std::uint8_t> bytes) {
@@ -492,7 +493,8 @@ void Talker::Impl::write(std::uint16_t address, std::span<const std::uint8_t> by
         if (a >= kSwiSlot && a < kSwiSlot + 3u)
             fail(TalkerFault::Refused, fillText(kTalkerSwiSlot, {hexWord(kSwiSlot)}));
         if ((a >= kLineFirst && a <= kLineLast) || a == kHprio || a == kInit)
-            fail(TalkerFault::Refused, fillText(kTalkerLineRegister, {hexWord(static_cast<std::uint16_t>(a))}));
+            fail(TalkerFault::Refused,
+                 fillText(kTalkerLineRegister, {hexWord(static_cast<std::uint16_t>(a))}));
     }
     Line line = this->line();
     // Runs of one kind of memory, each written its own way.
@@ -536,7 +538,7 @@ void Talker::Impl::write(std::uint16_t address, std::span<const std::uint8_t> by
 }
 
 void Talker::Impl::programEeprom(std::uint16_t address, std::span<const std::uint8_t> bytes,
-                           const std::function<void(std::size_t, std::size_t)>& progress) {
+                                 const std::function<void(std::size_t, std::size_t)>& progress) {
     requireStopped();
     if (bytes.empty())
         return;
@@ -544,7 +546,8 @@ void Talker::Impl::programEeprom(std::uint16_t address, std::span<const std::uin
     if (address < kEepromFirst || last > kEepromLast)
         fail(TalkerFault::Refused,
              fillText(kTalkerNotEeprom,
-                      {hexWord(address), hexWord(static_cast<std::uint16_t>(std::min<std::uint32_t>(last, 0xFFFF)))}));
+                      {hexWord(address), hexWord(static_cast<std::uint16_t>(
+                                             std::min<std::uint32_t>(last, 0xFFFF)))}));
     Line line = this->line();
     // Protection off: possible at any time in bootstrap mode.
     const std::uint8_t off = 0;
@@ -611,8 +614,8 @@ std::uint8_t Talker::Impl::configInForce() {
 
 TalkerRegisters Talker::Impl::registers() {
     requireStopped();
-    const std::vector<std::uint8_t> f = line()
-                                            .readBlock(static_cast<std::uint16_t>(savedSp + 1), 9);
+    const std::vector<std::uint8_t> f =
+        line().readBlock(static_cast<std::uint16_t>(savedSp + 1), 9);
     TalkerRegisters r;
     r.ccr = f[0];
     r.b = f[1];
@@ -753,7 +756,8 @@ void Talker::Impl::removeBreakpoints() {
         throw *first;
 }
 
-std::optional<TalkerStop> Talker::Impl::waitStop(Duration timeout, std::vector<std::uint8_t>& output) {
+std::optional<TalkerStop> Talker::Impl::waitStop(Duration timeout,
+                                                 std::vector<std::uint8_t>& output) {
     if (!connected)
         fail(TalkerFault::Refused, kTalkerNotConnected);
     if (!running)
@@ -773,7 +777,8 @@ std::optional<TalkerStop> Talker::Impl::waitStop(Duration timeout, std::vector<s
 }
 
 // Reads the line until a stop report or `timeout`; the rest is the program's.
-std::optional<TalkerStop> Talker::Impl::listen(Duration timeout, std::vector<std::uint8_t>& output) {
+std::optional<TalkerStop> Talker::Impl::listen(Duration timeout,
+                                               std::vector<std::uint8_t>& output) {
     Line line = this->line();
     const Duration deadline = line.now() + timeout;
     for (;;) {
@@ -790,8 +795,11 @@ std::optional<TalkerStop> Talker::Impl::listen(Duration timeout, std::vector<std
             for (std::size_t k = 0; k < kReportBytes; ++k)
                 sum.add(heard[k]);
             const std::uint8_t reason = heard[1];
-            if (sum.balanced() && (reason == kReasonSwi || reason == kReasonInterrupt)) {
-                const auto sp = static_cast<std::uint16_t>(heard[2] << 8 | heard[3]);
+            const auto sp = static_cast<std::uint16_t>(heard[2] << 8 | heard[3]);
+            // A stopped program's registers lie in RAM: anything else is output.
+            const bool inRamToo = sp + 9u < ramBytes(settings.family);
+            if (sum.balanced() && inRamToo &&
+                (reason == kReasonSwi || reason == kReasonInterrupt)) {
                 heard.erase(heard.begin(), heard.begin() + kReportBytes);
                 output.insert(output.end(), heard.begin(), heard.end());
                 heard.clear();
@@ -818,7 +826,8 @@ TalkerStop Talker::Impl::stopped(std::uint8_t reason, std::uint16_t sp) {
     savedSp = sp;
     running = false;
     TalkerStop stop;
-    stop.reason = reason == kReasonInterrupt ? TalkerStopReason::Interrupted : TalkerStopReason::Swi;
+    stop.reason =
+        reason == kReasonInterrupt ? TalkerStopReason::Interrupted : TalkerStopReason::Swi;
     stop.registers = registers();
     if (reason == kReasonSwi) {
         const auto at = static_cast<std::uint16_t>(stop.registers.pc - 1);
@@ -830,8 +839,7 @@ TalkerStop Talker::Impl::stopped(std::uint8_t reason, std::uint16_t sp) {
             stop.registers.pc = at;
             const std::array<std::uint8_t, 2> pc = {static_cast<std::uint8_t>(at >> 8),
                                                     static_cast<std::uint8_t>(at)};
-            line()
-                .writeBlock(static_cast<std::uint16_t>(sp + 8), pc);
+            line().writeBlock(static_cast<std::uint16_t>(sp + 8), pc);
         }
     }
     removeBreakpoints();
@@ -849,8 +857,7 @@ void Talker::Impl::interrupt() {
     Line line = this->line();
     const std::uint8_t knock = 0x00;
     line.write({&knock, 1});
-    std::optional<TalkerStop> stop =
-        listen(kInterruptWait + character * 20, heldOutput);
+    std::optional<TalkerStop> stop = listen(kInterruptWait + character * 20, heldOutput);
     if (!stop)
         fail(TalkerFault::Refused, kTalkerInterruptRefused);
     pendingStop = stop;
@@ -907,7 +914,6 @@ TalkerStop Talker::Impl::step() {
     running = false;
     return *stop;
 }
-
 
 // --- the public face -------------------------------------------------------------
 

@@ -15,8 +15,8 @@ class FaultyLine : public Transport {
 public:
     explicit FaultyLine(Transport& board) : board_(board) {}
 
-    std::optional<std::size_t> corruptAt; // this byte heard since arm() comes with a bit flipped
-    std::optional<std::size_t> deafFrom;  // nothing heard from this byte on
+    std::optional<std::size_t> corruptAt;   // this byte heard since arm() comes with a bit flipped
+    std::optional<std::size_t> deafFrom;    // nothing heard from this byte on
     std::optional<std::size_t> vanishAfter; // reads since arm() before the port goes
     unsigned closes = 0;
 

@@ -35,7 +35,8 @@ TEST(TalkerImage, EachFamilysImageFitsItsRamAndItsPseudoVectorsLeadIntoIt) {
         // The SCI's and SWI's pseudo-vectors jump into the talker.
         for (const std::size_t slot : {std::size_t{0xC4}, std::size_t{0xF4}}) {
             ASSERT_EQ(image.boot[slot], 0x7E) << slot;
-            const auto target = static_cast<std::uint16_t>(image.boot[slot + 1] << 8 | image.boot[slot + 2]);
+            const auto target =
+                static_cast<std::uint16_t>(image.boot[slot + 1] << 8 | image.boot[slot + 2]);
             EXPECT_GE(target, image.first);
             EXPECT_LE(target, image.last);
         }
@@ -49,8 +50,8 @@ TEST(TalkerSpeeds, TheSciSettingOfASpeedAtACrystal) {
         bool possible;
     };
     const Case cases[] = {
-        {2'000'000, 9600, true},   {2'000'000, 1200, true},   {2'000'000, 4800, true},
-        {2'457'600, 9600, true},   {2'457'600, 19200, true},  {2'000'000, 125000, true},
+        {2'000'000, 9600, true},   {2'000'000, 1200, true},    {2'000'000, 4800, true},
+        {2'457'600, 9600, true},   {2'457'600, 19200, true},   {2'000'000, 125000, true},
         {2'000'000, 19200, false}, {2'000'000, 115200, false},
     };
     constexpr double prescalers[] = {1, 3, 4, 13};
@@ -165,7 +166,10 @@ TEST(TalkerProtocol, EachFaultOfTheFirstAnswerIsToldAndThePortClosed) {
          TalkerFault::BadReply, "octets faussés"},
         {"cut short", [](const auto&) { return std::vector<std::uint8_t>{0x01}; },
          TalkerFault::BadReply, "octets faussés"},
-        {"a stack outside the RAM", [](const auto& c) { return readAnswer(c, {0x7F, 0x00}); },
+        {"a stack outside the RAM",
+         [](const auto& c) {
+             return readAnswer(c, {0x7F, 0x00});
+         },
          TalkerFault::BadReply, "n'est pas le programme de dialogue"},
     };
     for (const Case& c : cases) {

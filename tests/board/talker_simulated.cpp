@@ -338,7 +338,8 @@ TEST(Talker, AFamilyProgramInEepromStopsAtABreakpoint) {
     SimulatedBoard board(Chip::A1);
     Talker talker(board, settingsFor(Family::A));
     talker.connect();
-    const std::vector<Segment> program = assemble(" ORG $B600\n LDAA #$42\n LDAB #$24\nICI BRA ICI\n");
+    const std::vector<Segment> program =
+        assemble(" ORG $B600\n LDAA #$42\n LDAB #$24\nICI BRA ICI\n");
     for (const Segment& s : program)
         talker.programEeprom(s.address, s.bytes);
     TalkerRegisters r = talker.registers();
