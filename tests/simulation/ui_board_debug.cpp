@@ -139,6 +139,11 @@ TEST_F(BoardDebug, ShowsTheBoardsRegistersAndStopsAtABreakpointOnASourceLine) {
     for (std::uint16_t a = 0x0010; a < 0x0020; ++a)
         EXPECT_EQ(window->snapshot()->memory[a], chip().peek(a)) << a;
 
+    // Rows scrolled into view are read from the board.
+    chip().load(0x00A0, 0x77);
+    window->memoryPane()->goToAddress(0x00A0);
+    EXPECT_TRUE(waitFor([&] { return window->snapshot()->memory[0x00A0] == 0x77; }));
+
     window->debugModel()->toggleLine(0, 9);
     ASSERT_TRUE(stopped(window, [&] { window->run(); }));
     EXPECT_EQ(line(window), 9);
@@ -187,6 +192,11 @@ TEST_F(BoardDebug, StepsFollowTheBranchTakenOrNotAndStepOverRunsTheCall) {
     ASSERT_TRUE(stopped(window, [&] { window->stepOut(); }));
     EXPECT_EQ(line(window), 10);
     EXPECT_EQ(window->stateText(), q(simulation::texts::kStoppedReturned));
+
+    // Back to the start: the program's RAM written again, PC at its entry.
+    ASSERT_TRUE(stopped(window, [&] { window->resetMachine(); }));
+    EXPECT_EQ(line(window), 2);
+    EXPECT_TRUE(window->stateText().startsWith(q(simulation::texts::kBoardReset)));
 }
 
 TEST_F(BoardDebug, AMemoryPaneWriteIntoTheEepromIsProgrammedOnTheChipAndReadsBack) {
