@@ -17,7 +17,8 @@ MonitorJob::MonitorJob(S19Program program, MonitorSettings settings,
 }
 
 MonitorJob::~MonitorJob() {
-    load_.cancel();
+    // Nobody is left to see the monitor back at its prompt: no waiting for it.
+    load_.abandon();
     if (worker_)
         worker_->wait();
     delete openLink_;

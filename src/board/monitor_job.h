@@ -22,7 +22,7 @@ class MonitorJob : public QObject {
 public:
     MonitorJob(S19Program program, MonitorSettings settings,
                DownloadJob::TransportFactory factory = {}, QObject* parent = nullptr);
-    // Cancels a load still running and waits for its end (a few character times).
+    // Abandons a load still running and waits for its end (a few character times).
     ~MonitorJob() override;
 
     void start();

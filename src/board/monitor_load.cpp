@@ -137,10 +137,11 @@ bool endsInPrompt(const std::string& heard) {
 class Load {
 public:
     Load(Transport& port, const S19Program& program, const MonitorSettings& settings,
-         const std::atomic<bool>& cancelled, std::function<void(std::size_t, std::size_t)> progress)
+         const std::atomic<bool>& cancelled, const std::atomic<bool>& abandoned,
+         std::function<void(std::size_t, std::size_t)> progress)
         : port_(port), program_(program), settings_(settings),
           timing_(monitorTimingFor(settings.baud, settings.board.crystalHz)),
-          cancelled_(cancelled), progress_(std::move(progress)) {}
+          cancelled_(cancelled), abandoned_(abandoned), progress_(std::move(progress)) {}
 
     MonitorResult run() {
         result_.total = program_.records.size();
@@ -417,9 +418,9 @@ private:
                 const Duration deadline =
                     wireFree_ + timing_.endPause + 40 * timing_.character + timing_.answer;
                 for (Duration now = port_.now(); now < deadline; now = port_.now()) {
-                    if (endsInPrompt(heard_) && now >= lastHeard_ + timing_.quiet)
+                    if (abandoned_.load() || (endsInPrompt(heard_) && now >= lastHeard_ + timing_.quiet))
                         break;
-                    take(deadline - now);
+                    take(std::min(deadline - now, kCancelSlice));
                 }
             }
         }
@@ -444,6 +445,7 @@ private:
     const MonitorSettings& settings_;
     const MonitorTiming timing_;
     const std::atomic<bool>& cancelled_;
+    const std::atomic<bool>& abandoned_;
     const std::function<void(std::size_t, std::size_t)> progress_;
 
     MonitorResult result_;
@@ -622,7 +624,7 @@ MonitorResult MonitorLoad::run(Transport& transport) {
     }
     std::size_t sent = 0;
     try {
-        result = Load(transport, program_, settings_, cancelled_,
+        result = Load(transport, program_, settings_, cancelled_, abandoned_,
                       [&](std::size_t done, std::size_t total) {
                           sent = done;
                           if (onProgress)

@@ -125,8 +125,14 @@ public:
     // board or the port: the result says what happened.
     MonitorResult run(Transport& transport);
 
-    // From any thread: the load ends within a few character times.
+    // From any thread: the load ends within a few character times, then
+    // brings the monitor back to its prompt (about a second, its own pause).
     void cancel() { cancelled_.store(true); }
+    // The same without waiting for the monitor: nobody is left to use it.
+    void abandon() {
+        abandoned_.store(true);
+        cancelled_.store(true);
+    }
 
     const S19Program& program() const { return program_; }
     const MonitorSettings& settings() const { return settings_; }
@@ -135,6 +141,7 @@ private:
     S19Program program_;
     MonitorSettings settings_;
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> abandoned_{false};
 };
 
 // "G 0100": what starts a program at `address` from the monitor's prompt.

@@ -237,5 +237,20 @@ TEST_F(BuffaloBoard, CancelledMidwayLeavesTheMonitorAtItsPrompt) {
     EXPECT_TRUE(next.ok()) << next.message;
 }
 
+TEST_F(BuffaloBoard, AbandonedMidwayTheLoadEndsWithoutWaitingForTheMonitor) {
+    MonitorLoad load(s19Of(greeter(0x0100, 200)), settingsFor(9600));
+    Duration abandonedAt{};
+    load.onProgress = [&](std::size_t done, std::size_t) {
+        if (done == 2) {
+            abandonedAt = board_->now();
+            load.abandon();
+        }
+    };
+    const MonitorResult result = load.run(*board_);
+    EXPECT_EQ(result.outcome, MonitorOutcome::Cancelled);
+    // The records in hand and the S9 go; the monitor's second of pause is not waited for.
+    EXPECT_LT(board_->now() - abandonedAt, std::chrono::milliseconds(300));
+}
+
 } // namespace
 } // namespace kavrel::board::test
