@@ -288,6 +288,8 @@ inline constexpr const char* kConfigTitle = "Configurer le circuit (CONFIG)";
 inline constexpr const char* kTargetLabel = "Cible : %1";
 // %1 the port.
 inline constexpr const char* kTargetBoard = "carte sur %1";
+inline constexpr const char* kTargetClosed =
+    "La fenêtre de la cible a été fermée : rien de ce qui était en cours n'a été confirmé.";
 inline constexpr const char* kPartLabel = "Circuit :";
 inline constexpr const char* kBitsTitle = "Bits de CONFIG";
 // %1 the value ($0F).

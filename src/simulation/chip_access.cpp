@@ -1,5 +1,6 @@
 #include "simulation/chip_access.h"
 
+#include "board/board_texts.h"
 #include "board/eeprom_records.h"
 #include "simulation/simulation_window.h"
 
@@ -28,6 +29,14 @@ WindowChipAccess::WindowChipAccess(SimulationWindow* window, QObject* parent)
     connect(window, &SimulationWindow::configRead, this, &ChipAccess::configRead);
     connect(window, &SimulationWindow::chipProgress, this, &ChipAccess::progress);
     connect(window, &SimulationWindow::chipProgrammed, this, &ChipAccess::programmed);
+    // A window closed under a request: its end is told, never waited for.
+    connect(window, &QObject::destroyed, this, [this] { tellGone(); });
+}
+
+void WindowChipAccess::tellGone() {
+    const QString gone = QString::fromUtf8(board::kTargetClosed);
+    emit configRead(false, 0, 0, gone);
+    emit programmed(false, gone);
 }
 
 QString WindowChipAccess::targetText() const {
@@ -48,17 +57,23 @@ std::vector<board::AddressRange> WindowChipAccess::programRanges() const {
 }
 
 void WindowChipAccess::readConfig() {
-    if (window_)
+    if (!window_)
+        tellGone();
+    else
         window_->readConfig();
 }
 
 void WindowChipAccess::programConfig(std::uint8_t value) {
-    if (window_)
+    if (!window_)
+        tellGone();
+    else
         window_->programConfig(value);
 }
 
 void WindowChipAccess::programEeprom(std::uint16_t address, QByteArray bytes) {
-    if (window_)
+    if (!window_)
+        tellGone();
+    else
         window_->programEeprom(address, std::move(bytes));
 }
 

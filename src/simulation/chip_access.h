@@ -61,6 +61,8 @@ public:
     void cancel() override;
 
 private:
+    void tellGone();
+
     QPointer<SimulationWindow> window_;
 };
 

@@ -2,6 +2,7 @@
 // chip of a simulation window: the bits shown by name, the question before a
 // change that would lock the chip, the programming read back.
 #include <QCheckBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -49,15 +50,17 @@ protected:
             return nullptr;
         return dialog;
     }
-    // Clicks Programmer and waits for the end.
     // Clicks Programmer and waits for the end; what the dialog said then.
     static bool programmed(ConfigDialog* dialog, bool expected, QString* said = nullptr) {
         QSignalSpy done(dialog, &ConfigDialog::finishedProgramming);
         QString status;
-        QObject::connect(dialog, &ConfigDialog::finishedProgramming, dialog,
-                         [&status, dialog] { status = dialog->statusText(); });
+        const auto connection =
+            QObject::connect(dialog, &ConfigDialog::finishedProgramming, dialog,
+                             [&status, dialog] { status = dialog->statusText(); });
         dialog->programButton()->click();
-        if (done.isEmpty() && !done.wait(5000))
+        const bool ended = !done.isEmpty() || done.wait(5000);
+        QObject::disconnect(connection);
+        if (!ended)
             return false;
         if (said)
             *said = status;
@@ -140,6 +143,20 @@ TEST_F(ChipCommands, AnAPartsBitBackToOneAsksBeforeErasingTheWholeEeprom) {
     EXPECT_TRUE(boxes->shown.front().text.startsWith(
         QStringLiteral("Pour remettre un bit à 1, CONFIG doit être effacé : sur un 68HC11A1")));
     EXPECT_EQ(dialog->atResetText(), QStringLiteral("Au prochain reset : $0D"));
+}
+
+TEST_F(ChipCommands, TheWindowClosedUnderTheDialogIsToldNotWaitedFor) {
+    ConfigDialog* dialog = configDialog();
+    ASSERT_NE(dialog, nullptr);
+    QPointer<simulation::SimulationWindow> gone(window);
+    window->close();
+    ASSERT_TRUE(waitFor([&gone] { return gone.isNull(); }));
+    EXPECT_EQ(dialog->statusText(),
+              QStringLiteral("La fenêtre de la cible a été fermée : rien de ce qui était en "
+                             "cours n'a été confirmé."));
+    dialog->bit("NOCOP")->setChecked(false);
+    ASSERT_TRUE(programmed(dialog, false));
+    EXPECT_FALSE(dialog->busy());
 }
 
 TEST_F(ChipCommands, EepromOffUnderTheProgramsOwnBytesAsksFirst) {
