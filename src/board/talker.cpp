@@ -366,6 +366,8 @@ Talker::Impl::Line Talker::Impl::line() {
 }
 
 void Talker::Impl::connect(const std::function<void(std::size_t, std::size_t)>& progress) {
+    if (cancelled.load())
+        fail(TalkerFault::Cancelled, kTalkerCancelled);
     if (connected)
         return;
     const std::optional<std::uint8_t> baudRegister =
@@ -916,9 +918,10 @@ TalkerStop Talker::Impl::step() {
 }
 
 // --- the public face -------------------------------------------------------------
+// A cancel holds for the rest of the session: every call after it ends with
+// Cancelled, close() excepted.
 
 void Talker::connect(const std::function<void(std::size_t, std::size_t)>& progress) {
-    cancelled_.store(false);
     impl_->connect(progress);
 }
 
@@ -927,58 +930,47 @@ void Talker::close() {
 }
 
 std::vector<std::uint8_t> Talker::read(std::uint16_t address, std::size_t count) {
-    cancelled_.store(false);
     return impl_->read(address, count);
 }
 
 void Talker::write(std::uint16_t address, std::span<const std::uint8_t> bytes) {
-    cancelled_.store(false);
     impl_->write(address, bytes);
 }
 
 void Talker::programEeprom(std::uint16_t address, std::span<const std::uint8_t> bytes,
                            const std::function<void(std::size_t, std::size_t)>& progress) {
-    cancelled_.store(false);
     impl_->programEeprom(address, bytes, progress);
 }
 
 void Talker::programConfig(std::uint8_t value) {
-    cancelled_.store(false);
     impl_->programConfig(value);
 }
 
 std::uint8_t Talker::configInForce() {
-    cancelled_.store(false);
     return impl_->configInForce();
 }
 
 TalkerRegisters Talker::registers() {
-    cancelled_.store(false);
     return impl_->registers();
 }
 
 void Talker::setRegisters(const TalkerRegisters& registers) {
-    cancelled_.store(false);
     impl_->setRegisters(registers);
 }
 
 void Talker::go(std::span<const std::uint16_t> breakpoints) {
-    cancelled_.store(false);
     impl_->go(breakpoints);
 }
 
 std::optional<TalkerStop> Talker::waitStop(Duration timeout, std::vector<std::uint8_t>& output) {
-    cancelled_.store(false);
     return impl_->waitStop(timeout, output);
 }
 
 void Talker::interrupt() {
-    cancelled_.store(false);
     impl_->interrupt();
 }
 
 TalkerStop Talker::step() {
-    cancelled_.store(false);
     return impl_->step();
 }
 

@@ -373,3 +373,40 @@ TEST(Talker, ASpeedTheCrystalCannotMakeIsRefusedBeforeAnythingIsSent) {
 
 } // namespace
 } // namespace kavrel::board::test
+
+namespace kavrel::board::test {
+namespace {
+
+TEST(Talker, ACancelHoldsForTheRestOfTheSessionAndCloseStillCloses) {
+    {
+        SimulatedBoard board(Chip::E9);
+        Talker talker(board, settingsFor(Family::E));
+        talker.cancel(); // the dialog closed before the load began
+        try {
+            talker.connect();
+            ADD_FAILURE() << "connecté";
+        } catch (const TalkerError& error) {
+            EXPECT_EQ(error.fault(), TalkerFault::Cancelled);
+        }
+        EXPECT_FALSE(board.isOpen());
+    }
+    SimulatedBoard board(Chip::E9);
+    Talker talker(board, settingsFor(Family::E));
+    talker.connect();
+    talker.cancel();
+    for (int k = 0; k < 2; ++k) {
+        try {
+            talker.read(0x0000, 4);
+            ADD_FAILURE() << "lu";
+        } catch (const TalkerError& error) {
+            EXPECT_EQ(error.fault(), TalkerFault::Cancelled);
+            EXPECT_STREQ(error.what(), "Opération annulée.");
+        }
+    }
+    talker.close();
+    EXPECT_FALSE(board.isOpen());
+    EXPECT_FALSE(talker.connected());
+}
+
+} // namespace
+} // namespace kavrel::board::test
