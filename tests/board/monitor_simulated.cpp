@@ -150,6 +150,17 @@ TEST_F(BuffaloBoard, ProgramsTheEepromErasedOrNotAndRunsFromIt) {
                 HasSubstr("BONJOUR"));
 }
 
+TEST_F(BuffaloBoard, AGThatTheMonitorDoesNotRepeatIsNoStart) {
+    // At another speed the monitor hears noise and repeats nothing.
+    board_->open("sim", 1200);
+    const std::atomic<bool> never{false};
+    const StartResult started = startProgram(*board_, 0x0100, "sim", 1200, never);
+    EXPECT_FALSE(started.ok);
+    EXPECT_EQ(started.message,
+              "Le moniteur n'a pas repris la commande « G 0100 » : le programme n'est sans doute "
+              "pas lancé.");
+}
+
 TEST_F(BuffaloBoard, NoPromptAtAnotherSpeed) {
     MonitorLoad load(s19Of(greeter(0x0100)), settingsFor(1200));
     const MonitorResult result = load.run(*board_);

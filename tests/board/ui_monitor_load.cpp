@@ -94,6 +94,13 @@ protected:
     }
 };
 
+TEST_F(MonitorCommand, WithoutAProgramOpenOnlyTheGuardSpeaks) {
+    trigger("LoadThroughMonitor");
+    ASSERT_EQ(boxes->shown.size(), 1u);
+    EXPECT_EQ(boxes->shown[0].title, QStringLiteral("Message :"));
+    EXPECT_EQ(dialog(), nullptr);
+}
+
 TEST_F(MonitorCommand, AProgramWithErrorsIsNeverOffered) {
     open(QStringLiteral("faux.asc"), " ORG $0100\n LDZ #2\n END\n");
     writeBytes(docPath(QStringLiteral("faux.S19")), "S1070100864120FC14\r\n");
