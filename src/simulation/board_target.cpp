@@ -129,12 +129,16 @@ void BoardController::connectBoard() {
             const std::lock_guard lock(talkerMutex_);
             talker_ = std::move(talker);
         }
-        // Closed before the talker exists: the dialog was cancelled.
-        if (stopWanted_.load())
-            talker_->cancel();
+        // "Annuler" between two of the talker's calls.
+        const auto cancelled = [this] {
+            if (stopWanted_.load())
+                throw TalkerError(TalkerFault::Cancelled, texts::kBoardCancelled);
+        };
+        cancelled();
         talker_->connect([this](std::size_t done, std::size_t total) {
             emit loadProgress(done, total, false);
         });
+        cancelled();
         loadProgram([this](std::size_t done, std::size_t total) {
             emit loadProgress(done, total, true);
         });

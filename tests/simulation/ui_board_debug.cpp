@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "board/simulated_board.h"
 #include "simulation/board_debug_dialog.h"
@@ -69,6 +71,15 @@ public:
 
 private:
     board::Duration now_{};
+};
+
+// The same at a wire's pace: each wait takes its time.
+class SlowSilentLine : public SilentLine {
+public:
+    std::size_t read(std::span<std::uint8_t> into, board::Duration timeout) override {
+        std::this_thread::sleep_for(std::min<board::Duration>(timeout, std::chrono::milliseconds(5)));
+        return SilentLine::read(into, timeout);
+    }
 };
 
 QString q(const char* text) {
@@ -280,6 +291,16 @@ TEST_F(BoardDebug, ALoadThatCannotBeDoneIsToldInTheDialogAndOpensNoWindow) {
     EXPECT_FALSE(dialog->statusText().isEmpty());
     EXPECT_NE(dialog->statusText(), q(simulation::texts::kBoardLoaded));
     EXPECT_TRUE(dialog->findChild<QPushButton*>(QStringLiteral("connect"))->isEnabled());
+    EXPECT_TRUE(simulations().isEmpty());
+
+    // "Annuler" while the talker is on its way.
+    dialog->setTransportFactory([] { return std::make_unique<SlowSilentLine>(); });
+    dialog->findChild<QPushButton*>(QStringLiteral("connect"))->click();
+    ASSERT_TRUE(dialog->connecting());
+    dialog->reject();
+    EXPECT_EQ(dialog->statusText(), q(simulation::texts::kBoardCancelling));
+    ASSERT_TRUE(waitFor([&] { return !dialog->connecting(); }, 10000));
+    EXPECT_EQ(dialog->statusText(), q(simulation::texts::kBoardCancelled));
     EXPECT_TRUE(simulations().isEmpty());
 }
 
