@@ -569,9 +569,10 @@ MonitorTiming monitorTimingFor(unsigned baud, double crystalHz) {
     const double eClock = std::max(crystalHz, 1.0) / 4;
     const auto cycles = [&](double n) { return Duration(static_cast<long long>(n * 1e9 / eClock)); };
     t.eepromByte = cycles(2 * kProgramCycles);
-    // The monitor's steps around the programming, a few hundred cycles;
-    // and a host that hands the next character over a little late.
-    t.margin = cycles(600) + std::min<Duration>(t.character, 1ms);
+    // The monitor's steps around the programming, a few hundred cycles; and
+    // a line that lets a character go a little late after the one before (a
+    // USB adapter's transfers): the next must still find the monitor done.
+    t.margin = cycles(600) + 2ms;
     t.endPause = cycles(kEndDelays * kProgramCycles);
     return t;
 }
