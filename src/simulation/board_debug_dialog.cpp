@@ -62,8 +62,8 @@ BoardDebugDialog::BoardDebugDialog(std::shared_ptr<const Program> program, QWidg
     setObjectName(QStringLiteral("BoardDebugDialog"));
     setWindowTitle(q(texts::kBoardDialogTitle));
 
-    auto* source = new QLabel(
-        QDir::toNativeSeparators(QString::fromStdString(program_->sourcePath())), this);
+    auto* source =
+        new QLabel(QDir::toNativeSeparators(QString::fromStdString(program_->sourcePath())), this);
     source->setObjectName(QStringLiteral("source"));
     source->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -185,8 +185,8 @@ BoardChoices BoardDebugDialog::choices() const {
     BoardChoices out;
     const QString text = port_->currentText().trimmed();
     const int index = port_->currentIndex();
-    out.port = index >= 0 && text == port_->itemText(index) ? port_->itemData(index).toString()
-                                                             : text;
+    out.port =
+        index >= 0 && text == port_->itemText(index) ? port_->itemData(index).toString() : text;
     out.family = familyA_->isChecked() ? board::Family::A : board::Family::E;
     out.crystal = crystal_->currentText();
     out.loadSpeed = loadSpeed_->currentText();
@@ -265,7 +265,8 @@ void BoardDebugDialog::connectBoard() {
     setEditable(false);
     progress_->setValue(0);
     status_->setText(q(texts::kBoardLoadingTalker).arg(chosen.port));
-    QMetaObject::invokeMethod(target_, [t = target_] { t->connectBoard(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        target_, [t = target_] { t->connectBoard(); }, Qt::QueuedConnection);
 }
 
 void BoardDebugDialog::finished(bool ok, const QString& message) {

@@ -6,9 +6,9 @@
 // board's own worker thread (BoardController::connectBoard), which the
 // debugging window takes over once the board is ready.
 #include <QDialog>
-#include <QThread>
 #include <QList>
 #include <QString>
+#include <QThread>
 #include <functional>
 #include <memory>
 

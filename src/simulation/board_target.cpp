@@ -135,13 +135,11 @@ void BoardController::connectBoard() {
                 throw TalkerError(TalkerFault::Cancelled, texts::kBoardCancelled);
         };
         cancelled();
-        talker_->connect([this](std::size_t done, std::size_t total) {
-            emit loadProgress(done, total, false);
-        });
+        talker_->connect(
+            [this](std::size_t done, std::size_t total) { emit loadProgress(done, total, false); });
         cancelled();
-        loadProgram([this](std::size_t done, std::size_t total) {
-            emit loadProgress(done, total, true);
-        });
+        loadProgram(
+            [this](std::size_t done, std::size_t total) { emit loadProgress(done, total, true); });
     } catch (const std::exception& error) {
         {
             const std::lock_guard lock(talkerMutex_);
@@ -157,8 +155,8 @@ void BoardController::connectBoard() {
         return;
     }
     stopWanted_.store(false);
-    emit connected(true, QString::fromUtf8(texts::kBoardLoaded) +
-                             QString::fromStdString(loadNote_));
+    emit connected(true,
+                   QString::fromUtf8(texts::kBoardLoaded) + QString::fromStdString(loadNote_));
 }
 
 // Where each of the program's bytes goes: RAM and registers written,
@@ -176,10 +174,10 @@ void BoardController::planLoad() {
         for (std::size_t k = 0; k < segment.bytes.size(); ++k) {
             const auto at = static_cast<std::uint16_t>(segment.address + k);
             if (at >= talkerFirst_ && at <= talkerLast_)
-                throw TalkerError(TalkerFault::Refused,
-                                  board::fillText(texts::kInTalkerRam,
-                                                  {hex::word(at), hex::word(talkerFirst_),
-                                                   hex::word(talkerLast_)}));
+                throw TalkerError(
+                    TalkerFault::Refused,
+                    board::fillText(texts::kInTalkerRam, {hex::word(at), hex::word(talkerFirst_),
+                                                          hex::word(talkerLast_)}));
             if (at == kConfig)
                 throw TalkerError(TalkerFault::Refused, texts::kConfigInProgram);
             if (at >= kVectors) {
@@ -262,8 +260,8 @@ void BoardController::step() {
     try {
         const TalkerStop stop = talker_->step();
         if (readBack(stop.registers))
-            publish(false, stop.reason == TalkerStopReason::Swi ? StopReason::Swi
-                                                                 : StopReason::Step);
+            publish(false,
+                    stop.reason == TalkerStopReason::Swi ? StopReason::Swi : StopReason::Step);
     } catch (const std::exception& error) {
         fault(error);
     }
@@ -487,9 +485,9 @@ void BoardController::programEeprom(std::uint16_t address, QByteArray bytes) {
         });
         readSpan(address, all.size());
         publish(false, StopReason::None);
-        emit chipProgrammed(true, QString::fromStdString(board::fillText(
-                                      texts::kEepromProgrammed,
-                                      {std::to_string(all.size()), hex::word(address)})));
+        emit chipProgrammed(
+            true, QString::fromStdString(board::fillText(
+                      texts::kEepromProgrammed, {std::to_string(all.size()), hex::word(address)})));
     } catch (const std::exception& error) {
         emit chipProgrammed(false, QString::fromUtf8(error.what()));
     }
@@ -504,8 +502,8 @@ void BoardController::programConfig(std::uint8_t value) {
         talker_->programConfig(value);
         // The talker read the cell back; the register shows it from the next reset.
         configCell_ = value;
-        emit chipProgrammed(true, QString::fromStdString(board::fillText(
-                                      texts::kConfigProgrammed, {hex::byte(value)})));
+        emit chipProgrammed(true, QString::fromStdString(board::fillText(texts::kConfigProgrammed,
+                                                                         {hex::byte(value)})));
     } catch (const std::exception& error) {
         emit chipProgrammed(false, QString::fromUtf8(error.what()));
     }

@@ -103,7 +103,7 @@ private:
     std::mutex talkerMutex_; // abandon() from another thread against its replacement
     std::uint16_t talkerFirst_ = 0, talkerLast_ = 0;
     std::string loadNote_;
-    std::vector<LoadRun> ram_, eeprom_; // what the program puts where
+    std::vector<LoadRun> ram_, eeprom_;      // what the program puts where
     std::optional<std::uint8_t> configCell_; // CONFIG as last programmed here
 
     // The board's memory as last read (the program's bytes until then).

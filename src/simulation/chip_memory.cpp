@@ -41,8 +41,7 @@ class ChipAccess {
 public:
     ChipAccess(sim11::Machine& machine, double eClockHz)
         : m_(machine), base_(machine.registerBase()),
-          cycles_(static_cast<std::uint64_t>(std::ceil(programSeconds(eClockHz) * eClockHz)) +
-                  1) {}
+          cycles_(static_cast<std::uint64_t>(std::ceil(programSeconds(eClockHz) * eClockHz)) + 1) {}
 
     std::uint8_t peek(unsigned offset) const {
         return m_.peek(static_cast<std::uint16_t>(base_ + offset));
@@ -134,8 +133,7 @@ ChipWrite programEepromBytes(sim11::Machine& machine, double eClockHz, std::uint
         if (progress)
             progress(k + 1, bytes.size());
     }
-    return {true, fill(texts::kEepromProgrammed, std::to_string(bytes.size()),
-                       hex::word(address))};
+    return {true, fill(texts::kEepromProgrammed, std::to_string(bytes.size()), hex::word(address))};
 }
 
 ChipWrite programConfigCell(sim11::Machine& machine, double eClockHz, std::uint8_t configCell,

@@ -107,7 +107,7 @@ public:
     // the program is stored: memory it leaves empty takes no program.
     void load(MachineChoice choice, std::shared_ptr<const Program> program,
               std::shared_ptr<lab::LabBoard> board = {});
-    void reset() override; // power-on: the program's image stored again
+    void reset() override;    // power-on: the program's image stored again
     void pinReset() override; // the RESET pin: memory kept
     void step() override;
     void stepOver() override;

@@ -176,8 +176,7 @@ BoardChoices& lastBoardChoices(Workspace& workspace) {
 } // namespace
 
 BoardDebugDialog* boardDebugDialog(Workspace& workspace) {
-    return workspace.window()->findChild<BoardDebugDialog*>(QString(),
-                                                            Qt::FindDirectChildrenOnly);
+    return workspace.window()->findChild<BoardDebugDialog*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
 void DebugOnBoard(Workspace& workspace) {

@@ -244,7 +244,8 @@ inline constexpr const char* kNoSimulatedTime = "sans objet sur la carte";
 inline constexpr const char* kStoppedOnSwi = "Arrêté : le programme a exécuté une instruction SWI.";
 inline constexpr const char* kBoardReset =
     "Programme rechargé dans la carte : il est prêt à démarrer à son adresse d'entrée.";
-inline constexpr const char* kBoardLoaded = "Programme chargé dans la carte : il est prêt à démarrer.";
+inline constexpr const char* kBoardLoaded =
+    "Programme chargé dans la carte : il est prêt à démarrer.";
 inline constexpr const char* kStopImpossible =
     "Arrêt impossible : %1 Le programme continue ; seule une réinitialisation de la carte "
     "l'arrête.";
@@ -263,18 +264,17 @@ inline constexpr const char* kVectorsSkipped =
 inline constexpr const char* kBoardDialogTitle = "Déboguer sur la carte";
 inline constexpr const char* kBoardSourceLabel = "Programme :";
 inline constexpr const char* kBoardPortLabel = "Port :";
-inline constexpr const char* kBoardPortPlaceholder = "/dev/ttyUSB0, COM3...";
 inline constexpr const char* kBoardFamilyLabel = "Circuit :";
 inline constexpr const char* kBoardFamilyA = "Famille A (68HC11A0, A1, A8 : 256 octets de RAM)";
 inline constexpr const char* kBoardFamilyE = "Famille E (68HC11E1, E9 : 512 octets de RAM)";
 inline constexpr const char* kBoardCrystalLabel = "Quartz (MHz) :";
-inline constexpr const char* kBoardResetByLines = "Réinitialiser la carte par les lignes DTR et RTS";
 inline constexpr const char* kBoardConnect = "Connecter";
 inline constexpr const char* kBoardCancel = "Annuler";
 inline constexpr const char* kBoardChoosePort = "Choisissez le port de la carte.";
 inline constexpr const char* kBoardBadCrystal =
     "Quartz invalide : donnez sa fréquence en MHz, entre 1 et 20 (par exemple 8).";
-inline constexpr const char* kBoardLoadingTalker = "Chargement du talker par le mode amorçage sur %1...";
+inline constexpr const char* kBoardLoadingTalker =
+    "Chargement du talker par le mode amorçage sur %1...";
 inline constexpr const char* kBoardLoadingProgram = "Chargement du programme dans la carte...";
 inline constexpr const char* kBoardCancelling = "Annulation...";
 inline constexpr const char* kBoardCancelled = "Chargement annulé : la carte n'est pas prête.";

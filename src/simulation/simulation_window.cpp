@@ -94,8 +94,8 @@ SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const P
     : workspace_(workspace), program_(std::move(program)), thread_(thread), controller_(target),
       boardInfo_(info), debug_(new DebugModel(this)) {
     thread_->setParent(this);
-    setWindowTitle(tr8(texts::kBoardTitleStart) + sourcePath() + QStringLiteral(" (") +
-                   info.port + QStringLiteral(")"));
+    setWindowTitle(tr8(texts::kBoardTitleStart) + sourcePath() + QStringLiteral(" (") + info.port +
+                   QStringLiteral(")"));
     choice_.chip = info.chip;
     choice_.mode = sim11::Mode::Bootstrap;
     start();

@@ -47,8 +47,8 @@ class TimingPane;
 
 // What a window drives, when it is not the simulator.
 struct BoardTargetInfo {
-    QString port;        // as the user named it: the title repeats it
-    QString description; // "68HC11 de la famille E, quartz 8 MHz, sur /dev/ttyUSB0"
+    QString port;                       // as the user named it: the title repeats it
+    QString description;                // "68HC11 de la famille E, quartz 8 MHz, sur /dev/ttyUSB0"
     sim11::Chip chip = sim11::Chip::E9; // the registers named as on this part
 };
 
@@ -60,8 +60,8 @@ public:
     // On a board, "Carte : <chemin du source> (<port>)": `target` (already
     // connected, the program loaded) runs on `thread`, started; the window
     // takes both and ends them when it closes.
-    SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program,
-                     QThread* thread, Target* target, const BoardTargetInfo& info);
+    SimulationWindow(Workspace& workspace, std::shared_ptr<const Program> program, QThread* thread,
+                     Target* target, const BoardTargetInfo& info);
     ~SimulationWindow() override;
 
     // Whether it drives a board, and what the window says it drives.

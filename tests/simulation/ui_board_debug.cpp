@@ -31,28 +31,24 @@ using simulation::SimulationWindow;
 // taken twice then not, and a call.
 const std::vector<std::string> kBoardProgram = {
     "        ORG   $0010",
-    "START   LDAA  #$12",     // 2
-    "        LDAB  #$34",     // 3
-    "        LDX   #$5678",   // 4
-    "LOOP    INCA",           // 5
-    "        CMPA  #$14",     // 6
-    "        BNE   SKIP",     // 7
-    "        INCB",           // 8
-    "SKIP    BSR   TWICE",    // 9
-    "        BRA   LOOP",     // 10
-    "TWICE   INCB",           // 11
-    "        RTS",            // 12
+    "START   LDAA  #$12",   // 2
+    "        LDAB  #$34",   // 3
+    "        LDX   #$5678", // 4
+    "LOOP    INCA",         // 5
+    "        CMPA  #$14",   // 6
+    "        BNE   SKIP",   // 7
+    "        INCB",         // 8
+    "SKIP    BSR   TWICE",  // 9
+    "        BRA   LOOP",   // 10
+    "TWICE   INCB",         // 11
+    "        RTS",          // 12
     "        END   START",
 };
 
 // Sends K for ever, the SCI left to the talker for its stop.
 const std::vector<std::string> kTalking = {
-    "        ORG   $0010",
-    "START   LDX   #$1000",
-    "SEND    BRCLR $2E,X,$80,SEND",
-    "        LDAA  #'K'",
-    "        STAA  $2F,X",
-    "        BRA   SEND",
+    "        ORG   $0010", "START   LDX   #$1000", "SEND    BRCLR $2E,X,$80,SEND",
+    "        LDAA  #'K'",  "        STAA  $2F,X",  "        BRA   SEND",
     "        END   START",
 };
 
@@ -77,7 +73,8 @@ private:
 class SlowSilentLine : public SilentLine {
 public:
     std::size_t read(std::span<std::uint8_t> into, board::Duration timeout) override {
-        std::this_thread::sleep_for(std::min<board::Duration>(timeout, std::chrono::milliseconds(5)));
+        std::this_thread::sleep_for(
+            std::min<board::Duration>(timeout, std::chrono::milliseconds(5)));
         return SilentLine::read(into, timeout);
     }
 };
@@ -95,7 +92,9 @@ protected:
         auto* dialog = simulation::boardDebugDialog(*principal);
         if (!dialog)
             return nullptr;
-        dialog->setPortLister([] { return QList<board::PortEntry>{{QStringLiteral("carte"), {}, {}}}; });
+        dialog->setPortLister([] {
+            return QList<board::PortEntry>{{QStringLiteral("carte"), {}, {}}};
+        });
         dialog->setTransportFactory([this] {
             auto made = std::make_unique<board::test::SimulatedBoard>(sim11::Chip::E9);
             board_.store(made.get());
@@ -129,9 +128,9 @@ TEST_F(BoardDebug, ShowsTheBoardsRegistersAndStopsAtABreakpointOnASourceLine) {
     ASSERT_NE(window, nullptr);
 
     // What the window drives, and what a board does not have.
-    EXPECT_EQ(window->windowTitle(),
-              q(simulation::texts::kBoardTitleStart) + docPath(QStringLiteral("carte.asm")) +
-                  QStringLiteral(" (carte)"));
+    EXPECT_EQ(window->windowTitle(), q(simulation::texts::kBoardTitleStart) +
+                                         docPath(QStringLiteral("carte.asm")) +
+                                         QStringLiteral(" (carte)"));
     EXPECT_TRUE(window->targetText().startsWith(q("Cible : la carte (68HC11 de la famille E")))
         << window->targetText().toStdString();
     EXPECT_EQ(window->registersPane()->cyclesText(), q(simulation::texts::kNoCycleCount));
@@ -182,7 +181,7 @@ TEST_F(BoardDebug, StepsFollowTheBranchTakenOrNotAndStepOverRunsTheCall) {
     };
     for (const int next : {3, 4, 5, 6, 7})
         stepTo(next);
-    stepTo(9); // A = $13: taken
+    stepTo(9);  // A = $13: taken
     stepTo(11); // into the call
     stepTo(12);
     stepTo(10); // back after the BSR
@@ -226,7 +225,8 @@ TEST_F(BoardDebug, AMemoryPaneWriteIntoTheEepromIsProgrammedOnTheChipAndReadsBac
     ASSERT_TRUE(writeByte(window, 0x0080, "C3"));
     ASSERT_TRUE(waitFor([&] { return chip().peek(0x0080) == 0xC3; }, 10000));
     ASSERT_TRUE(writeByte(window, 0xBF40, "00"));
-    EXPECT_TRUE(waitFor([&] { return window->memoryPane()->statusText().contains(QLatin1String("ROM")); }, 10000))
+    EXPECT_TRUE(waitFor(
+        [&] { return window->memoryPane()->statusText().contains(QLatin1String("ROM")); }, 10000))
         << window->memoryPane()->statusText().toStdString();
 }
 
@@ -236,8 +236,8 @@ TEST_F(BoardDebug, RunsShowingWhatTheProgramSendsStopsOnRequestAndRefusesABreakp
     ASSERT_NE(window, nullptr);
     window->run();
     ASSERT_TRUE(waitFor([&] { return window->isRunning(); }));
-    ASSERT_TRUE(waitFor([&] { return window->terminal()->text().contains(QLatin1String("KKKK")); },
-                        10000))
+    ASSERT_TRUE(
+        waitFor([&] { return window->terminal()->text().contains(QLatin1String("KKKK")); }, 10000))
         << window->terminal()->text().toStdString();
     ASSERT_TRUE(stopped(window, [&] { window->stop(); }));
     EXPECT_EQ(window->stateText(), q(simulation::texts::kStoppedByUser));
@@ -337,8 +337,9 @@ TEST_F(BoardDebug, TheSimulatorProgramsTheEepromWithTheChipsSequence) {
     for (int k = 0; k < 40; ++k)
         ASSERT_TRUE(stopped(window, [&] { window->stepInto(); }));
     ASSERT_TRUE(writeByte(window, 0xB600, "00"));
-    ASSERT_TRUE(waitFor([&] { return window->memoryPane()->statusText().contains(QLatin1String("BPROT")); }))
-        << window->memoryPane()->statusText().toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        return window->memoryPane()->statusText().contains(QLatin1String("BPROT"));
+    })) << window->memoryPane()->statusText().toStdString();
     EXPECT_EQ(window->snapshot()->memory[0xB600], 0x5A);
 
     QSignalSpy config(window, &SimulationWindow::configRead);
