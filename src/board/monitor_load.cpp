@@ -160,7 +160,7 @@ public:
             report();
             // The monitor spoke up in the middle of the load: it refused a
             // byte and skips the rest. The S9 brings it back to its prompt.
-            if (!printable(heard_).empty() && !oneLine(printable(heard_)).empty()) {
+            if (!oneLine(printable(heard_)).empty()) {
                 cut = true;
                 break;
             }
@@ -170,6 +170,7 @@ public:
         // Two blanks before the S9: a record cut in its middle has its last
         // byte's digits filled with them, and the 'S' is seen as a record's.
         send(std::string(cut ? "\r\r" : "") + program_.end + "\r");
+        ended_ = true;
         if (!waitUntil(wireFree_))
             return cancelledLoad();
         return lastWord();
@@ -414,7 +415,8 @@ private:
                 fillText(kMonitorCancelled, {number(result_.sent), number(result_.total)});
             if (commandGiven_) {
                 heard_.clear();
-                send("\r\r" + program_.end + "\r");
+                if (!ended_)
+                    send("\r\r" + program_.end + "\r");
                 const Duration deadline =
                     wireFree_ + timing_.endPause + 40 * timing_.character + timing_.answer;
                 for (Duration now = port_.now(); now < deadline; now = port_.now()) {
@@ -450,6 +452,7 @@ private:
 
     MonitorResult result_;
     bool commandGiven_ = false;
+    bool ended_ = false; // the S9 has gone
     std::string heard_;   // what the monitor said since we last looked
     std::string midLoad_; // what it said while the records went
     Duration lastHeard_{};
