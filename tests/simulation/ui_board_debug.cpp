@@ -252,6 +252,20 @@ TEST_F(BoardDebug, RunsShowingWhatTheProgramSendsStopsOnRequestAndRefusesABreakp
     EXPECT_EQ(window->snapshot()->regs.pc, pc);
 }
 
+TEST_F(BoardDebug, AProgramThatMasksInterruptsCannotBeStoppedAndTheWindowSaysSo) {
+    open(QStringLiteral("sourd.asm"),
+         {"        ORG   $0010", "START   SEI", "LOOP    BRA   LOOP", "        END   START"});
+    SimulationWindow* window = debugOnBoard();
+    ASSERT_NE(window, nullptr);
+    window->run();
+    ASSERT_TRUE(waitFor([&] { return window->isRunning(); }));
+    window->stop();
+    ASSERT_TRUE(waitFor([&] { return window->stateText().startsWith(q("Arrêt impossible")); },
+                        10000))
+        << window->stateText().toStdString();
+    EXPECT_TRUE(window->isRunning());
+}
+
 TEST_F(BoardDebug, ALoadThatCannotBeDoneIsToldInTheDialogAndOpensNoWindow) {
     // In the E family's talker: refused before the port is even opened.
     open(QStringLiteral("dessus.asm"), {"        ORG   $0120", "        NOP", "        END"});
