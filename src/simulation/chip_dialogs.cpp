@@ -60,6 +60,8 @@ ConfigDialog::ConfigDialog(Workspace& workspace, ChipAccess* access, QWidget* pa
     : QDialog(parent), workspace_(workspace), access_(access), part_(access->part()) {
     setWindowTitle(q(board::kConfigTitle));
     auto* layout = new QVBoxLayout(this);
+    // Never smaller than its texts, whole, as the status and the values change.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(wrapped(q(board::kTargetLabel).arg(access->targetText()), this, "target"));
     auto* part =
         new QLabel(q(board::kPartLabel) + QLatin1Char(' ') + q(board::partInfo(part_).name), this);
@@ -87,6 +89,7 @@ ConfigDialog::ConfigDialog(Workspace& workspace, ChipAccess* access, QWidget* pa
 
     status_ = wrapped(q(board::kConfigReading), this, "status");
     status_->setMinimumWidth(480);
+    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 3);
     layout->addWidget(status_);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -112,6 +115,7 @@ void ConfigDialog::showBits() {
         box->setProperty("mask", bit.mask);
         box->setToolTip(q(bit.meaning));
         auto* meaning = wrapped(q(bit.meaning), this);
+        meaning->setMinimumWidth(420);
         meaning->setBuddy(box);
         const int row = static_cast<int>(boxes_.size());
         bitsGrid_->addWidget(box, row, 0, Qt::AlignTop);
@@ -258,6 +262,7 @@ EepromDialog::EepromDialog(Workspace& workspace, ChipAccess* access, const QStri
     : QDialog(parent), workspace_(workspace), access_(access) {
     setWindowTitle(q(board::kEepromTitle));
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(wrapped(q(board::kTargetLabel).arg(access->targetText()), this, "target"));
 
     auto* fileRow = new QHBoxLayout;
@@ -288,6 +293,7 @@ EepromDialog::EepromDialog(Workspace& workspace, ChipAccess* access, const QStri
     progress_->setValue(0);
     layout->addWidget(progress_);
     status_ = wrapped(q(board::kConfigReading), this, "status");
+    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 2);
     layout->addWidget(status_);
 
     auto* buttons = new QDialogButtonBox(this);
