@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <thread>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -69,8 +69,8 @@ double seconds(Duration d) {
 }
 
 struct Run {
-    double took = 0;  // simulated seconds, from the port's opening to the monitor's last word
-    double wire = 0;  // the characters sent, 10 bits each
+    double took = 0; // simulated seconds, from the port's opening to the monitor's last word
+    double wire = 0; // the characters sent, 10 bits each
     std::size_t eepromBytes = 0;
     bool ok = false;
     std::string message;
@@ -259,7 +259,8 @@ void BM_MonitorThousandSessionsFaulted(benchmark::State& state) {
     long rssAfterFirst = 0;
     for (auto _ : state) {
         for (int i = 0; i < sessions; ++i) {
-            const Fault fault = random() % 5 == 0 ? static_cast<Fault>(1 + random() % 5) : Fault::None;
+            const Fault fault =
+                random() % 5 == 0 ? static_cast<Fault>(1 + random() % 5) : Fault::None;
             const std::size_t at = random() % program->records.size();
             std::unique_ptr<test::SimulatedBoard> board = test::evaluationBoard();
             FaultyLine line(*board, fault, at);

@@ -52,8 +52,8 @@ QString shown(const PortEntry& entry) {
     if (!entry.maker.isEmpty())
         about << entry.maker;
     return about.isEmpty() ? entry.location
-                           : entry.location + QStringLiteral(" (") + about.join(QStringLiteral(", ")) +
-                                 QStringLiteral(")");
+                           : entry.location + QStringLiteral(" (") +
+                                 about.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
 QComboBox* editableCombo(QWidget* parent, const char* name) {
@@ -158,7 +158,8 @@ void MonitorDialog::refreshPorts() {
         if (now.size() != ports_.size())
             return false;
         for (qsizetype i = 0; i < now.size(); ++i)
-            if (now[i].location != ports_[i].location || now[i].description != ports_[i].description)
+            if (now[i].location != ports_[i].location ||
+                now[i].description != ports_[i].description)
                 return false;
         return true;
     };
@@ -250,9 +251,9 @@ void MonitorDialog::send() {
     }
     QFile file(s19Path_);
     if (!file.open(QIODevice::ReadOnly)) {
-        say(QString::fromStdString(fillText(kMonitorCannotRead,
-                                            {QDir::toNativeSeparators(s19Path_).toStdString(),
-                                             file.errorString().toStdString()})));
+        say(QString::fromStdString(
+            fillText(kMonitorCannotRead, {QDir::toNativeSeparators(s19Path_).toStdString(),
+                                          file.errorString().toStdString()})));
         return;
     }
     std::string error;

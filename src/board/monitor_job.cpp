@@ -40,9 +40,9 @@ void MonitorJob::work(QThread* home) {
     const MonitorResult result = load_.run(*transport);
     if (result.ok() && load_.settings().keepOpen) {
         // Made here, where the port was used, then given to the job's thread.
-        openLink_ = new SerialLink(std::move(transport),
-                                   QString::fromStdString(load_.settings().port),
-                                   load_.settings().baud);
+        openLink_ =
+            new SerialLink(std::move(transport), QString::fromStdString(load_.settings().port),
+                           load_.settings().baud);
         openLink_->moveToThread(home);
     }
     transport.reset();

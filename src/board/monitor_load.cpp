@@ -62,7 +62,8 @@ std::optional<std::vector<std::uint8_t>> recordBytes(std::string_view pairs, std
             why = kS19NotHex;
             return std::nullopt;
         }
-        bytes.push_back(static_cast<std::uint8_t>(hexValue(pairs[k]) << 4 | hexValue(pairs[k + 1])));
+        bytes.push_back(
+            static_cast<std::uint8_t>(hexValue(pairs[k]) << 4 | hexValue(pairs[k + 1])));
     }
     // The count, then address, data and checksum: the count covers all but itself.
     if (bytes.front() != bytes.size() - 1) {
@@ -140,8 +141,8 @@ public:
          const std::atomic<bool>& cancelled, const std::atomic<bool>& abandoned,
          std::function<void(std::size_t, std::size_t)> progress)
         : port_(port), program_(program), settings_(settings),
-          timing_(monitorTimingFor(settings.baud, settings.board.crystalHz)),
-          cancelled_(cancelled), abandoned_(abandoned), progress_(std::move(progress)) {}
+          timing_(monitorTimingFor(settings.baud, settings.board.crystalHz)), cancelled_(cancelled),
+          abandoned_(abandoned), progress_(std::move(progress)) {}
 
     MonitorResult run() {
         result_.total = program_.records.size();
@@ -247,8 +248,7 @@ private:
             }
             const Duration now = port_.now();
             if (now >= deadline) {
-                fail(MonitorOutcome::CommandRefused,
-                     fillText(kMonitorNoEcho, {settings_.command}));
+                fail(MonitorOutcome::CommandRefused, fillText(kMonitorNoEcho, {settings_.command}));
                 return false;
             }
             take(std::min(deadline - now, kCancelSlice));
@@ -334,8 +334,8 @@ private:
     // --- the monitor's last word ---
 
     MonitorResult lastWord() {
-        const Duration deadline = wireFree_ + 2 * timing_.endPause + 40 * timing_.character +
-                                  timing_.answer;
+        const Duration deadline =
+            wireFree_ + 2 * timing_.endPause + 40 * timing_.character + timing_.answer;
         const Wait wait = waitForPrompt(deadline);
         if (wait == Wait::Cancelled)
             return cancelledLoad();
@@ -353,7 +353,8 @@ private:
         }
         if (midLoad_.find("rom-") != std::string::npos || answer.find("rom-") != std::string::npos)
             return fail(MonitorOutcome::RomRefused, kMonitorRomRefusedSomewhere);
-        if (answer.find("chksum") != std::string::npos || answer.find("checksum") != std::string::npos)
+        if (answer.find("chksum") != std::string::npos ||
+            answer.find("checksum") != std::string::npos)
             return fail(MonitorOutcome::ChecksumRefused, kMonitorChecksum);
         if (answer.find("rcvr") != std::string::npos)
             return fail(MonitorOutcome::MonitorError, kMonitorReceiveError);
@@ -397,7 +398,8 @@ private:
         std::size_t eeprom = 0;
         for (const S19Record& record : program_.records)
             for (std::size_t k = 0; k < record.data.size(); ++k)
-                if (programmedSlowly(settings_.board, static_cast<std::uint16_t>(record.address + k)))
+                if (programmedSlowly(settings_.board,
+                                     static_cast<std::uint16_t>(record.address + k)))
                     ++eeprom;
         if (eeprom == 0)
             return fillText(kMonitorLoaded, {number(result_.total), byteCount(program_.bytes)});
@@ -420,7 +422,8 @@ private:
                 const Duration deadline =
                     wireFree_ + timing_.endPause + 40 * timing_.character + timing_.answer;
                 for (Duration now = port_.now(); now < deadline; now = port_.now()) {
-                    if (abandoned_.load() || (endsInPrompt(heard_) && now >= lastHeard_ + timing_.quiet))
+                    if (abandoned_.load() ||
+                        (endsInPrompt(heard_) && now >= lastHeard_ + timing_.quiet))
                         break;
                     take(std::min(deadline - now, kCancelSlice));
                 }
@@ -452,7 +455,7 @@ private:
 
     MonitorResult result_;
     bool commandGiven_ = false;
-    bool ended_ = false; // the S9 has gone
+    bool ended_ = false;  // the S9 has gone
     std::string heard_;   // what the monitor said since we last looked
     std::string midLoad_; // what it said while the records went
     Duration lastHeard_{};
@@ -535,8 +538,9 @@ std::optional<S19Program> parseS19Program(std::string_view text, std::string& er
     if (!ended)
         program.end = "S9030000FC";
     // An S9 with $0000 where nothing is loaded: the assembler had no start.
-    const bool loadsZero = std::any_of(program.records.begin(), program.records.end(),
-                                       [](const S19Record& r) { return r.address == 0 && !r.data.empty(); });
+    const bool loadsZero =
+        std::any_of(program.records.begin(), program.records.end(),
+                    [](const S19Record& r) { return r.address == 0 && !r.data.empty(); });
     program.entry = start && (*start != 0 || loadsZero) ? *start : program.records.front().address;
     return program;
 }
@@ -570,7 +574,9 @@ MonitorTiming monitorTimingFor(unsigned baud, double crystalHz) {
     t.answer = kAnswerMargin;
     t.quiet = std::max<Duration>(20 * t.character, 50ms);
     const double eClock = std::max(crystalHz, 1.0) / 4;
-    const auto cycles = [&](double n) { return Duration(static_cast<long long>(n * 1e9 / eClock)); };
+    const auto cycles = [&](double n) {
+        return Duration(static_cast<long long>(n * 1e9 / eClock));
+    };
     t.eepromByte = cycles(2 * kProgramCycles);
     // The monitor's steps around the programming, a few hundred cycles; and
     // a line that lets a character go a little late after the one before (a
@@ -600,13 +606,14 @@ MonitorResult MonitorLoad::run(Transport& transport) {
                 result.message = fillText(kMonitorRomAhead, {line, where, settings_.board.name});
             } else if (region->kind == Kind::Nothing) {
                 result.outcome = MonitorOutcome::NoMemory;
-                result.message = fillText(kMonitorNothingAhead, {line, where, settings_.board.name});
+                result.message =
+                    fillText(kMonitorNothingAhead, {line, where, settings_.board.name});
             } else if (region->kind == Kind::Monitor) {
                 result.outcome = MonitorOutcome::Refused;
-                result.message = fillText(
-                    kMonitorOwnRamAhead,
-                    {line, where, hex::word(region->from) + "-" + hex::word(region->to),
-                     hex::word(static_cast<std::uint16_t>(region->to + 1))});
+                result.message =
+                    fillText(kMonitorOwnRamAhead,
+                             {line, where, hex::word(region->from) + "-" + hex::word(region->to),
+                              hex::word(static_cast<std::uint16_t>(region->to + 1))});
             } else {
                 continue;
             }
@@ -621,8 +628,8 @@ MonitorResult MonitorLoad::run(Transport& transport) {
     try {
         transport.open(settings_.port, settings_.baud);
     } catch (const PortError& error) {
-        result.outcome =
-            error.fault() == PortFault::Vanished ? MonitorOutcome::Vanished : MonitorOutcome::PortFailed;
+        result.outcome = error.fault() == PortFault::Vanished ? MonitorOutcome::Vanished
+                                                              : MonitorOutcome::PortFailed;
         result.message = portFaultMessage(error, settings_.port, settings_.baud);
         return result;
     }
@@ -636,8 +643,8 @@ MonitorResult MonitorLoad::run(Transport& transport) {
                       })
                      .run();
     } catch (const PortError& error) {
-        result.outcome =
-            error.fault() == PortFault::Vanished ? MonitorOutcome::Vanished : MonitorOutcome::PortFailed;
+        result.outcome = error.fault() == PortFault::Vanished ? MonitorOutcome::Vanished
+                                                              : MonitorOutcome::PortFailed;
         result.message = portFaultMessage(error, settings_.port, settings_.baud);
         result.sent = sent;
     }

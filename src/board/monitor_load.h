@@ -51,10 +51,10 @@ struct MemoryRegion {
 };
 
 struct MonitorBoard {
-    std::string name;                  // as the dialog lists it
-    std::vector<MemoryRegion> memory;  // the EEPROM's range among them
-    std::uint16_t config = 0x103F;     // CONFIG: the monitor erases then programs it too
-    double crystalHz = 8'000'000;      // E = crystal / 4
+    std::string name;                 // as the dialog lists it
+    std::vector<MemoryRegion> memory; // the EEPROM's range among them
+    std::uint16_t config = 0x103F;    // CONFIG: the monitor erases then programs it too
+    double crystalHz = 8'000'000;     // E = crystal / 4
 };
 
 // The boards with a monitor in ROM that the dialog offers: the evaluation
@@ -80,8 +80,8 @@ struct MonitorTiming {
     // One EEPROM byte as the monitor writes it: a byte erase then its
     // programming, each 20,000 E cycles (10 ms at E = 2 MHz).
     Duration eepromByte{};
-    Duration margin{};    // added to eepromByte for the monitor's own steps
-    Duration endPause{};  // the monitor's wait after the S9 record (1 s at 2 MHz)
+    Duration margin{};   // added to eepromByte for the monitor's own steps
+    Duration endPause{}; // the monitor's wait after the S9 record (1 s at 2 MHz)
 };
 MonitorTiming monitorTimingFor(unsigned baud, double crystalHz);
 
@@ -103,11 +103,11 @@ enum class MonitorOutcome {
 
 struct MonitorResult {
     MonitorOutcome outcome = MonitorOutcome::Loaded;
-    std::string message;     // French, for the user
-    std::size_t sent = 0;    // records handed to the line
-    std::size_t total = 0;   // records of the load
-    std::string answer;      // the monitor's words after the last record, on one line
-    std::string lastWords;   // the same as they came, its prompt included, NULs left out
+    std::string message;   // French, for the user
+    std::size_t sent = 0;  // records handed to the line
+    std::size_t total = 0; // records of the load
+    std::string answer;    // the monitor's words after the last record, on one line
+    std::string lastWords; // the same as they came, its prompt included, NULs left out
     std::optional<std::uint16_t> address; // the address refused
     bool ok() const { return outcome == MonitorOutcome::Loaded; }
 };

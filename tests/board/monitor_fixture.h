@@ -48,8 +48,9 @@ class MonitorLine : public Transport {
 public:
     explicit MonitorLine(Transport& board) : board_(board) {}
 
-    std::optional<std::size_t> corruptRecord; // this record's first data digit arrives changed (from 1)
-    std::optional<std::size_t> deafAfterRecords; // nothing comes back once this many have gone
+    std::optional<std::size_t>
+        corruptRecord; // this record's first data digit arrives changed (from 1)
+    std::optional<std::size_t> deafAfterRecords;   // nothing comes back once this many have gone
     std::optional<std::size_t> vanishAfterRecords; // unplugged once this many have gone
 
     void open(const std::string& port, unsigned baud) override { board_.open(port, baud); }

@@ -47,7 +47,8 @@ TEST(S19Program, RefusesWhatTheMonitorCannotTakeNamingTheLine) {
         const char* text;
         const char* says;
     } cases[] = {
-        {"S1070100864120FC14\nS1070100864120FC15\n", "Ligne 2 du fichier S19 : la somme de contrôle"},
+        {"S1070100864120FC14\nS1070100864120FC15\n",
+         "Ligne 2 du fichier S19 : la somme de contrôle"},
         {"S1070100864120FC1\n", "Ligne 1 du fichier S19 : le nombre d'octets"},
         {"S1080100864120FC14\n", "le nombre d'octets annoncé"},
         {"S10701008641G0FC14\n", "pas un chiffre hexadécimal"},
@@ -85,9 +86,12 @@ TEST(MonitorLoad, RefusesRecordsForRomOrNowhereBeforeOpeningThePort) {
          MonitorOutcome::NoMemory,
          "écrit en $4000, où la carte"},
         // The monitor's own variables: the load would pull the rug from under it.
-        {0x0080, {}, MonitorOutcome::Refused, "écrit en $0080, dans la RAM que le moniteur garde "
-                                              "pour lui ($002D-$00FF) : le chargement l'écraserait "
-                                              "sous ses pieds. Placez le programme à partir de $0100"},
+        {0x0080,
+         {},
+         MonitorOutcome::Refused,
+         "écrit en $0080, dans la RAM que le moniteur garde "
+         "pour lui ($002D-$00FF) : le chargement l'écraserait "
+         "sous ses pieds. Placez le programme à partir de $0100"},
     };
     for (const Case& c : cases) {
         MonitorSettings settings;
