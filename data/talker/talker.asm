@@ -54,18 +54,22 @@ RIE      EQU  %00100000      interruption à la réception
 MARQUE   EQU  $A5            début d'un compte rendu d'arrêt
 
          IF   FAMILLE_A
-DEBUT    EQU  $0015          la fin tombe juste avant $00C4
+DEBUT    EQU  $000D          la fin tombe juste avant $00C4
          ELSE
 DEBUT    EQU  $0100          au-dessus des pseudo-vecteurs
 PILE     EQU  $01FF          la pile du programme, au départ
          ENDIF
 
 * Le chargeur saute en $0000 : la vitesse, puis le dialogue.
-* Ces cinq octets sont ensuite libres pour le programme.
+* Ces octets sont ensuite libres pour le programme.
          ORG  $0000
          LDAA #$30           remplacé par Kavrel (BAUD)
 LIGNE    EQU  *-1
+         IF   FAMILLE_A
+         BRA  DEPART         un octet de moins que JMP : le cadre suit
+         ELSE
          JMP  DEPART
+         ENDIF
 
          IF   FAMILLE_A
 * Les registres du programme au départ, empilés comme par un SWI :
@@ -83,6 +87,8 @@ SAVSP    RMB  2
          ENDIF
 SOMME    FCB  0              somme des octets de l'échange
 ARGS     RMB  6              arguments de la commande
+         RMB  4              la pile du dialogue...
+PILED    EQU  *-1            ...de son sommet vers le bas
 
 * La vitesse ne change qu'une fois parti l'écho du dernier octet.
 DEPART   LDY  #REGS
@@ -100,9 +106,10 @@ ATTEND   BRCLR SCSR,Y,TC,ATTEND
          STS  SAVSP
          ENDIF
 
-* Une commande et ses six arguments. La pile du dialogue est
-* celle du programme, sous ses registres empilés.
-BOUCLE   LDS  SAVSP
+* Une commande et ses six arguments. Le dialogue a sa propre pile :
+* ce qu'il écrit, même sous SP, ne touche jamais à ses adresses de
+* retour.
+BOUCLE   LDS  #PILED
          BSR  LIRE
          PSHA
          LDX  #ARGS
@@ -179,6 +186,7 @@ SWI      LDAB #'S'
          BRA  ARRET
 SCI      LDAB #'I'
 ARRET    STS  SAVSP
+         LDS  #PILED
          LDY  #REGS
          LDAA SCSR,Y
          LDAA SCDR,Y         l'octet reçu n'est plus attendu

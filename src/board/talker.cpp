@@ -648,22 +648,14 @@ void Talker::Impl::setRegisters(const TalkerRegisters& r) {
         line.writeBlock(static_cast<std::uint16_t>(saved + 1), frame);
         return;
     }
-    // The talker's own calls use the three bytes below SP: room for them
-    // and the frame, in RAM, away from the talker.
-    const std::uint32_t low = saved >= 5 ? saved - 5u : 0x10000u;
-    if (r.sp < 9 || low > 0xFFFF || !inRam(r.sp, settings.family) ||
-        overlaps(low, r.sp, image.first, image.last))
+    // The frame in RAM, away from the talker; the talker keeps its own stack.
+    if (r.sp < 9 || !inRam(r.sp, settings.family) ||
+        overlaps(saved + 1u, r.sp, image.first, image.last))
         fail(TalkerFault::Refused, fillText(kTalkerStackOutside, {hexWord(r.sp)}));
-    const auto spBytes = [](std::uint16_t v) {
-        return std::array<std::uint8_t, 2>{static_cast<std::uint8_t>(v >> 8),
-                                           static_cast<std::uint8_t>(v)};
-    };
-    // First a place below the new frame, so that the frame's bytes never fall
-    // where the talker keeps its return addresses while it writes them.
-    line.writeBlock(image.savedSp, spBytes(static_cast<std::uint16_t>(saved - 3)));
-    savedSp = static_cast<std::uint16_t>(saved - 3);
     line.writeBlock(static_cast<std::uint16_t>(saved + 1), frame);
-    line.writeBlock(image.savedSp, spBytes(saved));
+    const std::array<std::uint8_t, 2> sp = {static_cast<std::uint8_t>(saved >> 8),
+                                            static_cast<std::uint8_t>(saved)};
+    line.writeBlock(image.savedSp, sp);
     savedSp = saved;
 }
 

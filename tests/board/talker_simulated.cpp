@@ -410,3 +410,39 @@ TEST(Talker, ACancelHoldsForTheRestOfTheSessionAndCloseStillCloses) {
 
 } // namespace
 } // namespace kavrel::board::test
+
+namespace kavrel::board::test {
+namespace {
+
+TEST(Talker, WritingJustBelowTheStackLeavesTheTalkerAnswering) {
+    SimulatedBoard board(Chip::E9);
+    Talker talker(board, settingsFor(Family::E));
+    talker.connect();
+    const TalkerRegisters before = talker.registers();
+    // Sixteen bytes ending where the stopped program's registers begin.
+    const std::vector<std::uint8_t> bytes(16, 0xEE);
+    talker.write(static_cast<std::uint16_t>(before.sp - 9 - 15), bytes);
+    EXPECT_EQ(talker.registers(), before);
+    // The stack moved down, the registers with it.
+    TalkerRegisters moved = before;
+    moved.sp = static_cast<std::uint16_t>(before.sp - 4);
+    moved.b = 0x99;
+    talker.setRegisters(moved);
+    EXPECT_EQ(talker.registers(), moved);
+}
+
+TEST(Talker, ConfigOfAnAPartKeepsWhatItsEepromHeld) {
+    SimulatedBoard board(Chip::A1);
+    Talker talker(board, settingsFor(Family::A));
+    talker.connect();
+    const std::uint8_t kept[] = {0x12, 0x34};
+    talker.programEeprom(0xB700, kept);
+    talker.programConfig(0x05);
+    EXPECT_EQ(talker.read(0xB700, 2), std::vector<std::uint8_t>({0x12, 0x34}));
+    EXPECT_EQ(talker.read(0xB600, 1)[0], 0xFF);
+    board.machine().pressReset();
+    EXPECT_EQ(board.machine().peek(0x103F), 0x05);
+}
+
+} // namespace
+} // namespace kavrel::board::test
