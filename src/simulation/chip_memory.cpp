@@ -124,7 +124,7 @@ ChipWrite programEepromBytes(sim11::Machine& machine, double eClockHz, std::uint
         // Programming only clears bits: a 1 wanted where there is a 0 needs the erase first.
         if ((old & value) != value && !chip.cycle(kByte | kErase, at, 0xFF))
             return {false, fill(texts::kEepromInterrupted, hex::word(at))};
-        if (value != 0xFF && !chip.cycle(0, at, value))
+        if (value != 0xFF && old != value && !chip.cycle(0, at, value))
             return {false, fill(texts::kEepromInterrupted, hex::word(at))};
         const std::uint8_t read = machine.peek(at);
         if (read != value)
