@@ -40,7 +40,8 @@ void WindowChipAccess::tellGone() {
 }
 
 QString WindowChipAccess::targetText() const {
-    return window_ ? window_->windowTitle() : QString();
+    // The window as its title names it: « Simulation : <source> ».
+    return window_ ? QStringLiteral("« %1 »").arg(window_->windowTitle()) : QString();
 }
 
 board::Part WindowChipAccess::part() const {

@@ -186,6 +186,7 @@ BoardConnectDialog::BoardConnectDialog(std::vector<board::AddressRange> program,
     : QDialog(parent), program_(std::move(program)), lister_(board::systemPorts) {
     setWindowTitle(q(board::kConnectTitle));
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(wrapped(q(board::kConnectIntro), this));
 
     port_ = new QComboBox(this);
@@ -210,7 +211,9 @@ BoardConnectDialog::BoardConnectDialog(std::vector<board::AddressRange> program,
 
     progress_ = new QProgressBar(this);
     progress_->setFormat(q(board::kProgressFormat));
+    progress_->setRange(0, 1);
     progress_->setValue(0);
+    progress_->setTextVisible(false); // no count before the load tells its own
     layout->addWidget(progress_);
     status_ = wrapped({}, this, "status");
     status_->setMinimumWidth(420);
@@ -299,6 +302,7 @@ void BoardConnectDialog::connectBoard() {
     connect(access_, &ChipAccess::progress, this, [this](qulonglong done, qulonglong total) {
         progress_->setRange(0, static_cast<int>(total));
         progress_->setValue(static_cast<int>(done));
+        progress_->setTextVisible(true);
     });
     connect(access_, &BoardChipAccess::connected, this, &BoardConnectDialog::finish);
     setEditable(false);
