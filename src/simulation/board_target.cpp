@@ -27,10 +27,14 @@ using board::TalkerStopReason;
 constexpr auto kWait = std::chrono::milliseconds(20);
 // Bytes per write of the program's load, for its progress.
 constexpr std::size_t kChunk = 64;
-// The register block as the talker leaves it; its SCI's status and data
-// are the talker's line and are not read.
+// The register block as the talker leaves it.
 constexpr std::uint16_t kRegisters = 0x1000;
-constexpr std::uint16_t kSciStatus = kRegisters + sim11::reg::SCSR;
+// Registers whose read changes the chip: PORTCL and SPDR clear the flag a
+// program waits for once the status has been read; SCSR and SCDR are the
+// talker's line.
+constexpr std::uint16_t kNotRead[] = {kRegisters + sim11::reg::PORTCL,
+                                      kRegisters + sim11::reg::SPDR, kRegisters + sim11::reg::SCSR,
+                                      kRegisters + sim11::reg::SCDR};
 // The interrupt vectors, which the boot ROM holds in bootstrap mode.
 constexpr std::uint16_t kVectors = 0xFFC0;
 constexpr std::uint16_t kConfig = kRegisters + sim11::reg::CONFIG;
@@ -537,24 +541,23 @@ void BoardController::setShownMemory(std::vector<MemorySpan> spans) {
     }
 }
 
-// Reads [first, first + count) but the talker's own RAM and its SCI.
+// Reads [first, first + count) but the talker's own RAM and the registers
+// a read would change (see kNotRead).
 void BoardController::readSpan(std::uint16_t first, std::size_t count) {
+    const auto skipped = [this](std::size_t at) {
+        return (at >= talkerFirst_ && at <= talkerLast_) ||
+               std::find(std::begin(kNotRead), std::end(kNotRead), at) != std::end(kNotRead);
+    };
     std::size_t at = first;
     const std::size_t end = std::min<std::size_t>(first + count, 0x10000);
     while (at < end) {
-        if (at >= talkerFirst_ && at <= talkerLast_) {
-            at = talkerLast_ + 1u;
-            continue;
-        }
-        if (at == kSciStatus || at == kSciStatus + 1u) {
+        if (skipped(at)) {
             ++at;
             continue;
         }
-        std::size_t stop = end;
-        if (at < talkerFirst_)
-            stop = std::min<std::size_t>(stop, talkerFirst_);
-        if (at < kSciStatus)
-            stop = std::min<std::size_t>(stop, kSciStatus);
+        std::size_t stop = at + 1;
+        while (stop < end && !skipped(stop))
+            ++stop;
         const std::vector<std::uint8_t> bytes =
             talker_->read(static_cast<std::uint16_t>(at), stop - at);
         std::copy(bytes.begin(), bytes.end(), memory_.begin() + static_cast<std::ptrdiff_t>(at));
