@@ -24,17 +24,18 @@ namespace kavrel::simulation {
 
 namespace {
 
-// The active editor's .S19 beside its source, where it was assembled.
+// The active editor's .S19 beside its source, where it was assembled from
+// the text as it is: not older than the source, nothing typed since.
 QString assembledS19(Workspace& workspace) {
     Editeur* editor = workspace.activeEditor();
-    if (!editor)
+    if (!editor || editor->Text_Changed())
         return {};
     const QFileInfo source(editor->caption());
     for (const char* suffix : {".S19", ".s19"}) {
-        const QString path =
-            source.path() + QLatin1Char('/') + source.completeBaseName() + QLatin1String(suffix);
-        if (QFileInfo(path).isFile())
-            return QFileInfo(path).filePath();
+        const QFileInfo s19(source.path() + QLatin1Char('/') + source.completeBaseName() +
+                            QLatin1String(suffix));
+        if (s19.isFile() && s19.lastModified() >= source.lastModified())
+            return s19.filePath();
     }
     return {};
 }

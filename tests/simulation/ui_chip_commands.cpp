@@ -2,6 +2,8 @@
 // chip of a simulation window: the bits shown by name, the question before a
 // change that would lock the chip, the programming read back.
 #include <QCheckBox>
+#include <QDateTime>
+#include <QFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -204,6 +206,30 @@ TEST_F(ChipCommands, EepromRecordsOfAnS19AreProgrammedIntoTheSimulatedChip) {
         const auto* shot = window->snapshot();
         return shot && shot->memory[0xB610] == 0x11 && shot->memory[0xB614] == 0x55;
     }));
+}
+
+TEST_F(ChipCommands, TheEditorsOwnS19IsProposedOnlyWhenItIsNotOlderThanTheSource) {
+    // pas.asc is open; an S19 beside it, written after it: taken without asking.
+    const QString s19 = docPath(QStringLiteral("pas.S19"));
+    writeBytes(s19, s1(0xB600, {0x42}) + "S9030000FC\r\n");
+    const std::size_t asked = dialogs->calls.size(); // the source's own opening
+    trigger("ProgramEeprom");
+    auto* dialog = principal->findChild<EepromDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialogs->calls.size(), asked);
+    EXPECT_EQ(dialog->file(), s19);
+    dialog->close();
+    QTRY_VERIFY(principal->findChild<EepromDialog*>() == nullptr);
+
+    // The source saved again since: that S19 is stale, the file is asked for.
+    QFile source(docPath(QStringLiteral("pas.asc")));
+    ASSERT_TRUE(source.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(source.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                   QFileDevice::FileModificationTime));
+    source.close();
+    trigger("ProgramEeprom"); // the dialog cancelled: nothing opens
+    EXPECT_EQ(dialogs->calls.size(), asked + 1);
+    EXPECT_EQ(principal->findChild<EepromDialog*>(), nullptr);
 }
 
 TEST_F(ChipCommands, AFileThatIsNotAnS19IsToldAndNothingIsProgrammed) {
