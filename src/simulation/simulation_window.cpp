@@ -106,8 +106,10 @@ SimulationWindow::SimulationWindow(Workspace& workspace, std::shared_ptr<const P
     scrolled->setSingleShot(true);
     scrolled->setInterval(kShownMemoryDelayMs);
     connect(scrolled, &QTimer::timeout, this, &SimulationWindow::sendShownMemory);
-    connect(memory_->memoryView()->verticalScrollBar(), &QScrollBar::valueChanged, scrolled,
-            qOverload<>(&QTimer::start));
+    QScrollBar* rows = memory_->memoryView()->verticalScrollBar();
+    connect(rows, &QScrollBar::valueChanged, scrolled, qOverload<>(&QTimer::start));
+    // A pane made taller shows more rows.
+    connect(rows, &QScrollBar::rangeChanged, scrolled, qOverload<>(&QTimer::start));
     sendShownMemory();
     // The board as it is now: its registers and memory read back.
     post([c = controller_] { c->refresh(); });
