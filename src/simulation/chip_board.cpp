@@ -98,6 +98,13 @@ void BoardChipAccess::onWorker(std::function<void()> work,
         Qt::QueuedConnection);
 }
 
+void BoardChipAccess::told(std::size_t done, std::size_t total) {
+    // The talker forgets a cancel that came just before its call began: said again.
+    if (cancelled_.load() && talker_)
+        talker_->cancel();
+    emit progress(done, total);
+}
+
 void BoardChipAccess::requireTalker() const {
     if (!talker_ || !talker_->connected())
         throw board::TalkerError(board::TalkerFault::NoAnswer,
@@ -112,8 +119,7 @@ void BoardChipAccess::connectBoard() {
             if (!talker_)
                 talker_ = std::make_unique<board::Talker>(*transport_, settings_);
             running_.store(talker_.get());
-            talker_->connect(
-                [this](std::size_t done, std::size_t total) { emit progress(done, total); });
+            talker_->connect([this](std::size_t done, std::size_t total) { told(done, total); });
             running_.store(nullptr);
             QMetaObject::invokeMethod(
                 this, [this] { emit connected(true, q(board::kConnected)); }, Qt::QueuedConnection);
@@ -163,7 +169,7 @@ void BoardChipAccess::programEeprom(std::uint16_t address, QByteArray bytes) {
             running_.store(talker_.get());
             talker_->programEeprom(
                 address, {data, static_cast<std::size_t>(bytes.size())},
-                [this](std::size_t done, std::size_t total) { emit progress(done, total); });
+                [this](std::size_t done, std::size_t total) { told(done, total); });
             running_.store(nullptr);
             QMetaObject::invokeMethod(
                 this, [this] { emit programmed(true, {}); }, Qt::QueuedConnection);

@@ -63,6 +63,8 @@ private:
     QString faultText(const std::exception& error) const;
     // Throws, told as the board not answering, before the talker is loaded.
     void requireTalker() const;
+    // A step of a long call: told to the user's side (worker thread).
+    void told(std::size_t done, std::size_t total);
 
     board::TalkerSettings settings_;
     board::Part part_;
