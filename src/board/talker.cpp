@@ -47,6 +47,8 @@ constexpr Duration kCancelSlice = 20ms;
 constexpr Duration kStepWait = 2s;
 // How long a program may take to take the byte of "Arrêter".
 constexpr Duration kInterruptWait = 300ms;
+// What a program says during steps, kept for the next waitStop().
+constexpr std::size_t kHeldOutputLimit = 64 * 1024;
 // The delay loop of the talker's EEPROM command: DEX, BNE.
 constexpr unsigned kDelayLoopCycles = 6;
 
@@ -894,6 +896,11 @@ TalkerStop Talker::Impl::step() {
     std::vector<std::uint8_t> output;
     std::optional<TalkerStop> stop = listen(kStepWait, output);
     heldOutput.insert(heldOutput.end(), output.begin(), output.end());
+    // Kept for the next waitStop(); a program that talks through many steps
+    // keeps only its latest words.
+    if (heldOutput.size() > kHeldOutputLimit)
+        heldOutput.erase(heldOutput.begin(),
+                         heldOutput.end() - static_cast<std::ptrdiff_t>(kHeldOutputLimit));
     if (!stop) {
         try {
             interrupt();
