@@ -179,7 +179,7 @@ private:
 Talker::Talker(Transport& transport, TalkerSettings settings)
     : transport_(transport), settings_(std::move(settings)),
       impl_(std::make_unique<Impl>(transport_, settings_, cancelled_)) {
-    impl_->character = Duration(10'000'000'000LL / std::max(settings.baud, 1u));
+    impl_->character = Duration(10'000'000'000LL / std::max(settings_.baud, 1u));
 }
 
 Talker::~Talker() {
