@@ -26,6 +26,7 @@ board::Part partOf(sim11::Chip chip) {
 
 WindowChipAccess::WindowChipAccess(SimulationWindow* window, QObject* parent)
     : ChipAccess(parent), window_(window) {
+    part_ = partOf(window->machine().chip);
     connect(window, &SimulationWindow::configRead, this, &ChipAccess::configRead);
     connect(window, &SimulationWindow::chipProgress, this, &ChipAccess::progress);
     connect(window, &SimulationWindow::chipProgrammed, this, &ChipAccess::programmed);
@@ -44,8 +45,14 @@ QString WindowChipAccess::targetText() const {
     return window_ ? QStringLiteral("« %1 »").arg(window_->windowTitle()) : QString();
 }
 
-board::Part WindowChipAccess::part() const {
-    return window_ ? partOf(window_->machine().chip) : board::Part::E9;
+std::vector<board::Part> WindowChipAccess::possibleParts() const {
+    if (!window_ || !window_->drivesBoard())
+        return {part_};
+    std::vector<board::Part> parts;
+    for (board::Part part : board::allParts())
+        if (board::partInfo(part).family == board::partInfo(part_).family)
+            parts.push_back(part);
+    return parts;
 }
 
 std::vector<board::AddressRange> WindowChipAccess::programRanges() const {

@@ -24,11 +24,14 @@ class ChipAccess : public QObject {
 public:
     using QObject::QObject;
 
-    // "simulation de <source>", "carte sur <port>".
+    // « Simulation : <source> », "carte sur <port>".
     virtual QString targetText() const = 0;
-    virtual board::Part part() const = 0;
-    // Whether the user may say which part it is (a board: the family alone is known).
-    virtual bool partChosen() const = 0;
+    // The part CONFIG is read as, and the parts it may be: the simulated
+    // chip's or the one the user named; any of the family's on a board
+    // window, which knows the family alone.
+    board::Part part() const { return part_; }
+    void setPart(board::Part part) { part_ = part; }
+    virtual std::vector<board::Part> possibleParts() const { return {part_}; }
     // The address ranges of the program the target holds, for what a change
     // of CONFIG would take from it.
     virtual std::vector<board::AddressRange> programRanges() const = 0;
@@ -43,6 +46,9 @@ signals:
     void configRead(bool ok, quint8 inForce, quint8 atReset, const QString& message);
     void progress(qulonglong done, qulonglong total);
     void programmed(bool ok, const QString& message);
+
+protected:
+    board::Part part_ = board::Part::E9;
 };
 
 // The chip of a simulation or board window.
@@ -52,8 +58,7 @@ public:
     explicit WindowChipAccess(SimulationWindow* window, QObject* parent = nullptr);
 
     QString targetText() const override;
-    board::Part part() const override;
-    bool partChosen() const override { return false; }
+    std::vector<board::Part> possibleParts() const override;
     std::vector<board::AddressRange> programRanges() const override;
     void readConfig() override;
     void programConfig(std::uint8_t value) override;

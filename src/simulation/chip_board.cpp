@@ -38,8 +38,9 @@ QLabel* wrapped(const QString& text, QWidget* parent, const char* name = nullptr
 BoardChipAccess::BoardChipAccess(board::TalkerSettings settings, board::Part part,
                                  std::vector<board::AddressRange> program, TransportFactory factory,
                                  QObject* parent)
-    : ChipAccess(parent), settings_(std::move(settings)), part_(part), program_(std::move(program)),
+    : ChipAccess(parent), settings_(std::move(settings)), program_(std::move(program)),
       factory_(std::move(factory)) {
+    part_ = part;
     if (!factory_)
         factory_ = board::systemTransport;
     thread_ = new QThread(this);

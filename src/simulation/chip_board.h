@@ -45,9 +45,6 @@ public:
     void connectBoard();
 
     QString targetText() const override;
-    board::Part part() const override { return part_; }
-    bool partChosen() const override { return true; }
-    void setPart(board::Part part) { part_ = part; }
     std::vector<board::AddressRange> programRanges() const override { return program_; }
     void readConfig() override;
     void programConfig(std::uint8_t value) override;
@@ -67,7 +64,6 @@ private:
     void told(std::size_t done, std::size_t total);
 
     board::TalkerSettings settings_;
-    board::Part part_;
     std::vector<board::AddressRange> program_;
     TransportFactory factory_;
     QThread* thread_ = nullptr;

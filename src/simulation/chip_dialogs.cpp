@@ -9,6 +9,7 @@
 #include "workspace/workspace.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace kavrel::simulation {
 
@@ -52,6 +55,36 @@ QString boxText(const std::string& text) {
     return q(text);
 }
 
+// "Circuit :" and the part: a list where the target may be any of its
+// family's, `chosen` called on a change.
+QWidget* partRow(ChipAccess* access, QWidget* parent,
+                 const std::function<void(board::Part)>& chosen) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(q(board::kPartLabel), row));
+    const std::vector<board::Part> parts = access->possibleParts();
+    if (parts.size() < 2) {
+        auto* name = new QLabel(q(board::partInfo(access->part()).name), row);
+        name->setObjectName(QStringLiteral("part"));
+        layout->addWidget(name);
+    } else {
+        auto* list = new QComboBox(row);
+        list->setObjectName(QStringLiteral("part"));
+        for (board::Part part : parts)
+            list->addItem(q(board::partInfo(part).name), static_cast<int>(part));
+        list->setCurrentIndex(list->findData(static_cast<int>(access->part())));
+        QObject::connect(list, &QComboBox::currentIndexChanged, row, [list, access, chosen] {
+            const auto part = static_cast<board::Part>(list->currentData().toInt());
+            access->setPart(part);
+            chosen(part);
+        });
+        layout->addWidget(list);
+    }
+    layout->addStretch();
+    return row;
+}
+
 } // namespace
 
 // --- "Configurer le circuit (CONFIG)..." ---
@@ -63,10 +96,10 @@ ConfigDialog::ConfigDialog(Workspace& workspace, ChipAccess* access, QWidget* pa
     // Never smaller than its texts, whole, as the status and the values change.
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(wrapped(q(board::kTargetLabel).arg(access->targetText()), this, "target"));
-    auto* part =
-        new QLabel(q(board::kPartLabel) + QLatin1Char(' ') + q(board::partInfo(part_).name), this);
-    part->setObjectName(QStringLiteral("part"));
-    layout->addWidget(part);
+    layout->addWidget(partRow(access, this, [this](board::Part part) {
+        part_ = part;
+        showBits();
+    }));
 
     auto* bits = new QGroupBox(q(board::kBitsTitle), this);
     bitsGrid_ = new QGridLayout(bits);
@@ -109,6 +142,9 @@ ConfigDialog::ConfigDialog(Workspace& workspace, ChipAccess* access, QWidget* pa
 }
 
 void ConfigDialog::showBits() {
+    qDeleteAll(bitWidgets_);
+    bitWidgets_.clear();
+    boxes_.clear();
     for (const board::ConfigBit& bit : board::configBits(part_)) {
         auto* box = new QCheckBox(QString::fromLatin1(bit.name), this);
         box->setObjectName(QString::fromLatin1(bit.name));
@@ -121,8 +157,14 @@ void ConfigDialog::showBits() {
         bitsGrid_->addWidget(box, row, 0, Qt::AlignTop);
         bitsGrid_->addWidget(meaning, row, 1);
         boxes_ << box;
+        bitWidgets_ << box << meaning;
         connect(box, &QCheckBox::toggled, this, &ConfigDialog::showValues);
+        if (atReset_)
+            box->setChecked((*atReset_ & bit.mask) != 0);
+        box->setEnabled(!busy_ && atReset_.has_value());
     }
+    if (newLabel_)
+        showValues();
 }
 
 QCheckBox* ConfigDialog::bit(const QString& name) const {
@@ -264,6 +306,10 @@ EepromDialog::EepromDialog(Workspace& workspace, ChipAccess* access, const QStri
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(wrapped(q(board::kTargetLabel).arg(access->targetText()), this, "target"));
+    layout->addWidget(partRow(access, this, [this](board::Part) {
+        if (inForce_)
+            place(*inForce_);
+    }));
 
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(new QLabel(q(board::kFileLabel), this));
@@ -312,11 +358,7 @@ EepromDialog::EepromDialog(Workspace& workspace, ChipAccess* access, const QStri
                     say(message);
                     return;
                 }
-                // The EEPROM is where CONFIG in force puts it, until a reset.
-                const board::Part part = access_->part();
-                eeprom_ = board::eepromRange(part, inForce);
-                eepromOff_ = !board::mappedEeprom(part, inForce);
-                showRecords();
+                place(inForce);
             });
     connect(access_, &ChipAccess::progress, this, [this](qulonglong done, qulonglong) {
         if (!busy_)
@@ -347,6 +389,16 @@ EepromDialog::EepromDialog(Workspace& workspace, ChipAccess* access, const QStri
     if (!s19Path.isEmpty())
         setFile(s19Path);
     access_->readConfig();
+}
+
+void EepromDialog::place(std::uint8_t inForce) {
+    // The EEPROM is where CONFIG in force puts it, until a reset.
+    inForce_ = inForce;
+    const board::Part part = access_->part();
+    eeprom_ = board::eepromRange(part, inForce);
+    eepromOff_ = !board::mappedEeprom(part, inForce);
+    if (!busy_ || !total_)
+        showRecords();
 }
 
 QString EepromDialog::noticeText() const {

@@ -113,6 +113,8 @@ signals:
 
 private:
     void showRecords();
+    // Where the EEPROM is, from CONFIG in force.
+    void place(std::uint8_t inForce);
     void next();
     void setBusy(bool on);
     void say(const QString& text);
@@ -122,6 +124,7 @@ private:
     QString path_;
     std::vector<board::MemoryBlock> blocks_;
     std::optional<board::AddressRange> eeprom_;
+    std::optional<std::uint8_t> inForce_;
     bool eepromOff_ = false;
     board::EepromRecords records_;
     std::size_t segment_ = 0, done_ = 0, before_ = 0, total_ = 0;

@@ -52,10 +52,12 @@ protected:
     board::test::SimulatedBoard chip{sim11::Chip::E9};
 
     // Fills the connection dialog the command opened, and connects.
-    bool connectThrough() {
+    bool connectThrough(const QString& part = {}) {
         auto* dialog = principal->findChild<simulation::BoardConnectDialog*>();
         if (!dialog)
             return false;
+        if (!part.isEmpty())
+            dialog->findChild<QComboBox*>(QStringLiteral("part"))->setCurrentText(part);
         dialog->setTransportFactory([this] { return std::make_unique<LentBoard>(chip); });
         dialog->findChild<QComboBox*>(QStringLiteral("port"))->setEditText(QStringLiteral("COM7"));
         dialog->findChild<QPushButton*>(QStringLiteral("connect"))->click();
@@ -90,6 +92,19 @@ TEST_F(ChipOnBoard, ConfigOfABoardInBootstrapModeProgrammedAndTakenAtTheNextRese
     dialog->close();
     ASSERT_TRUE(waitFor([this] { return !principal->findChild<simulation::ConfigDialog*>(); }));
     EXPECT_EQ(configAfterReset() & 0x0F, 0x0B);
+}
+
+TEST_F(ChipOnBoard, TheBoardsPartNamedInTheConnectionGivesItsBits) {
+    trigger("ConfigureChip");
+    ASSERT_TRUE(connectThrough(QStringLiteral("68HC811E2")));
+    auto* dialog = principal->findChild<simulation::ConfigDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(waitFor([dialog] { return dialog->atReset().has_value(); }));
+    EXPECT_EQ(dialog->bitNames(),
+              (QStringList{"EE3", "EE2", "EE1", "EE0", "NOSEC", "NOCOP", "EEON"}));
+    // The chip's CONFIG ($0F) read as a 68HC811E2's: EE3-EE0 at 0.
+    EXPECT_FALSE(dialog->bit(QStringLiteral("EE3"))->isChecked());
+    EXPECT_TRUE(dialog->bit(QStringLiteral("EEON"))->isChecked());
 }
 
 TEST_F(ChipOnBoard, EepromRecordsProgrammedIntoTheBoard) {
