@@ -47,3 +47,72 @@ wine_prefix() {
 wine_settle() {
   timeout "${1:-$wine_limit}" "$wineserver" -w 2>/dev/null || true
 }
+
+# --- Boards on COM ports ------------------------------------------------------
+# A Windows program reaches a board through \\.\COMn; here a Linux sim11 on a
+# pseudo-terminal stands for the board, and the prefix's link dosdevices/comn
+# points at that terminal (what Wine opens for COMn).
+#   wine_host_tools <root> <folder>           # $host_sim11 and $host_asmhc11
+#   wine_com_board <n> loader|monitor <argument>...
+#   ...  "$wine" program.exe  (opens COMn)  ...
+#   wine_com_boards_end                       # the sim11s ended, the links gone
+
+# Builds the simulator and the assembler for this machine, in <folder> (the
+# rules alone, no tests), and names them. Exits the script when they do not build.
+wine_host_tools() {
+  local root=$1 folder=$2
+  cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVREL_RULES_ONLY=ON \
+    -DKAVREL_TESTS=OFF -DKAVREL_LAYERING=OFF >"$folder.log" 2>&1 &&
+    cmake --build "$folder" --target sim11 asmhc11 >>"$folder.log" 2>&1 || {
+    echo "Le simulateur sim11 pour Linux (cartes sur les ports COM) ne se construit pas : voir $folder.log" >&2
+    exit 1
+  }
+  host_sim11="$folder/bin/sim11"
+  host_asmhc11="$folder/bin/asmhc11"
+}
+
+wine_com_pids=()
+wine_com_links=()
+
+# Starts `$host_sim11 --sci pty <argument>...` and links COM<n> of the prefix
+# to its terminal. "loader": the chip starts in its bootstrap loader, whose
+# break is taken here (a board's is long gone when the user starts a load);
+# "monitor": a monitor in ROM greets and waits, left as it is. Returns 1, with
+# what sim11 said, when it opens no terminal.
+wine_com_board() {
+  local n=$1 start=$2
+  shift 2
+  local said
+  said=$(mktemp)
+  "$host_sim11" --sci pty "$@" </dev/null >/dev/null 2>"$said" &
+  wine_com_pids+=($!)
+  local pid=$! path="" tries=0
+  while [[ -z "$path" ]] && ((tries++ < 100)) && kill -0 "$pid" 2>/dev/null; do
+    path=$(sed -n -E 's/^sim11 : terminal (.*)$/\1/p' "$said" | head -n1)
+    [[ -n "$path" ]] || sleep 0.1
+  done
+  if [[ -z "$path" ]]; then
+    echo "sim11 n'a pas ouvert de pseudo-terminal pour COM$n : $(cat "$said")" >&2
+    rm -f "$said"
+    return 1
+  fi
+  rm -f "$said"
+  ln -sfn "$path" "$WINEPREFIX/dosdevices/com$n"
+  wine_com_links+=("$WINEPREFIX/dosdevices/com$n")
+  if [[ "$start" == loader ]]; then
+    timeout 5 dd if="$path" of=/dev/null bs=1 count=1 status=none 2>/dev/null || true
+  fi
+}
+
+wine_com_boards_end() {
+  local pid link
+  for pid in "${wine_com_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  for link in "${wine_com_links[@]}"; do
+    rm -f "$link"
+  done
+  wine_com_pids=()
+  wine_com_links=()
+}

@@ -33,6 +33,9 @@ namespace kavrel::board {
 
 namespace {
 
+// The longest a read waits in one call (see read()).
+constexpr long long kReadSliceMs = 5;
+
 HANDLE handleOf(void* handle) {
     return static_cast<HANDLE>(handle);
 }
@@ -63,6 +66,8 @@ Win32SerialTransport::~Win32SerialTransport() {
 
 void Win32SerialTransport::open(const std::string& port, unsigned baud) {
     close();
+    // A terminal of this program that let the port go may not have closed it yet.
+    awaitPortClosed(port, kPortReleaseWait);
     HANDLE handle = CreateFileW(devicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -143,17 +148,26 @@ void Win32SerialTransport::setBaud(unsigned baud) {
 void Win32SerialTransport::pulseReset(Duration low) {
     if (!handle_)
         throw PortError(PortFault::Other, "port fermé");
-    if (!EscapeCommFunction(handleOf(handle_), CLRDTR) ||
-        !EscapeCommFunction(handleOf(handle_), CLRRTS)) {
+    HANDLE handle = handleOf(handle_);
+    // A port without the lines (a pseudo-terminal under Wine answers "not
+    // supported", where a real adapter has them) stays open: only the reset
+    // cannot be done, whichever of the four calls says so.
+    const auto drive = [&](DWORD function) {
+        if (EscapeCommFunction(handle, function))
+            return;
         const DWORD error = GetLastError();
-        if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED)
-            throw PortError(PortFault::NoControlLines);
-        fail(error);
-    }
+        if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED)
+            fail(error);
+        // Left up, as a terminal leaves them, where the system lets us.
+        EscapeCommFunction(handle, SETDTR);
+        EscapeCommFunction(handle, SETRTS);
+        throw PortError(PortFault::NoControlLines);
+    };
+    drive(CLRDTR);
+    drive(CLRRTS);
     Sleep(static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(low).count()));
-    if (!EscapeCommFunction(handleOf(handle_), SETDTR) ||
-        !EscapeCommFunction(handleOf(handle_), SETRTS))
-        fail(GetLastError());
+    drive(SETDTR);
+    drive(SETRTS);
 }
 
 void Win32SerialTransport::write(std::span<const std::uint8_t> bytes) {
@@ -190,13 +204,25 @@ std::size_t Win32SerialTransport::read(std::span<std::uint8_t> into, Duration ti
     if (!handle_)
         throw PortError(PortFault::Other, "port fermé");
     // Rounded up to the millisecond: never back before the deadline.
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(timeout).count();
-    const bool wait = ms > 0;
-    setReadTimeout(static_cast<unsigned long>(std::clamp<long long>(ms, 1, MAXDWORD - 1)), wait);
-    DWORD n = 0;
-    if (!ReadFile(handleOf(handle_), into.data(), static_cast<DWORD>(into.size()), &n, nullptr))
-        fail(GetLastError());
-    return n;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::ceil<std::chrono::milliseconds>(timeout);
+    // A wait is taken in short slices: Wine's port (on a pseudo-terminal at
+    // least) sits out the whole of a read's time even once a byte has come,
+    // where Windows hands it over at once. Either way a byte waits one slice
+    // at most.
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        const bool wait = left > 0;
+        setReadTimeout(static_cast<unsigned long>(std::clamp<long long>(left, 1, kReadSliceMs)),
+                       wait);
+        DWORD n = 0;
+        if (!ReadFile(handleOf(handle_), into.data(), static_cast<DWORD>(into.size()), &n, nullptr))
+            fail(GetLastError());
+        if (n > 0 || std::chrono::steady_clock::now() >= deadline)
+            return n;
+    }
 }
 
 void Win32SerialTransport::close() {
