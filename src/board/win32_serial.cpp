@@ -99,6 +99,7 @@ void Win32SerialTransport::applySettings(unsigned baud) {
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle, &dcb))
         fail(GetLastError());
+    const DCB before = dcb;
     dcb.BaudRate = baud;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
@@ -116,8 +117,17 @@ void Win32SerialTransport::applySettings(unsigned baud) {
     // RESET are not pulsed behind the user's back.
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    if (!SetCommState(handle, &dcb)) {
-        const DWORD error = GetLastError();
+    bool set = SetCommState(handle, &dcb);
+    DWORD error = set ? ERROR_SUCCESS : GetLastError();
+    if (!set && (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION)) {
+        // A port without the control lines may refuse to set them: they stay
+        // as they are, the rest is set all the same.
+        dcb.fDtrControl = before.fDtrControl;
+        dcb.fRtsControl = before.fRtsControl;
+        set = SetCommState(handle, &dcb);
+        error = set ? ERROR_SUCCESS : GetLastError();
+    }
+    if (!set) {
         close();
         if (error == ERROR_INVALID_PARAMETER)
             throw PortError(PortFault::SpeedRefused);
@@ -136,7 +146,7 @@ void Win32SerialTransport::setBaud(unsigned baud) {
     dcb.BaudRate = baud;
     if (!SetCommState(handleOf(handle_), &dcb)) {
         const DWORD error = GetLastError();
-        if (error != ERROR_INVALID_PARAMETER)
+        if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED)
             fail(error);
         // The port stays open at its former speed.
         dcb.BaudRate = before;
