@@ -1,17 +1,24 @@
 // "Terminal série" in the main window at its starting size and wider: every
 // text whole and within sight, each label before the field it names, the
 // port's message whole however long its path.
+#include "board/board_commands.h"
 #include "board/board_texts.h"
+#include "board/download_dialog.h"
 #include "board/serial_terminal.h"
 #include "fakes/ui_fixture.h"
+#include "platform/native.h"
 #include "terminal/terminal_widget.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace kavrel;
@@ -135,6 +142,86 @@ TEST_F(SerialTerminalLayout, TheMessageOfAVanishedPortIsWholeAtTheStartingSize) 
     ASSERT_NE(status, nullptr);
     const QRect shown = inWindow(status, terminal);
     EXPECT_LE(shown.bottom(), inWindow(terminal->terminal()->display(), terminal).top());
+}
+
+// A board on a COM port (under Wine, sim11 --chip E9 --mode boot --baud 1200
+// on a pseudo-terminal mapped to COMn by scripts/test-windows-qt), named by
+// KAVREL_COM_BOOT; skipped without it. The road a user takes: the source
+// assembled and sent from the menu, then the terminal on the same port.
+constexpr const char* kGreeter = R"(REGS    EQU $1000
+SCSR    EQU $2E
+SCDR    EQU $2F
+        ORG $0000
+DEBUT   LDS #$01FF
+        LDX #REGS
+        LDY #SALUT
+DIRE    LDAA 0,Y
+        BEQ ATTENDRE
+        BSR EMET
+        INY
+        BRA DIRE
+ATTENDRE BRCLR SCSR,X,#$20,ATTENDRE
+        LDAB SCDR,X
+        LDAA #'<'
+        BSR EMET
+        TBA
+        BSR EMET
+        LDAA #'>'
+        BSR EMET
+        BRA ATTENDRE
+EMET    BRCLR SCSR,X,#$80,EMET
+        STAA SCDR,X
+        RTS
+SALUT   FCC "Kavrel dit bonjour"
+        FCB 13,10,0
+)";
+
+class BoardOnAComPort : public UiTest {};
+
+TEST_F(BoardOnAComPort, TheMenusLoadThenTheTerminalTalksToTheProgram) {
+    const QString port = qEnvironmentVariable("KAVREL_COM_BOOT");
+    if (port.isEmpty())
+        GTEST_SKIP() << "KAVREL_COM_BOOT absent";
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KAVREL_TEST_ASSEMBLER),
+                            programDir.filePath(QString::fromLatin1(platform::kAssemblerName))));
+    std::string crlf;
+    for (const char c : std::string(kGreeter)) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    writeBytes(docPath(QStringLiteral("salut.asc")), crlf);
+    dialogs->answers.push_back(docPath(QStringLiteral("salut.asc")));
+    trigger("Open_General");
+
+    trigger("LoadIntoBoard");
+    board::DownloadDialog* load = board::downloadDialog(*principal);
+    ASSERT_NE(load, nullptr);
+    load->findChild<QComboBox*>(QStringLiteral("port"))->setEditText(port);
+    load->findChild<QRadioButton*>(QStringLiteral("familyE"))->setChecked(true);
+    load->findChild<QComboBox*>(QStringLiteral("speed"))->setEditText(QStringLiteral("1200"));
+    QTest::mouseClick(load->findChild<QPushButton*>(QStringLiteral("send")), Qt::LeftButton);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return board::downloadDialog(*principal) == nullptr; }, 30000))
+        << (board::downloadDialog(*principal)
+                ? board::downloadDialog(*principal)->statusText().toStdString()
+                : std::string());
+
+    auto* terminal = principal->findChild<board::SerialTerminalWindow*>();
+    ASSERT_NE(terminal, nullptr);
+    EXPECT_TRUE(terminal->isOpen());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return terminal->terminal()->text().contains(QStringLiteral("Kavrel dit bonjour")); },
+        10000))
+        << terminal->terminal()->text().toStdString();
+    QTest::keyClicks(terminal->terminal()->display(), QStringLiteral("A"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return terminal->terminal()->text().contains(QStringLiteral("<A>")); }, 10000))
+        << terminal->terminal()->text().toStdString();
+    // Closed by the user: the window goes at once, the port soon after.
+    const QPointer<board::SerialTerminalWindow> gone = terminal;
+    terminal->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 1000));
 }
 
 } // namespace
