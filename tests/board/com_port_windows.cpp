@@ -3,7 +3,7 @@
 // prefix's dosdevices links (scripts/lib/wine.sh, wine_com_board). Each test
 // takes the port its variable names (COM5...) and is skipped without it:
 //   KAVREL_COM_BOOT     sim11 --chip E9 --mode boot --baud 1200, its break taken
-//   KAVREL_COM_TALKER   the same, for the talker
+//   KAVREL_COM_TALKER   sim11 --chip E9 --mode boot, for the talker
 //   KAVREL_COM_MONITOR  sim11 --board evb --mode expanded with BUFFALO
 #ifdef _WIN32
 
@@ -118,7 +118,7 @@ TEST(ComPort, ABootstrapLoadGreetsAndAResetByTheLinesSaysItCannot) {
     port.close();
 }
 
-TEST(ComPort, TheTalkerStopsAtABreakpointStepsAndProgramsTheEeprom) {
+TEST(ComPort, TheTalkerStopsAtABreakpointStepsAndProgramsTheEepromAndConfig) {
     const std::string com = comPort("KAVREL_COM_TALKER");
     if (com.empty())
         GTEST_SKIP() << "KAVREL_COM_TALKER absent";
@@ -156,6 +156,11 @@ LOIN    BRA  LOIN
     const std::uint8_t bytes[] = {0xA5, 0x3C};
     talker.programEeprom(0xB7F0, bytes);
     EXPECT_EQ(talker.read(0xB7F0, 2), (std::vector<std::uint8_t>{0xA5, 0x3C}));
+
+    // CONFIG programmed and read back from its cell; in force at the next reset only.
+    EXPECT_EQ(talker.configInForce(), 0x0F);
+    talker.programConfig(0x0D);
+    EXPECT_EQ(talker.configInForce(), 0x0F) << "until reset";
     talker.close();
 }
 
