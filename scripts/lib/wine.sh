@@ -54,6 +54,7 @@ wine_settle() {
 # points at that terminal (what Wine opens for COMn).
 #   wine_host_tools <root> <folder>           # $host_sim11 and $host_asmhc11
 #   wine_com_board <n> loader|monitor <argument>...
+#   wine_com_test_boards <root> <folder>      # the boards of the tests, COM5-7
 #   ...  "$wine" program.exe  (opens COMn)  ...
 #   wine_com_boards_end                       # the sim11s ended, the links gone
 
@@ -104,6 +105,36 @@ wine_com_board() {
   fi
 }
 
+# The boards the tests take, each variable exported once its board is up:
+# COM5 a 68HC11E9 in its bootstrap loader at 1200 bauds (KAVREL_COM_BOOT),
+# COM6 another one for the talker, which sets its own speeds
+# (KAVREL_COM_TALKER), COM7 the evaluation board with BUFFALO, assembled in
+# <folder> from ../shared/testdata where it is (KAVREL_COM_MONITOR).
+#   wine_com_test_boards <root> <folder>
+wine_com_test_boards() {
+  local root=$1 folder=$2
+  mkdir -p "$folder"
+  # Wine's server, once a serial port has been used, lists every object it
+  # holds as it ends (thousands of lines): a server of its own is started
+  # here, its words kept in a log.
+  wine_settle 30
+  "$wineserver" -p 3 >/dev/null 2>"$folder/wineserver.log" || true
+  if wine_com_board 5 loader --chip E9 --mode boot --baud 1200; then
+    export KAVREL_COM_BOOT=COM5
+  fi
+  if wine_com_board 6 loader --chip E9 --mode boot; then
+    export KAVREL_COM_TALKER=COM6
+  fi
+  local buffalo="$root/../shared/testdata/buffalo-34.asm"
+  if [[ -f "$buffalo" ]]; then
+    cp "$buffalo" "$folder/buffalo.asm"
+    if "$host_asmhc11" "$folder/buffalo.asm" >/dev/null &&
+       wine_com_board 7 monitor --board evb --mode expanded "$folder/buffalo.S19"; then
+      export KAVREL_COM_MONITOR=COM7
+    fi
+  fi
+}
+
 wine_com_boards_end() {
   local pid link
   for pid in "${wine_com_pids[@]}"; do
@@ -115,4 +146,5 @@ wine_com_boards_end() {
   done
   wine_com_pids=()
   wine_com_links=()
+  unset KAVREL_COM_BOOT KAVREL_COM_TALKER KAVREL_COM_MONITOR
 }
