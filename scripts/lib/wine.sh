@@ -118,7 +118,7 @@ wine_com_test_boards() {
   # holds as it ends (thousands of lines): a server of its own is started
   # here, its words kept in a log.
   wine_settle 30
-  "$wineserver" -p 3 >/dev/null 2>"$folder/wineserver.log" || true
+  "$wineserver" -p3 >/dev/null 2>"$folder/wineserver.log" || true
   if wine_com_board 5 loader --chip E9 --mode boot --baud 1200; then
     export KAVREL_COM_BOOT=COM5
   fi
