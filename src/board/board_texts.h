@@ -224,6 +224,10 @@ inline constexpr const char* kTerminalLent =
 inline constexpr const char* kTerminalVanished =
     "Le port %1 a disparu : l'adaptateur a sans doute été débranché. Rebranchez-le, "
     "puis cliquez sur Ouvrir.";
+// %1 the port: closed a moment ago on an adapter that stopped taking bytes.
+inline constexpr const char* kTerminalStillClosing =
+    "Le port %1 n'est pas encore libéré : l'adaptateur ne prend plus rien. "
+    "Attendez un instant, puis cliquez sur Ouvrir.";
 
 // CONFIG and the EEPROM ("Programmer l'EEPROM...", "Configurer le circuit (CONFIG)...").
 // The bits of CONFIG; %1 and %2 the first and last address.

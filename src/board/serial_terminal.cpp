@@ -17,10 +17,14 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 
 namespace kavrel::board {
 
 namespace {
+
+// How long an opening waits for a line of this window that is still closing.
+constexpr auto kStillClosingWait = std::chrono::milliseconds(200);
 
 constexpr const char* kSpeeds[] = {"1200", "2400", "4800", "7812", "9600", "19200", "38400"};
 
@@ -213,8 +217,15 @@ bool SerialTerminalWindow::openPort(const QString& name, unsigned baud) {
         say(q(kBadSpeed));
         return false;
     }
-    // The download's opening, so a port is refused here in the same words.
     const QString port = name.trimmed();
+    // A line let go of a moment ago closes its port on its own thread: a
+    // poll of the line at most, unless the adapter is stuck in a write,
+    // which the window does not wait for.
+    if (!awaitPortClosed(port.toStdString(), kStillClosingWait)) {
+        say(filled(kTerminalStillClosing, {port.toStdString()}));
+        return false;
+    }
+    // The download's opening, so a port is refused here in the same words.
     std::unique_ptr<Transport> transport = factory_();
     try {
         transport->open(port.toStdString(), baud);

@@ -197,7 +197,9 @@ TEST_F(LinkTest, ClosingOnAStuckLineReturnsAtOnceAndTheLineEndsOnItsOwn) {
     auto* terminal = new SerialTerminalWindow;
     terminal->setTransportFactory([this] { return std::make_unique<HeldLine>(line); });
     terminal->show();
-    ASSERT_TRUE(terminal->openPort(QStringLiteral("COM3"), 9600));
+    ASSERT_TRUE(terminal->openPort(QStringLiteral("COM3"), 9600))
+        << terminal->statusText().toStdString();
+    ASSERT_TRUE(waitFor([&] { return line->get(&Line::usedBy) != nullptr; }));
     {
         const std::lock_guard<std::mutex> lock(line->mutex);
         line->stuck = true;
@@ -231,6 +233,7 @@ TEST_F(LinkTest, ClosingOnAStuckLineReturnsAtOnceAndTheLineEndsOnItsOwn) {
 // signals stop at once (a late byte is not shown, a late fault not told).
 TEST_F(LinkTest, APortClosedOnAStuckLineSaysNothingMoreAndOpensAgain) {
     ASSERT_TRUE(window.openPort(QStringLiteral("COM3"), 9600));
+    ASSERT_TRUE(waitFor([&] { return line->get(&Line::usedBy) != nullptr; }));
     {
         const std::lock_guard<std::mutex> lock(line->mutex);
         line->stuck = true;
@@ -241,6 +244,11 @@ TEST_F(LinkTest, APortClosedOnAStuckLineSaysNothingMoreAndOpensAgain) {
     window.closePort(QString::fromUtf8(kTerminalClosed));
     EXPECT_FALSE(window.isOpen());
     EXPECT_EQ(window.statusText(), QString::fromUtf8(kTerminalClosed));
+    // Opened again at once: the port is still held, which is said, not waited for.
+    EXPECT_FALSE(window.openPort(QStringLiteral("COM3"), 9600));
+    EXPECT_TRUE(window.statusText().contains(QStringLiteral("pas encore libéré")))
+        << window.statusText().toStdString();
+    EXPECT_EQ(line->get(&Line::bauds).size(), 1u) << "not opened twice";
     {
         const std::lock_guard<std::mutex> lock(line->mutex);
         line->toHost.push_back('!');
@@ -250,7 +258,8 @@ TEST_F(LinkTest, APortClosedOnAStuckLineSaysNothingMoreAndOpensAgain) {
     }
     ASSERT_TRUE(waitFor([&] { return thread.isNull(); }));
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.statusText(), QString::fromUtf8(kTerminalClosed));
+    EXPECT_TRUE(window.statusText().contains(QStringLiteral("pas encore libéré")))
+        << "nothing said by the line once let go: " << window.statusText().toStdString();
     EXPECT_FALSE(window.terminal()->text().contains(QLatin1Char('!')));
 
     {
