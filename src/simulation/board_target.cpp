@@ -171,6 +171,7 @@ void BoardController::planLoad() {
     talkerFirst_ = image.first;
     talkerLast_ = image.last;
     std::copy(image.boot.begin(), image.boot.end(), memory_.begin());
+    unread_.set();
     ram_.clear();
     eeprom_.clear();
     bool vectors = false;
@@ -189,6 +190,7 @@ void BoardController::planLoad() {
                 continue;
             }
             memory_[at] = segment.bytes[k];
+            unread_.reset(at);
             append(inEeprom(at) ? eeprom_ : ram_, at, segment.bytes[k]);
         }
     loadNote_ = vectors ? texts::kVectorsSkipped : "";
@@ -561,6 +563,8 @@ void BoardController::readSpan(std::uint16_t first, std::size_t count) {
         const std::vector<std::uint8_t> bytes =
             talker_->read(static_cast<std::uint16_t>(at), stop - at);
         std::copy(bytes.begin(), bytes.end(), memory_.begin() + static_cast<std::ptrdiff_t>(at));
+        for (std::size_t k = at; k < stop; ++k)
+            unread_.reset(k);
         at = stop;
     }
 }
@@ -597,6 +601,7 @@ void BoardController::publish(bool running, StopReason reason, std::string messa
     snapshot->regs = regs_;
     snapshot->running = running;
     snapshot->memory = memory_;
+    snapshot->unread = std::make_shared<const std::bitset<0x10000>>(unread_);
     snapshot->registerBase = kRegisters;
     const auto reg = [this](unsigned offset) { return memory_[kRegisters + offset]; };
     const std::uint8_t pactl = reg(sim11::reg::PACTL);

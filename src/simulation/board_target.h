@@ -9,6 +9,7 @@
 // that "Arrêter" and the window's other commands still come through.
 #include <QTimer>
 #include <array>
+#include <bitset>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -108,6 +109,9 @@ private:
 
     // The board's memory as last read (the program's bytes until then).
     std::array<std::uint8_t, 0x10000> memory_{};
+    // What memory_ holds that the board did not give: never read, or the
+    // talker's own RAM, never read back.
+    std::bitset<0x10000> unread_;
     sim11::Registers regs_;
     std::vector<MemorySpan> shown_;
     std::vector<std::uint16_t> breakpoints_;

@@ -43,6 +43,8 @@ struct MemoryState {
     std::array<std::uint8_t, 0x10000> now{};
     std::array<std::uint8_t, 0x10000> reference{};
     std::array<std::uint8_t, 0x10000> lastStop{};
+    // Bytes not read from the target, now and in the two above (null: all read).
+    std::shared_ptr<const std::bitset<0x10000>> unreadNow, unreadReference, unreadLastStop;
     bool haveReference = false;
     bool haveStop = false;
     bool stopped = true;
@@ -53,8 +55,10 @@ struct MemoryState {
 
     bool watched(std::uint16_t address) const { return debug->watched(address) != sim11::Access{}; }
 
+    bool unread(std::uint16_t address) const { return unreadNow && unreadNow->test(address); }
     bool changed(std::uint16_t address) const {
-        return haveReference && now[address] != reference[address];
+        return haveReference && now[address] != reference[address] && !unread(address) &&
+               !(unreadReference && unreadReference->test(address));
     }
     // The register of the chip at that address, if the block is there.
     std::optional<RegisterName> registerAt(std::uint16_t address) const {
@@ -79,6 +83,9 @@ struct MemoryState {
     // "$1004 PORTB = $55 (85)", and whether it changed.
     QString describe(std::uint16_t address) const {
         const QString name = registerLabel(address);
+        if (unread(address))
+            return QString::fromUtf8(texts::kCellNotRead)
+                .arg(qs(hex::word(address)), name.isEmpty() ? QString() : u' ' + name);
         QString text = QString::fromUtf8(texts::kCellDescription)
                            .arg(qs(hex::word(address)), name.isEmpty() ? QString() : u' ' + name,
                                 qs(hex::byte(now[address])))
@@ -141,6 +148,8 @@ public:
         switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
+            if (state_.unread(address))
+                return chars ? QStringLiteral(" ") : QString::fromUtf8(texts::kByteNotRead);
             return chars ? qs(byteChar(value)) : qs(hex::digits(value, 2));
         case Qt::ForegroundRole:
             if (state_.changed(address))
@@ -247,8 +256,12 @@ public:
             case Name:
                 return state_.registerLabel(address);
             case Value:
+                if (state_.unread(address))
+                    return QString::fromUtf8(texts::kByteNotRead);
                 return qs(hex::byte(value));
             case Bits: {
+                if (state_.unread(address))
+                    return QString();
                 QString bits = QString::number(value, 2).rightJustified(8, u'0');
                 return bits.insert(4, u' ');
             }
@@ -428,16 +441,19 @@ MemoryPane::~MemoryPane() = default;
 void MemoryPane::showSnapshot(const Snapshot& now, bool stopped) {
     MemoryState& s = *state_;
     s.now = now.memory;
+    s.unreadNow = now.unread;
     const bool otherChip = s.chip != now.chip;
     s.chip = now.chip;
     s.registerBase = now.registerBase;
     s.stopped = stopped;
     if (s.haveStop) {
         s.reference = s.lastStop;
+        s.unreadReference = s.unreadLastStop;
         s.haveReference = true;
     }
     if (stopped) {
         s.lastStop = now.memory;
+        s.unreadLastStop = now.unread;
         s.haveStop = true;
     }
     refreshViews();

@@ -159,6 +159,9 @@ inline constexpr const char* kLowByte = " (poids faible)";
 // "$1004 PORTB = $55 (85)"
 inline constexpr const char* kCellDescription = "%1%2 = %3 (%4)";
 inline constexpr const char* kChanged = ", modifié au dernier arrêt";
+// A byte the board was never asked for (a register a read would change).
+inline constexpr const char* kCellNotRead = "%1%2 : non lu sur la carte";
+inline constexpr const char* kByteNotRead = "--";
 // What a watched byte stops the program on.
 inline constexpr const char* kWatchedWrite = ", surveillé en écriture";
 inline constexpr const char* kWatchedRead = ", surveillé en lecture";

@@ -5,7 +5,9 @@
 // panes by a queued signal. A plain copy, so the panes never touch the
 // running machine.
 #include <array>
+#include <bitset>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "sim11/machine.h"
@@ -32,6 +34,9 @@ struct Snapshot {
     // The whole address space as the CPU would read it, without the side
     // effects of a read (status flags stay as they are).
     std::array<std::uint8_t, 0x10000> memory{};
+    // The bytes not read from the target (a board: rows never shown, the
+    // registers a read would change); null where every byte is known.
+    std::shared_ptr<const std::bitset<0x10000>> unread;
     std::uint16_t registerBase = 0x1000; // where INIT puts the chip's registers
     std::array<PortState, portCount> ports{};
     std::array<std::uint8_t, 8> analog{}; // A/D inputs, 0..255 (0..VRH)

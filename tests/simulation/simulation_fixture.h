@@ -65,7 +65,9 @@ protected:
         auto connection = QObject::connect(window, &simulation::SimulationWindow::shown, window,
                                            [&](bool running) { shownStopped += running ? 0 : 1; });
         command();
-        const bool ok = waitFor([&] { return shownStopped > 0 && !window->isRunning(); });
+        // Generous: a board behind its line, or the sanitizers, take their time.
+        const bool ok =
+            waitFor([&] { return shownStopped > 0 && !window->isRunning(); }, 20000);
         QObject::disconnect(connection);
         return ok;
     }
