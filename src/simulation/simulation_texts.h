@@ -234,6 +234,9 @@ inline constexpr const char* kTargetSimulator = "Cible : le simulateur";
 inline constexpr const char* kTargetBoard = "Cible : la carte (%1)";
 // "68HC11 de la famille E, quartz 8 MHz, sur /dev/ttyUSB0"
 inline constexpr const char* kBoardDescription = "68HC11 de la famille %1, quartz %2 MHz, sur %3";
+inline constexpr const char* kBoardTerminalReadOnly =
+    "Sur la carte, le terminal montre ce que le programme envoie ; la saisie est "
+    "coupée : tout octet reçu arrêterait le programme ou irait au talker.";
 inline constexpr const char* kBoardDifferences =
     "Sur la carte, le programme tourne sur le circuit lui-même : aucun compte de cycles, pas de "
     "temps réel simulé, pas de point d'arrêt en ROM ; les broches des ports sont relues sur le "

@@ -422,6 +422,9 @@ void SimulationWindow::showBoardTarget() {
     registers_->setClockNote(tr8(texts::kNoCycleCount), tr8(texts::kNoSimulatedTime));
     ports_->setReadBack(true);
     target_->setToolTip(tr8(texts::kBoardDifferences));
+    // The talker takes every byte the board receives: one typed would stop the
+    // program, or be taken for a command. The terminal only shows what it sends.
+    terminal_->setInputEnabled(false, tr8(texts::kBoardTerminalReadOnly));
     // The talker stops a program at breakpoints only.
     connect(debug_, &DebugModel::watchpointsChanged, this, [this] {
         if (!debug_->state().watchpoints.empty())

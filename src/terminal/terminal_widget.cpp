@@ -174,8 +174,9 @@ void TerminalWidget::setLineEnd(LineEnd end) {
     enter_->setCurrentIndex(end == LineEnd::CrLf ? 1 : 0);
 }
 
-void TerminalWidget::setInputEnabled(bool on) {
+void TerminalWidget::setInputEnabled(bool on, const QString& why) {
     inputEnabled_ = on;
+    inputOffWhy_ = why;
     sendFile_->setEnabled(on);
 }
 
@@ -245,7 +246,8 @@ void TerminalWidget::clear() {
 
 void TerminalWidget::send(const QByteArray& bytes) {
     if (!inputEnabled_) {
-        showStatus(status_, texts::kInputOff);
+        showStatus(status_, inputOffWhy_.isEmpty() ? QString::fromUtf8(texts::kInputOff)
+                                                   : inputOffWhy_);
         return;
     }
     if (bytes.isEmpty())

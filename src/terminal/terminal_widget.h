@@ -42,9 +42,10 @@ public:
     LineEnd lineEnd() const;
     void setLineEnd(LineEnd end);
 
-    // Off while there is nobody to send to (a port closed): keys are ignored.
+    // Off while there is nobody to send to (a port closed): keys are ignored,
+    // and a key pressed says why (`why`, or that the line is not open).
     bool inputEnabled() const { return inputEnabled_; }
-    void setInputEnabled(bool on);
+    void setInputEnabled(bool on, const QString& why = {});
 
     // How "Envoyer un fichier..." asks for a file: the system's dialog unless
     // told otherwise. An empty answer sends nothing.
@@ -92,6 +93,7 @@ private:
     ReceivedText received_;
     QString pending_;
     bool inputEnabled_ = true;
+    QString inputOffWhy_;
     std::function<QString()> chooser_;
 };
 

@@ -134,6 +134,10 @@ TEST_F(BoardDebug, ShowsTheBoardsRegistersAndStopsAtABreakpointOnASourceLine) {
     EXPECT_TRUE(window->targetText().startsWith(q("Cible : la carte (68HC11 de la famille E")))
         << window->targetText().toStdString();
     EXPECT_EQ(window->registersPane()->cyclesText(), q(simulation::texts::kNoCycleCount));
+    // Every byte the board receives is the talker's: keys are not sent, and say why.
+    EXPECT_FALSE(window->terminal()->inputEnabled());
+    window->terminal()->sendText(QStringLiteral("A"));
+    EXPECT_EQ(window->terminal()->statusText(), q(simulation::texts::kBoardTerminalReadOnly));
     EXPECT_EQ(line(window), 2);
     EXPECT_EQ(reg(window, RegistersPane::PC), QStringLiteral("0010"));
 
