@@ -136,9 +136,9 @@ ChipWrite programEepromBytes(sim11::Machine& machine, double eClockHz, std::uint
     return {true, fill(texts::kEepromProgrammed, std::to_string(bytes.size()), hex::word(address))};
 }
 
-ChipWrite programConfigCell(sim11::Machine& machine, double eClockHz, std::uint8_t configCell,
-                            std::uint8_t value) {
+ChipWrite programConfigCell(sim11::Machine& machine, double eClockHz, std::uint8_t value) {
     ChipAccess chip(machine, eClockHz);
+    std::uint8_t configCell = machine.configCell();
     if (!chip.unprotect(kConfigProtect))
         return {false, texts::kConfigProtected};
     const auto config = static_cast<std::uint16_t>(machine.registerBase() + sim11::reg::CONFIG);
@@ -169,6 +169,10 @@ ChipWrite programConfigCell(sim11::Machine& machine, double eClockHz, std::uint8
                                 hex::byte(array[k]) + " / " + hex::byte(machine.peek(at)))};
         erased = texts::kConfigBulkErased;
     }
+    // The cell read back: a protected or worn cell keeps what it had.
+    if (machine.configCell() != configCell)
+        return {false, fill(texts::kConfigVerifyFailed, hex::byte(configCell),
+                            hex::byte(machine.configCell()))};
     return {true, fill(texts::kConfigProgrammed, hex::byte(configCell)) + erased};
 }
 

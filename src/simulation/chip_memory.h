@@ -43,9 +43,8 @@ ChipWrite programEepromBytes(sim11::Machine& machine, double eClockHz, std::uint
 
 // Programs the CONFIG cell: erased first when a bit must go from 0 to 1
 // (with the whole EEPROM on the A parts, whose CONFIG goes with a bulk erase:
-// its bytes are programmed again after), then programmed. `configCell` is what the cell holds now;
-// the new value takes effect at the next reset. The message says so.
-ChipWrite programConfigCell(sim11::Machine& machine, double eClockHz, std::uint8_t configCell,
-                            std::uint8_t value);
+// its bytes are programmed again after), then programmed and the cell read
+// back; the new value takes effect at the next reset. The message says so.
+ChipWrite programConfigCell(sim11::Machine& machine, double eClockHz, std::uint8_t value);
 
 } // namespace kavrel::simulation

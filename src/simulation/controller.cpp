@@ -84,7 +84,6 @@ void Controller::load(MachineChoice choice, std::shared_ptr<const Program> progr
     const bool loaded = session_.load(segments, error);
     placeStart();
     session_.reset();
-    noteConfigCell();
     clearRecording();
     if (!loaded)
         publish(false, StopReason::LoadFailed, 0, error);
@@ -105,7 +104,6 @@ void Controller::reset() {
     running_ = false;
     sliceTimer_->stop();
     session_.reset();
-    noteConfigCell();
     // Time starts again from zero: what was recorded before is another run's.
     clearRecording();
     publish(false, StopReason::Loaded);
@@ -179,12 +177,6 @@ void Controller::setRegisters(sim11::Registers registers) {
     publish(false, StopReason::None);
 }
 
-// A power-on reset puts the cell in force: what CONFIG reads then is the cell.
-void Controller::noteConfigCell() {
-    const sim11::Machine& m = session_.machine();
-    configCell_ = m.peek(static_cast<std::uint16_t>(m.registerBase() + sim11::reg::CONFIG));
-}
-
 // Taken between two slices when a run has just begun: the edit was made on
 // the machine as last shown, and is not lost.
 void Controller::writeMemory(std::uint16_t address, std::uint8_t value) {
@@ -225,10 +217,7 @@ void Controller::programConfig(std::uint8_t value) {
         emit chipProgrammed(false, QString::fromUtf8(texts::kChipBusyRunning));
         return;
     }
-    const ChipWrite done =
-        programConfigCell(session_.machine(), session_.eClock(), configCell_, value);
-    if (done.ok)
-        configCell_ = value;
+    const ChipWrite done = programConfigCell(session_.machine(), session_.eClock(), value);
     publish(false, StopReason::None);
     emit chipProgrammed(done.ok, QString::fromStdString(done.message));
 }
@@ -237,7 +226,7 @@ void Controller::readConfig() {
     const sim11::Machine& m = session_.machine();
     const std::uint8_t inForce =
         m.peek(static_cast<std::uint16_t>(m.registerBase() + sim11::reg::CONFIG));
-    emit configRead(true, inForce, configCell_, QString());
+    emit configRead(true, inForce, m.configCell(), QString());
 }
 
 void Controller::setPortInputs(Port port, std::uint8_t levels) {

@@ -146,7 +146,6 @@ private:
     void publish(bool running, StopReason reason, std::uint16_t where = 0, std::string message = {},
                  std::optional<std::uint16_t> refusedWrite = {}, std::string refusedWhy = {});
     // What the CONFIG cell holds (the machine keeps it for the next reset).
-    void noteConfigCell();
     void placeStart();
     void clearRecording();
 
@@ -170,7 +169,6 @@ private:
     QByteArray transmitted_;
     bool windowBehind_ = false; // a running update not yet drawn
     bool answerDue_ = false;    // the user acted on the board while it runs
-    std::uint8_t configCell_ = 0xFF;
 };
 
 } // namespace kavrel::simulation

@@ -213,6 +213,8 @@ inline constexpr const char* kEepromVerifyFailed =
 inline constexpr const char* kConfigProtected =
     "CONFIG est protégé (bit PTCON de BPROT) : le circuit n'en lève la protection que dans les "
     "64 cycles qui suivent une réinitialisation, ou en mode amorçage.";
+inline constexpr const char* kConfigVerifyFailed =
+    "CONFIG n'a pas pris la valeur %1 : sa cellule relue vaut %2.";
 inline constexpr const char* kConfigInterrupted = "La programmation de CONFIG a été interrompue.";
 inline constexpr const char* kConfigProgrammed =
     "CONFIG programmé à %1 : la modification prend effet à la prochaine réinitialisation.";

@@ -154,13 +154,14 @@ TEST(ChipConfig, ProgrammedForTheNextResetAndErasedWhenABitMustRise) {
         const std::uint8_t erased = chip.machine.peek(kConfig);
         ASSERT_TRUE(chip.program(0xB7F0, {0x5A}));
         const auto copOn = static_cast<std::uint8_t>(erased & ~0x04);
-        auto done = programConfigCell(chip.machine, kEClock, erased, copOn);
+        auto done = programConfigCell(chip.machine, kEClock, copOn);
         ASSERT_TRUE(done.ok) << done.message;
-        // In force only from the next reset.
+        // In force only from the next reset; the cell holds it already.
         EXPECT_EQ(chip.machine.peek(kConfig), erased);
+        EXPECT_EQ(chip.machine.configCell(), copOn);
         chip.machine.powerOn();
         EXPECT_EQ(chip.machine.peek(kConfig), copOn);
-        done = programConfigCell(chip.machine, kEClock, copOn, erased);
+        done = programConfigCell(chip.machine, kEClock, erased);
         ASSERT_TRUE(done.ok) << done.message;
         chip.machine.powerOn();
         EXPECT_EQ(chip.machine.peek(kConfig), erased);

@@ -249,6 +249,7 @@ public:
     // A programmed part's contents, stored directly.
     void store(std::uint16_t address, std::uint8_t value) { array_[address - 0xB600u] = value; }
     void storeConfig(std::uint8_t value) { configNext_ = value; }
+    std::uint8_t configCell() const { return configNext_; }
     void setEClock(double hertz) { eClockHz_ = hertz; }
 
 private:

@@ -285,6 +285,10 @@ void Machine::write(std::uint16_t address, std::uint8_t value) {
     wr(address, value);
 }
 
+std::uint8_t Machine::configCell() const {
+    return eeprom_->configCell();
+}
+
 bool Machine::load(std::uint16_t address, std::uint8_t value) {
     if (BusDevice* device = deviceAt(address))
         return device->load(address, value);

@@ -168,6 +168,8 @@ public:
     // included, and the CONFIG cell at $103F as a programmed part holds it
     // (in force from the next reset); false where nothing is mapped.
     bool load(std::uint16_t address, std::uint8_t value);
+    // The CONFIG cell as programmed: what CONFIG becomes at the next reset.
+    std::uint8_t configCell() const;
 
     // Breakpoints: run() stops before an instruction at a marked address,
     // except the one it starts on.
