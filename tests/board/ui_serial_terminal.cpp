@@ -4,6 +4,7 @@
 #include "board/board_commands.h"
 #include "board/board_texts.h"
 #include "board/download_dialog.h"
+#include "board/monitor_dialog.h"
 #include "board/serial_terminal.h"
 #include "fakes/ui_fixture.h"
 #include "platform/native.h"
@@ -176,24 +177,30 @@ SALUT   FCC "Kavrel dit bonjour"
         FCB 13,10,0
 )";
 
-class BoardOnAComPort : public UiTest {};
+class BoardOnAComPort : public UiTest {
+protected:
+    // The assembler in the program directory, the source open in an editor.
+    void open(const char* source) {
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(KAVREL_TEST_ASSEMBLER),
+                        programDir.filePath(QString::fromLatin1(platform::kAssemblerName))));
+        std::string crlf;
+        for (const char c : std::string(source)) {
+            if (c == '\n')
+                crlf += '\r';
+            crlf += c;
+        }
+        writeBytes(docPath(QStringLiteral("salut.asc")), crlf);
+        dialogs->answers.push_back(docPath(QStringLiteral("salut.asc")));
+        trigger("Open_General");
+    }
+};
 
 TEST_F(BoardOnAComPort, TheMenusLoadThenTheTerminalTalksToTheProgram) {
     const QString port = qEnvironmentVariable("KAVREL_COM_BOOT");
     if (port.isEmpty())
         GTEST_SKIP() << "KAVREL_COM_BOOT absent";
-    ASSERT_TRUE(QFile::copy(QStringLiteral(KAVREL_TEST_ASSEMBLER),
-                            programDir.filePath(QString::fromLatin1(platform::kAssemblerName))));
-    std::string crlf;
-    for (const char c : std::string(kGreeter)) {
-        if (c == '\n')
-            crlf += '\r';
-        crlf += c;
-    }
-    writeBytes(docPath(QStringLiteral("salut.asc")), crlf);
-    dialogs->answers.push_back(docPath(QStringLiteral("salut.asc")));
-    trigger("Open_General");
-
+    open(kGreeter);
     trigger("LoadIntoBoard");
     board::DownloadDialog* load = board::downloadDialog(*principal);
     ASSERT_NE(load, nullptr);
@@ -222,6 +229,43 @@ TEST_F(BoardOnAComPort, TheMenusLoadThenTheTerminalTalksToTheProgram) {
     const QPointer<board::SerialTerminalWindow> gone = terminal;
     terminal->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return gone.isNull(); }, 1000));
+}
+
+// BUFFALO on the evaluation board (KAVREL_COM_MONITOR): loaded by LOAD T from
+// the menu, started with G once the user says Oui, the terminal on the port.
+TEST_F(BoardOnAComPort, TheMonitorLoadsFromTheMenuAndTheProgramAnswers) {
+    const QString port = qEnvironmentVariable("KAVREL_COM_MONITOR");
+    if (port.isEmpty())
+        GTEST_SKIP() << "KAVREL_COM_MONITOR absent";
+    open(R"(        ORG $0100
+DEBUT   LDX #TEXTE
+ENVOI   LDAA 0,X
+        BEQ FIN
+ATTEND  LDAB $102E
+        BPL ATTEND
+        STAA $102F
+        INX
+        BRA ENVOI
+FIN     BRA FIN
+TEXTE   FCC "BONJOUR"
+        FCB 13,10,0
+        END DEBUT
+)");
+    trigger("LoadThroughMonitor");
+    board::MonitorDialog* load = board::monitorDialog(*principal);
+    ASSERT_NE(load, nullptr);
+    load->findChild<QComboBox*>(QStringLiteral("port"))->setEditText(port);
+    boxes->answers.push_back(app::BoxAnswer::Yes);
+    QTest::mouseClick(load->findChild<QPushButton*>(QStringLiteral("send")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return board::monitorDialog(*principal) == nullptr; }, 30000))
+        << (board::monitorDialog(*principal)
+                ? board::monitorDialog(*principal)->statusText().toStdString()
+                : std::string());
+    auto* terminal = principal->findChild<board::SerialTerminalWindow*>();
+    ASSERT_NE(terminal, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return terminal->terminal()->text().contains(QStringLiteral("BONJOUR")); }, 10000))
+        << terminal->terminal()->text().toStdString();
 }
 
 } // namespace
