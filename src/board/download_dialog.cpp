@@ -15,46 +15,25 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kavrel::board {
 
 namespace {
 
-constexpr unsigned kMinimumBaud = 50;
-constexpr unsigned kMaximumBaud = 4000000;
 // What the loaders of both families accept with an 8 MHz crystal first.
 constexpr const char* kSpeeds[] = {"1200", "7812", "9600"};
 // What programs of the course commonly set once loaded.
 constexpr const char* kProgramSpeeds[] = {"1200", "2400", "4800", "7812", "9600", "19200"};
 
-// A speed as typed: 0 when it is not one.
-unsigned baudOf(const QString& text) {
-    bool number = false;
-    const uint baud = text.trimmed().toUInt(&number);
-    return number && baud >= kMinimumBaud && baud <= kMaximumBaud ? baud : 0;
-}
-
 QString q(const char* text) {
     return QString::fromUtf8(text);
-}
-
-QString shown(const PortEntry& entry) {
-    QStringList about;
-    if (!entry.description.isEmpty())
-        about << entry.description;
-    if (!entry.maker.isEmpty())
-        about << entry.maker;
-    return about.isEmpty() ? entry.location
-                           : entry.location + QStringLiteral(" (") + about.join(QStringLiteral(", ")) +
-                                 QStringLiteral(")");
 }
 
 } // namespace
 
 DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
-    : QDialog(parent), booPath_(booPath), lister_(systemPorts) {
+    : QDialog(parent), booPath_(booPath) {
     setWindowTitle(q(kDialogTitle));
     // loaded() carries it, also to queued receivers.
     qRegisterMetaType<SerialLink*>();
@@ -63,12 +42,7 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     file->setObjectName(QStringLiteral("file"));
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    port_ = new QComboBox(this);
-    port_->setObjectName(QStringLiteral("port"));
-    port_->setEditable(true);
-    port_->setInsertPolicy(QComboBox::NoInsert);
-    port_->lineEdit()->setPlaceholderText(q(kPortPlaceholder));
-    port_->setMinimumContentsLength(32);
+    port_ = new PortChoice(this);
 
     familyA_ = new QRadioButton(q(kFamilyA), this);
     familyA_->setObjectName(QStringLiteral("familyA"));
@@ -79,18 +53,12 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     families->addWidget(familyA_);
     families->addWidget(familyE_);
 
-    speed_ = new QComboBox(this);
-    speed_->setObjectName(QStringLiteral("speed"));
-    speed_->setEditable(true);
-    speed_->setInsertPolicy(QComboBox::NoInsert);
+    speed_ = editableCombo(this, "speed");
     for (const char* speed : kSpeeds)
         speed_->addItem(q(speed));
     speed_->setCurrentIndex(0);
 
-    programSpeed_ = new QComboBox(this);
-    programSpeed_->setObjectName(QStringLiteral("programSpeed"));
-    programSpeed_->setEditable(true);
-    programSpeed_->setInsertPolicy(QComboBox::NoInsert);
+    programSpeed_ = editableCombo(this, "programSpeed");
     programSpeed_->addItem(q(kSameSpeed));
     for (const char* speed : kProgramSpeeds)
         programSpeed_->addItem(q(speed));
@@ -134,24 +102,12 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     layout->addWidget(progress_);
     layout->addWidget(status_);
     layout->addWidget(buttons);
-
-    // No signal tells of a port plugged in or out: the list is looked at again.
-    poll_ = new QTimer(this);
-    poll_->setInterval(kPortPollMs);
-    connect(poll_, &QTimer::timeout, this, &DownloadDialog::refreshPorts);
-    poll_->start();
-    refreshPorts();
 }
 
 DownloadDialog::~DownloadDialog() = default;
 
 void DownloadDialog::setPortLister(std::function<QList<PortEntry>()> lister) {
-    // Another source, another list: nothing of the old choice is kept.
-    lister_ = std::move(lister);
-    ports_.clear();
-    port_->clear();
-    port_->setEditText(QString());
-    refreshPorts();
+    port_->setLister(std::move(lister));
 }
 
 void DownloadDialog::setTransportFactory(DownloadJob::TransportFactory factory) {
@@ -159,40 +115,11 @@ void DownloadDialog::setTransportFactory(DownloadJob::TransportFactory factory) 
 }
 
 void DownloadDialog::refreshPorts() {
-    const QList<PortEntry> now = lister_ ? lister_() : QList<PortEntry>{};
-    const auto sameList = [&] {
-        if (now.size() != ports_.size())
-            return false;
-        for (qsizetype i = 0; i < now.size(); ++i)
-            if (now[i].location != ports_[i].location || now[i].description != ports_[i].description)
-                return false;
-        return true;
-    };
-    if (sameList() && port_->count() == static_cast<int>(now.size()))
-        return;
-    // The choice survives the new list: a port still there stays chosen, a
-    // path typed by hand stays as typed.
-    const QString chosen = chosenPort();
-    ports_ = now;
-    const QSignalBlocker blocker(port_);
-    port_->clear();
-    for (const PortEntry& entry : ports_)
-        port_->addItem(shown(entry), entry.location);
-    const int index = port_->findData(chosen);
-    if (index >= 0)
-        port_->setCurrentIndex(index);
-    else if (!chosen.isEmpty())
-        port_->setEditText(chosen);
-    else if (port_->count() > 0)
-        port_->setCurrentIndex(0);
+    port_->refresh();
 }
 
 QString DownloadDialog::chosenPort() const {
-    const QString text = port_->currentText().trimmed();
-    const int index = port_->currentIndex();
-    if (index >= 0 && text == port_->itemText(index))
-        return port_->itemData(index).toString();
-    return text;
+    return port_->chosen();
 }
 
 DownloadChoices DownloadDialog::choices() const {
@@ -201,11 +128,7 @@ DownloadChoices DownloadDialog::choices() const {
 }
 
 void DownloadDialog::setChoices(const DownloadChoices& choices) {
-    const int index = port_->findData(choices.port);
-    if (index >= 0)
-        port_->setCurrentIndex(index);
-    else if (!choices.port.isEmpty())
-        port_->setEditText(choices.port);
+    port_->choose(choices.port);
     (choices.family == Family::A ? familyA_ : familyE_)->setChecked(true);
     if (!choices.speed.isEmpty())
         speed_->setCurrentText(choices.speed);

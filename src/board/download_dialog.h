@@ -6,6 +6,7 @@
 // at any moment.
 #include "board/boot_image.h"
 #include "board/download_job.h"
+#include "board/port_choice.h"
 #include "board/serial_link.h"
 
 #include <QDialog>
@@ -20,7 +21,6 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-class QTimer;
 
 namespace kavrel::board {
 
@@ -37,7 +37,7 @@ class DownloadDialog : public QDialog {
     Q_OBJECT
 public:
     // How often the list of ports is looked at again for plugs and unplugs.
-    static constexpr int kPortPollMs = 1000;
+    static constexpr int kPortPollMs = PortChoice::kPollMs;
 
     explicit DownloadDialog(const QString& booPath, QWidget* parent = nullptr);
     ~DownloadDialog() override;
@@ -77,14 +77,12 @@ private:
     void say(const QString& text);
 
     QString booPath_;
-    std::function<QList<PortEntry>()> lister_;
     DownloadJob::TransportFactory factory_;
-    QList<PortEntry> ports_;
     DownloadJob* job_ = nullptr;
     QString jobPort_;
     unsigned jobBaud_ = 0;
 
-    QComboBox* port_ = nullptr;
+    PortChoice* port_ = nullptr;
     QRadioButton* familyA_ = nullptr;
     QRadioButton* familyE_ = nullptr;
     QComboBox* speed_ = nullptr;
@@ -94,7 +92,6 @@ private:
     QLabel* status_ = nullptr;
     QPushButton* send_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QTimer* poll_ = nullptr;
 };
 
 } // namespace kavrel::board

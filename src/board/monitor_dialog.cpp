@@ -12,62 +12,30 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kavrel::board {
 
 namespace {
 
-constexpr unsigned kMinimumBaud = 50;
-constexpr unsigned kMaximumBaud = 4000000;
 // BUFFALO's 9600 with an 8 MHz crystal first, then what other monitors use.
 constexpr const char* kSpeeds[] = {"9600", "1200", "2400", "4800", "19200"};
 constexpr const char* kCrystals[] = {"8", "4,9152", "9,8304", "12", "16"};
 constexpr const char* kDefaultCommand = "LOAD T";
 
-unsigned baudOf(const QString& text) {
-    bool number = false;
-    const uint baud = text.trimmed().toUInt(&number);
-    return number && baud >= kMinimumBaud && baud <= kMaximumBaud ? baud : 0;
-}
-
 // "8", "9,8304" or "9.8304" MHz, from 0.1 to 16; 0 when it is not one.
 double crystalOf(const QString& text) {
-    QString written = text.trimmed();
-    written.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool number = false;
-    const double mhz = written.toDouble(&number);
-    return number && mhz >= 0.1 && mhz <= 16.0 ? mhz * 1e6 : 0;
+    return crystalHzOf(text, 0.1, 16.0);
 }
 
 QString q(const char* text) {
     return QString::fromUtf8(text);
 }
 
-QString shown(const PortEntry& entry) {
-    QStringList about;
-    if (!entry.description.isEmpty())
-        about << entry.description;
-    if (!entry.maker.isEmpty())
-        about << entry.maker;
-    return about.isEmpty() ? entry.location
-                           : entry.location + QStringLiteral(" (") +
-                                 about.join(QStringLiteral(", ")) + QStringLiteral(")");
-}
-
-QComboBox* editableCombo(QWidget* parent, const char* name) {
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    return combo;
-}
-
 } // namespace
 
 MonitorDialog::MonitorDialog(const QString& s19Path, QWidget* parent)
-    : QDialog(parent), s19Path_(s19Path), lister_(systemPorts) {
+    : QDialog(parent), s19Path_(s19Path) {
     setWindowTitle(q(kMonitorDialogTitle));
     qRegisterMetaType<SerialLink*>();
 
@@ -75,9 +43,7 @@ MonitorDialog::MonitorDialog(const QString& s19Path, QWidget* parent)
     file->setObjectName(QStringLiteral("file"));
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    port_ = editableCombo(this, "port");
-    port_->lineEdit()->setPlaceholderText(q(kPortPlaceholder));
-    port_->setMinimumContentsLength(32);
+    port_ = new PortChoice(this);
 
     speed_ = editableCombo(this, "speed");
     for (const char* speed : kSpeeds)
@@ -130,22 +96,12 @@ MonitorDialog::MonitorDialog(const QString& s19Path, QWidget* parent)
     layout->addWidget(progress_);
     layout->addWidget(status_);
     layout->addWidget(buttons);
-
-    poll_ = new QTimer(this);
-    poll_->setInterval(kPortPollMs);
-    connect(poll_, &QTimer::timeout, this, &MonitorDialog::refreshPorts);
-    poll_->start();
-    refreshPorts();
 }
 
 MonitorDialog::~MonitorDialog() = default;
 
 void MonitorDialog::setPortLister(std::function<QList<PortEntry>()> lister) {
-    lister_ = std::move(lister);
-    ports_.clear();
-    port_->clear();
-    port_->setEditText(QString());
-    refreshPorts();
+    port_->setLister(std::move(lister));
 }
 
 void MonitorDialog::setTransportFactory(DownloadJob::TransportFactory factory) {
@@ -153,39 +109,11 @@ void MonitorDialog::setTransportFactory(DownloadJob::TransportFactory factory) {
 }
 
 void MonitorDialog::refreshPorts() {
-    const QList<PortEntry> now = lister_ ? lister_() : QList<PortEntry>{};
-    const auto sameList = [&] {
-        if (now.size() != ports_.size())
-            return false;
-        for (qsizetype i = 0; i < now.size(); ++i)
-            if (now[i].location != ports_[i].location ||
-                now[i].description != ports_[i].description)
-                return false;
-        return true;
-    };
-    if (sameList() && port_->count() == static_cast<int>(now.size()))
-        return;
-    const QString chosen = chosenPort();
-    ports_ = now;
-    const QSignalBlocker blocker(port_);
-    port_->clear();
-    for (const PortEntry& entry : ports_)
-        port_->addItem(shown(entry), entry.location);
-    const int index = port_->findData(chosen);
-    if (index >= 0)
-        port_->setCurrentIndex(index);
-    else if (!chosen.isEmpty())
-        port_->setEditText(chosen);
-    else if (port_->count() > 0)
-        port_->setCurrentIndex(0);
+    port_->refresh();
 }
 
 QString MonitorDialog::chosenPort() const {
-    const QString text = port_->currentText().trimmed();
-    const int index = port_->currentIndex();
-    if (index >= 0 && text == port_->itemText(index))
-        return port_->itemData(index).toString();
-    return text;
+    return port_->chosen();
 }
 
 MonitorChoices MonitorDialog::choices() const {
@@ -194,11 +122,7 @@ MonitorChoices MonitorDialog::choices() const {
 }
 
 void MonitorDialog::setChoices(const MonitorChoices& choices) {
-    const int index = port_->findData(choices.port);
-    if (index >= 0)
-        port_->setCurrentIndex(index);
-    else if (!choices.port.isEmpty())
-        port_->setEditText(choices.port);
+    port_->choose(choices.port);
     if (!choices.speed.isEmpty())
         speed_->setCurrentText(choices.speed);
     if (choices.board >= 0 && choices.board < board_->count())

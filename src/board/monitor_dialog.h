@@ -6,6 +6,7 @@
 // stays alive and "Annuler" works at any moment.
 #include "board/download_job.h"
 #include "board/monitor_job.h"
+#include "board/port_choice.h"
 #include "board/serial_link.h"
 
 #include <QDialog>
@@ -20,7 +21,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTimer;
 
 namespace kavrel::board {
 
@@ -36,7 +36,7 @@ struct MonitorChoices {
 class MonitorDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kPortPollMs = 1000;
+    static constexpr int kPortPollMs = PortChoice::kPollMs;
 
     explicit MonitorDialog(const QString& s19Path, QWidget* parent = nullptr);
     ~MonitorDialog() override;
@@ -72,15 +72,13 @@ private:
     void say(const QString& text);
 
     QString s19Path_;
-    std::function<QList<PortEntry>()> lister_;
     DownloadJob::TransportFactory factory_;
-    QList<PortEntry> ports_;
     MonitorJob* job_ = nullptr;
     QString jobPort_;
     unsigned jobBaud_ = 0;
     std::uint16_t jobEntry_ = 0;
 
-    QComboBox* port_ = nullptr;
+    PortChoice* port_ = nullptr;
     QComboBox* speed_ = nullptr;
     QComboBox* board_ = nullptr;
     QComboBox* crystal_ = nullptr;
@@ -89,7 +87,6 @@ private:
     QLabel* status_ = nullptr;
     QPushButton* send_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QTimer* poll_ = nullptr;
 };
 
 } // namespace kavrel::board

@@ -3,6 +3,7 @@
 #include "board/board_texts.h"
 #include "board/bootstrap.h"
 #include "board/fill_text.h"
+#include "board/port_choice.h"
 #include "terminal/flow_layout.h"
 #include "terminal/terminal_widget.h"
 
@@ -47,12 +48,6 @@ QWidget* labelled(const char* label, std::initializer_list<QWidget*> fields) {
     for (QWidget* field : fields)
         row->addWidget(field);
     return group;
-}
-
-unsigned baudOf(const QString& text) {
-    bool number = false;
-    const uint baud = text.trimmed().toUInt(&number);
-    return number && baud >= 50 && baud <= 4000000 ? baud : 0;
 }
 
 } // namespace

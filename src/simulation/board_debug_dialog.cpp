@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "board/board_texts.h"
@@ -31,34 +30,13 @@ constexpr const char* kLoadSpeeds[] = {"1200", "7812", "9600"};
 
 // MHz as typed, with a comma or a point: 0 when it is not a crystal.
 double crystalOf(const QString& text) {
-    QString typed = text.trimmed();
-    typed.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool number = false;
-    const double mhz = typed.toDouble(&number);
-    return number && mhz >= 1.0 && mhz <= 20.0 ? mhz * 1e6 : 0.0;
-}
-
-unsigned baudOf(const QString& text) {
-    bool number = false;
-    const uint baud = text.trimmed().toUInt(&number);
-    return number && baud >= 50 && baud <= 4000000 ? baud : 0;
-}
-
-QString shown(const board::PortEntry& entry) {
-    QStringList about;
-    if (!entry.description.isEmpty())
-        about << entry.description;
-    if (!entry.maker.isEmpty())
-        about << entry.maker;
-    return about.isEmpty() ? entry.location
-                           : entry.location + QStringLiteral(" (") +
-                                 about.join(QStringLiteral(", ")) + QStringLiteral(")");
+    return board::crystalHzOf(text, 1.0, 20.0);
 }
 
 } // namespace
 
 BoardDebugDialog::BoardDebugDialog(std::shared_ptr<const Program> program, QWidget* parent)
-    : QDialog(parent), program_(std::move(program)), lister_(board::systemPorts) {
+    : QDialog(parent), program_(std::move(program)) {
     setObjectName(QStringLiteral("BoardDebugDialog"));
     setWindowTitle(q(texts::kBoardDialogTitle));
 
@@ -67,12 +45,7 @@ BoardDebugDialog::BoardDebugDialog(std::shared_ptr<const Program> program, QWidg
     source->setObjectName(QStringLiteral("source"));
     source->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    port_ = new QComboBox(this);
-    port_->setObjectName(QStringLiteral("port"));
-    port_->setEditable(true);
-    port_->setInsertPolicy(QComboBox::NoInsert);
-    port_->lineEdit()->setPlaceholderText(q(board::kPortPlaceholder));
-    port_->setMinimumContentsLength(32);
+    port_ = new board::PortChoice(this);
 
     familyA_ = new QRadioButton(q(texts::kBoardFamilyA), this);
     familyA_->setObjectName(QStringLiteral("familyA"));
@@ -83,17 +56,11 @@ BoardDebugDialog::BoardDebugDialog(std::shared_ptr<const Program> program, QWidg
     families->addWidget(familyA_);
     families->addWidget(familyE_);
 
-    crystal_ = new QComboBox(this);
-    crystal_->setObjectName(QStringLiteral("crystal"));
-    crystal_->setEditable(true);
-    crystal_->setInsertPolicy(QComboBox::NoInsert);
+    crystal_ = board::editableCombo(this, "crystal");
     for (const char* crystal : kCrystals)
         crystal_->addItem(q(crystal));
 
-    loadSpeed_ = new QComboBox(this);
-    loadSpeed_->setObjectName(QStringLiteral("loadSpeed"));
-    loadSpeed_->setEditable(true);
-    loadSpeed_->setInsertPolicy(QComboBox::NoInsert);
+    loadSpeed_ = board::editableCombo(this, "loadSpeed");
     for (const char* speed : kLoadSpeeds)
         loadSpeed_->addItem(q(speed));
 
@@ -134,13 +101,6 @@ BoardDebugDialog::BoardDebugDialog(std::shared_ptr<const Program> program, QWidg
     layout->addWidget(progress_);
     layout->addWidget(status_);
     layout->addWidget(buttons);
-
-    // Ports come and go: the list is looked at again.
-    poll_ = new QTimer(this);
-    poll_->setInterval(1000);
-    connect(poll_, &QTimer::timeout, this, &BoardDebugDialog::refreshPorts);
-    poll_->start();
-    refreshPorts();
 }
 
 BoardDebugDialog::~BoardDebugDialog() {
@@ -148,11 +108,7 @@ BoardDebugDialog::~BoardDebugDialog() {
 }
 
 void BoardDebugDialog::setPortLister(std::function<QList<board::PortEntry>()> lister) {
-    lister_ = std::move(lister);
-    ports_.clear();
-    port_->clear();
-    port_->setEditText(QString());
-    refreshPorts();
+    port_->setLister(std::move(lister));
 }
 
 void BoardDebugDialog::setTransportFactory(BoardController::TransportFactory factory) {
@@ -160,33 +116,12 @@ void BoardDebugDialog::setTransportFactory(BoardController::TransportFactory fac
 }
 
 void BoardDebugDialog::refreshPorts() {
-    const QList<board::PortEntry> now = lister_ ? lister_() : QList<board::PortEntry>{};
-    bool same = now.size() == ports_.size() && port_->count() == static_cast<int>(now.size());
-    for (qsizetype i = 0; same && i < now.size(); ++i)
-        same = now[i].location == ports_[i].location;
-    if (same)
-        return;
-    const QString chosen = choices().port;
-    ports_ = now;
-    const QSignalBlocker blocker(port_);
-    port_->clear();
-    for (const board::PortEntry& entry : ports_)
-        port_->addItem(shown(entry), entry.location);
-    const int index = port_->findData(chosen);
-    if (index >= 0)
-        port_->setCurrentIndex(index);
-    else if (!chosen.isEmpty())
-        port_->setEditText(chosen);
-    else if (port_->count() > 0)
-        port_->setCurrentIndex(0);
+    port_->refresh();
 }
 
 BoardChoices BoardDebugDialog::choices() const {
     BoardChoices out;
-    const QString text = port_->currentText().trimmed();
-    const int index = port_->currentIndex();
-    out.port =
-        index >= 0 && text == port_->itemText(index) ? port_->itemData(index).toString() : text;
+    out.port = port_->chosen();
     out.family = familyA_->isChecked() ? board::Family::A : board::Family::E;
     out.crystal = crystal_->currentText();
     out.loadSpeed = loadSpeed_->currentText();
@@ -195,11 +130,7 @@ BoardChoices BoardDebugDialog::choices() const {
 }
 
 void BoardDebugDialog::setChoices(const BoardChoices& choices) {
-    const int index = port_->findData(choices.port);
-    if (index >= 0)
-        port_->setCurrentIndex(index);
-    else if (!choices.port.isEmpty())
-        port_->setEditText(choices.port);
+    port_->choose(choices.port);
     (choices.family == board::Family::A ? familyA_ : familyE_)->setChecked(true);
     crystal_->setCurrentText(choices.crystal);
     loadSpeed_->setCurrentText(choices.loadSpeed);
@@ -229,7 +160,7 @@ void BoardDebugDialog::connectBoard() {
         status_->setText(q(texts::kBoardBadCrystal));
         return;
     }
-    const unsigned loadBaud = baudOf(chosen.loadSpeed);
+    const unsigned loadBaud = board::baudOf(chosen.loadSpeed);
     if (loadBaud == 0) {
         status_->setText(q(board::kBadSpeed));
         return;

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "board/boot_image.h"
+#include "board/port_choice.h"
 #include "board/serial_link.h"
 #include "simulation/board_target.h"
 #include "simulation/simulation_window.h"
@@ -24,7 +25,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QThread;
-class QTimer;
 
 namespace kavrel::simulation {
 
@@ -74,14 +74,12 @@ private:
     void dropTarget();
 
     std::shared_ptr<const Program> program_;
-    std::function<QList<board::PortEntry>()> lister_;
     BoardController::TransportFactory factory_;
-    QList<board::PortEntry> ports_;
     QThread* thread_ = nullptr;
     BoardController* target_ = nullptr;
     BoardTargetInfo info_;
 
-    QComboBox* port_ = nullptr;
+    board::PortChoice* port_ = nullptr;
     QRadioButton* familyA_ = nullptr;
     QRadioButton* familyE_ = nullptr;
     QComboBox* crystal_ = nullptr;
@@ -91,7 +89,6 @@ private:
     QLabel* status_ = nullptr;
     QPushButton* connect_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QTimer* poll_ = nullptr;
 };
 
 } // namespace kavrel::simulation

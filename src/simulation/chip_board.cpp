@@ -190,18 +190,13 @@ void BoardChipAccess::cancel() {
 // --- reaching a board ---
 
 BoardConnectDialog::BoardConnectDialog(std::vector<board::AddressRange> program, QWidget* parent)
-    : QDialog(parent), program_(std::move(program)), lister_(board::systemPorts) {
+    : QDialog(parent), program_(std::move(program)) {
     setWindowTitle(q(board::kConnectTitle));
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(wrapped(q(board::kConnectIntro), this));
 
-    port_ = new QComboBox(this);
-    port_->setObjectName(QStringLiteral("port"));
-    port_->setEditable(true);
-    port_->setInsertPolicy(QComboBox::NoInsert);
-    port_->lineEdit()->setPlaceholderText(q(board::kPortPlaceholder));
-    port_->setMinimumContentsLength(32);
+    port_ = new board::PortChoice(this);
     part_ = new QComboBox(this);
     part_->setObjectName(QStringLiteral("part"));
     for (board::Part part : board::allParts())
@@ -234,7 +229,6 @@ BoardConnectDialog::BoardConnectDialog(std::vector<board::AddressRange> program,
     layout->addWidget(buttons);
     connect(connect_, &QPushButton::clicked, this, &BoardConnectDialog::connectBoard);
     connect(cancel_, &QPushButton::clicked, this, &BoardConnectDialog::reject);
-    refreshPorts();
 }
 
 BoardConnectDialog::~BoardConnectDialog() {
@@ -243,8 +237,7 @@ BoardConnectDialog::~BoardConnectDialog() {
 }
 
 void BoardConnectDialog::setPortLister(std::function<QList<board::PortEntry>()> lister) {
-    lister_ = std::move(lister);
-    refreshPorts();
+    port_->setLister(std::move(lister));
 }
 
 void BoardConnectDialog::setTransportFactory(BoardChipAccess::TransportFactory factory) {
@@ -252,11 +245,7 @@ void BoardConnectDialog::setTransportFactory(BoardChipAccess::TransportFactory f
 }
 
 void BoardConnectDialog::refreshPorts() {
-    const QString typed = port_->currentText();
-    port_->clear();
-    for (const board::PortEntry& entry : lister_())
-        port_->addItem(entry.location);
-    port_->setEditText(typed.isEmpty() && port_->count() ? port_->itemText(0) : typed);
+    port_->refresh();
 }
 
 QString BoardConnectDialog::statusText() const {
@@ -284,15 +273,13 @@ void BoardConnectDialog::setEditable(bool on) {
 void BoardConnectDialog::connectBoard() {
     if (access_)
         return;
-    const QString port = port_->currentText().trimmed();
+    const QString port = port_->chosen();
     if (port.isEmpty()) {
         status_->setText(q(board::kChoosePort));
         return;
     }
-    bool number = false;
-    const double megahertz =
-        crystal_->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&number);
-    if (!number || megahertz < 1.0 || megahertz > 16.0) {
+    const double megahertz = board::crystalHzOf(crystal_->text(), 1.0, 16.0) / 1e6;
+    if (megahertz == 0) {
         status_->setText(q(board::kBadCrystal));
         return;
     }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "board/port_choice.h"
 #include "board/serial_link.h"
 #include "board/talker.h"
 #include "simulation/chip_access.h"
@@ -105,12 +106,11 @@ private:
     void setEditable(bool on);
 
     std::vector<board::AddressRange> program_;
-    std::function<QList<board::PortEntry>()> lister_;
     BoardChipAccess::TransportFactory factory_;
     BoardChipAccess* access_ = nullptr;
     bool connected_ = false, cancelling_ = false;
 
-    QComboBox* port_ = nullptr;
+    board::PortChoice* port_ = nullptr;
     QComboBox* part_ = nullptr;
     QLineEdit* crystal_ = nullptr;
     QProgressBar* progress_ = nullptr;
