@@ -90,15 +90,7 @@ public:
 private:
     // Whatever the board said before (the loader's break, a program's
     // chatter) is not an echo.
-    void flushInput() {
-        std::array<std::uint8_t, 256> buffer{};
-        for (std::size_t dropped = 0; dropped < kFlushLimit;) {
-            const std::size_t n = port_.read(buffer, Duration::zero());
-            if (n == 0)
-                break;
-            dropped += n;
-        }
-    }
+    void flushInput() { dropWaiting(port_, kFlushLimit); }
 
     // The board restarted into its loader: what it says meanwhile (its
     // break) is not an echo. False when cancelled.

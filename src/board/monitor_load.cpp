@@ -180,15 +180,7 @@ public:
 private:
     // --- the prompt and the command ---
 
-    void flushInput() {
-        std::array<std::uint8_t, 256> buffer{};
-        for (std::size_t dropped = 0; dropped < kFlushLimit;) {
-            const std::size_t n = port_.read(buffer, Duration::zero());
-            if (n == 0)
-                break;
-            dropped += n;
-        }
-    }
+    void flushInput() { dropWaiting(port_, kFlushLimit); }
 
     // Ctrl+X first: at the prompt it only starts a new line, where a
     // carriage return would repeat the last command. A monitor just reset

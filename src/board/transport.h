@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -72,6 +73,18 @@ public:
     // A steady clock: real time for a port, the chip's time for a simulation.
     virtual Duration now() const = 0;
 };
+
+// Throws away what has already come, without waiting: a board running a
+// program may talk without end, so no more than `most` bytes are taken.
+inline void dropWaiting(Transport& port, std::size_t most) {
+    std::array<std::uint8_t, 256> buffer{};
+    for (std::size_t dropped = 0; dropped < most;) {
+        const std::size_t n = port.read(buffer, Duration::zero());
+        if (n == 0)
+            break;
+        dropped += n;
+    }
+}
 
 namespace detail {
 struct ClosingPorts {
