@@ -1,6 +1,7 @@
 #include "board/download_dialog.h"
 
 #include "board/board_texts.h"
+#include "board/dialog_parts.h"
 #include "board/fill_text.h"
 #include "platform/failure.h"
 
@@ -68,18 +69,9 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     resetByLines_->setObjectName(QStringLiteral("resetByLines"));
     resetByLines_->setToolTip(q(kResetByLinesTip));
 
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setFormat(q(kProgressFormat));
-    progress_->setRange(0, 1);
-    progress_->setValue(0);
-    // No count before a load: the load's own size comes with its start.
-    progress_->setTextVisible(false);
+    progress_ = loadProgress(this, q(kProgressFormat));
 
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("status"));
-    status_->setWordWrap(true);
-    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_ = statusLabel(this);
 
     auto* buttons = new QDialogButtonBox(this);
     send_ = buttons->addButton(q(kSend), QDialogButtonBox::AcceptRole);
@@ -198,9 +190,7 @@ void DownloadDialog::send() {
     jobPort_ = port;
     jobBaud_ = baud;
     connect(job_, &DownloadJob::progress, this, [this](qulonglong done, qulonglong total) {
-        progress_->setRange(0, static_cast<int>(total));
-        progress_->setValue(static_cast<int>(done));
-        progress_->setTextVisible(true);
+        showProgress(progress_, done, total);
     });
     connect(job_, &DownloadJob::finished, this, &DownloadDialog::finish);
     setEditable(false);

@@ -1,6 +1,7 @@
 #include "board/monitor_dialog.h"
 
 #include "board/board_texts.h"
+#include "board/dialog_parts.h"
 #include "board/fill_text.h"
 
 #include <QComboBox>
@@ -63,17 +64,9 @@ MonitorDialog::MonitorDialog(const QString& s19Path, QWidget* parent)
     command_ = new QLineEdit(q(kDefaultCommand), this);
     command_->setObjectName(QStringLiteral("command"));
 
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setFormat(q(kMonitorProgressFormat));
-    progress_->setRange(0, 1);
-    progress_->setValue(0);
-    progress_->setTextVisible(false);
+    progress_ = loadProgress(this, q(kMonitorProgressFormat));
 
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("status"));
-    status_->setWordWrap(true);
-    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_ = statusLabel(this);
 
     auto* buttons = new QDialogButtonBox(this);
     send_ = buttons->addButton(q(kSend), QDialogButtonBox::AcceptRole);
@@ -200,9 +193,7 @@ void MonitorDialog::send() {
     jobEntry_ = program->entry;
     job_ = new MonitorJob(std::move(*program), settings, factory_, this);
     connect(job_, &MonitorJob::progress, this, [this](qulonglong done, qulonglong total) {
-        progress_->setRange(0, static_cast<int>(total));
-        progress_->setValue(static_cast<int>(done));
-        progress_->setTextVisible(true);
+        showProgress(progress_, done, total);
     });
     connect(job_, &MonitorJob::finished, this, &MonitorDialog::finish);
     setEditable(false);

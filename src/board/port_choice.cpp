@@ -94,14 +94,6 @@ void PortChoice::choose(const QString& port) {
         setEditText(port);
 }
 
-QComboBox* editableCombo(QWidget* parent, const char* name) {
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    return combo;
-}
-
 unsigned baudOf(const QString& text) {
     bool number = false;
     const uint baud = text.trimmed().toUInt(&number);

@@ -3,8 +3,8 @@
 // The port field of the dialogs that reach a board: an editable list of the
 // system's serial ports, looked at again for plugs and unplugs, that keeps
 // the user's choice across a new list (a port still there stays chosen, a
-// path typed by hand stays as typed). With the speed and crystal fields'
-// readings those dialogs share.
+// path typed by hand stays as typed). With the readings of the speed and
+// crystal fields those dialogs share.
 #include "board/serial_link.h"
 
 #include <QComboBox>
@@ -43,10 +43,6 @@ private:
     QList<PortEntry> ports_;
     QTimer* poll_ = nullptr;
 };
-
-// An editable list of values, named `name`, that takes what is typed
-// without adding it to the list: a speed, a crystal.
-QComboBox* editableCombo(QWidget* parent, const char* name);
 
 // A speed as typed, from 50 to 4,000,000 bauds: 0 when it is not one.
 unsigned baudOf(const QString& text);

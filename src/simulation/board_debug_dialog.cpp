@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "board/board_texts.h"
+#include "board/dialog_parts.h"
 #include "simulation/simulation_texts.h"
 
 namespace kavrel::simulation {
@@ -68,17 +69,9 @@ BoardDebugDialog::BoardDebugDialog(std::shared_ptr<const Program> program, QWidg
     resetByLines_->setObjectName(QStringLiteral("resetByLines"));
     resetByLines_->setToolTip(q(board::kResetByLinesTip));
 
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setFormat(q(texts::kBoardProgressFormat));
-    progress_->setRange(0, 1);
-    progress_->setValue(0);
-    progress_->setTextVisible(false);
+    progress_ = board::loadProgress(this, q(texts::kBoardProgressFormat));
 
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("status"));
-    status_->setWordWrap(true);
-    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_ = board::statusLabel(this);
 
     auto* buttons = new QDialogButtonBox(this);
     connect_ = buttons->addButton(q(texts::kBoardConnect), QDialogButtonBox::AcceptRole);
@@ -187,9 +180,7 @@ void BoardDebugDialog::connectBoard() {
             [this](qulonglong done, qulonglong total, bool program) {
                 if (program)
                     status_->setText(q(texts::kBoardLoadingProgram));
-                progress_->setRange(0, static_cast<int>(std::max<qulonglong>(total, 1)));
-                progress_->setValue(static_cast<int>(done));
-                progress_->setTextVisible(true);
+                board::showProgress(progress_, done, std::max<qulonglong>(total, 1));
             });
     connect(target_, &BoardController::connected, this, &BoardDebugDialog::finished);
     thread_->start();

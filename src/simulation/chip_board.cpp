@@ -1,6 +1,7 @@
 #include "simulation/chip_board.h"
 
 #include "board/board_texts.h"
+#include "board/dialog_parts.h"
 #include "board/bootstrap.h"
 #include "board/fill_text.h"
 
@@ -211,11 +212,7 @@ BoardConnectDialog::BoardConnectDialog(std::vector<board::AddressRange> program,
     form->addRow(q(board::kCrystalLabel), crystal_);
     layout->addLayout(form);
 
-    progress_ = new QProgressBar(this);
-    progress_->setFormat(q(board::kProgressFormat));
-    progress_->setRange(0, 1);
-    progress_->setValue(0);
-    progress_->setTextVisible(false); // no count before the load tells its own
+    progress_ = board::loadProgress(this, q(board::kProgressFormat));
     layout->addWidget(progress_);
     status_ = wrapped({}, this, "status");
     status_->setMinimumWidth(420);
@@ -294,9 +291,7 @@ void BoardConnectDialog::connectBoard() {
     settings.baud = static_cast<unsigned>(9600 * scale + 0.5);
     access_ = new BoardChipAccess(settings, part, program_, factory_, this);
     connect(access_, &ChipAccess::progress, this, [this](qulonglong done, qulonglong total) {
-        progress_->setRange(0, static_cast<int>(total));
-        progress_->setValue(static_cast<int>(done));
-        progress_->setTextVisible(true);
+        board::showProgress(progress_, done, total);
     });
     connect(access_, &BoardChipAccess::connected, this, &BoardConnectDialog::finish);
     setEditable(false);
