@@ -224,6 +224,8 @@ inline constexpr const char* kTerminalLent =
 inline constexpr const char* kTerminalVanished =
     "Le port %1 a disparu : l'adaptateur a sans doute été débranché. Rebranchez-le, "
     "puis cliquez sur Ouvrir.";
+// The terminal's port field: short, the whole hint (kPortPlaceholder) in its tooltip.
+inline constexpr const char* kTerminalPortPlaceholder = "nom ou chemin du port";
 // %1 the port: closed a moment ago on an adapter that stopped taking bytes.
 inline constexpr const char* kTerminalStillClosing =
     "Le port %1 n'est pas encore libéré : l'adaptateur ne prend plus rien. "

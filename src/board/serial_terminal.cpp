@@ -14,6 +14,8 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -64,11 +66,25 @@ SerialTerminalWindow::SerialTerminalWindow(QWidget* parent)
     portField_->setObjectName(QStringLiteral("port"));
     portField_->setEditable(true);
     portField_->setInsertPolicy(QComboBox::NoInsert);
-    portField_->lineEdit()->setPlaceholderText(q(kPortPlaceholder));
-    // Wide enough for its hint, which says what it takes.
-    portField_->setMinimumContentsLength(
-        static_cast<int>(QString::fromUtf8(kPortPlaceholder).size()));
+    portField_->lineEdit()->setPlaceholderText(q(kTerminalPortPlaceholder));
+    portField_->setToolTip(q(kPortPlaceholder));
+    portField_->setMinimumContentsLength(16);
     portField_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    {
+        // Wide enough for its hint, which says what it takes: measured in
+        // its own font (the contents length counts wide letters).
+        QStyleOptionComboBox option;
+        option.initFrom(portField_);
+        option.editable = true;
+        const QFontMetrics metrics = portField_->fontMetrics();
+        const QSize text(metrics.horizontalAdvance(q(kTerminalPortPlaceholder)) +
+                             2 * metrics.horizontalAdvance(QLatin1Char(' ')),
+                         metrics.height());
+        portField_->setMinimumWidth(
+            portField_->style()
+                ->sizeFromContents(QStyle::CT_ComboBox, &option, text, portField_)
+                .width());
+    }
 
     speed_ = new QComboBox;
     speed_->setObjectName(QStringLiteral("speed"));

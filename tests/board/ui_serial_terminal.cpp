@@ -52,7 +52,9 @@ protected:
         const QRect room = view->rect();
         EXPECT_TRUE(room.contains(terminal->geometry()))
             << "window " << terminal->geometry().width() << "x" << terminal->geometry().height()
-            << " in " << room.width() << "x" << room.height();
+            << " in " << room.width() << "x" << room.height() << ", font "
+            << terminal->font().family().toStdString() << " " << terminal->font().pointSizeF()
+            << ", x " << terminal->fontMetrics().horizontalAdvance(QLatin1Char('x'));
         const auto seen = [&](const QWidget* widget) {
             return QRect(widget->mapTo(view, QPoint(0, 0)), widget->size());
         };
@@ -86,7 +88,9 @@ protected:
         auto* port = terminal->findChild<QComboBox*>(QStringLiteral("port"));
         ASSERT_NE(port, nullptr);
         EXPECT_GE(port->lineEdit()->width(),
-                  port->fontMetrics().horizontalAdvance(port->lineEdit()->placeholderText()));
+                  port->fontMetrics().horizontalAdvance(port->lineEdit()->placeholderText()))
+            << "x " << port->fontMetrics().horizontalAdvance(QLatin1Char('x')) << ", combo "
+            << port->width() << ", family " << port->font().family().toStdString();
         // Room is left for what the board says.
         const QPlainTextEdit* screen = terminal->terminal()->display();
         EXPECT_GE(screen->height(), 4 * screen->fontMetrics().lineSpacing());
