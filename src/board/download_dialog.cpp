@@ -189,9 +189,8 @@ void DownloadDialog::send() {
     job_ = new DownloadJob(std::move(program), settings, factory_, this);
     jobPort_ = port;
     jobBaud_ = baud;
-    connect(job_, &DownloadJob::progress, this, [this](qulonglong done, qulonglong total) {
-        showProgress(progress_, done, total);
-    });
+    connect(job_, &DownloadJob::progress, this,
+            [this](qulonglong done, qulonglong total) { showProgress(progress_, done, total); });
     connect(job_, &DownloadJob::finished, this, &DownloadDialog::finish);
     setEditable(false);
     progress_->setValue(0);

@@ -20,8 +20,12 @@ void DownloadJob::cancel() {
 BoardJob::Outcome DownloadJob::run(Transport& transport) {
     const DownloadResult result = download_.run(transport);
     const DownloadSettings& settings = download_.settings();
-    return {result.ok(), result.message, result.programOutput, settings.keepOpen, settings.port,
-            settings.baud};
+    return {.ok = result.ok(),
+            .message = result.message,
+            .words = result.programOutput,
+            .keepOpen = settings.keepOpen,
+            .port = settings.port,
+            .baud = settings.baud};
 }
 
 } // namespace kavrel::board

@@ -192,9 +192,8 @@ void MonitorDialog::send() {
     jobBaud_ = baud;
     jobEntry_ = program->entry;
     job_ = new MonitorJob(std::move(*program), settings, factory_, this);
-    connect(job_, &MonitorJob::progress, this, [this](qulonglong done, qulonglong total) {
-        showProgress(progress_, done, total);
-    });
+    connect(job_, &MonitorJob::progress, this,
+            [this](qulonglong done, qulonglong total) { showProgress(progress_, done, total); });
     connect(job_, &MonitorJob::finished, this, &MonitorDialog::finish);
     setEditable(false);
     progress_->setValue(0);

@@ -22,8 +22,12 @@ BoardJob::Outcome MonitorJob::run(Transport& transport) {
     const MonitorResult result = load_.run(transport);
     const MonitorSettings& settings = load_.settings();
     // The terminal shows the monitor's last words as they came: "done", then its prompt.
-    return {result.ok(), result.message, result.lastWords, settings.keepOpen, settings.port,
-            settings.baud};
+    return {.ok = result.ok(),
+            .message = result.message,
+            .words = result.lastWords,
+            .keepOpen = settings.keepOpen,
+            .port = settings.port,
+            .baud = settings.baud};
 }
 
 } // namespace kavrel::board

@@ -1,8 +1,8 @@
 #include "simulation/chip_board.h"
 
 #include "board/board_texts.h"
-#include "board/dialog_parts.h"
 #include "board/bootstrap.h"
+#include "board/dialog_parts.h"
 #include "board/fill_text.h"
 
 #include <QComboBox>
