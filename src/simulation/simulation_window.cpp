@@ -659,6 +659,9 @@ void SimulationWindow::startRunning() {
 void SimulationWindow::stepInto() {
     if (running_)
         return;
+    // On a board a step is a round trip on the line: the window waits for it.
+    if (drivesBoard())
+        startRunning();
     post([c = controller_] { c->step(); });
 }
 
@@ -759,8 +762,16 @@ QString SimulationWindow::reasonText(const Update& update) {
 }
 
 void SimulationWindow::apply(const Update& update) {
-    snapshot_ = update.snapshot;
     const bool wasRunning = running_;
+    // What the target sent before it took the command the window waits for
+    // (an input or a row of memory read while stopped) ends nothing: the
+    // command's own answer follows.
+    if (wasRunning && !update.running && update.reason == StopReason::None) {
+        if (!update.transmitted.isEmpty())
+            terminal_->appendReceived(update.transmitted);
+        return;
+    }
+    snapshot_ = update.snapshot;
     running_ = update.running;
     const bool stopped = !update.running;
     if (!update.transmitted.isEmpty())
