@@ -92,9 +92,11 @@ struct ClosingPorts {
     std::condition_variable closed;
     std::multiset<std::string> ports;
 };
+// Never destroyed: a line's thread may still let its port go while the
+// program ends.
 inline ClosingPorts& closingPorts() {
-    static ClosingPorts state;
-    return state;
+    static ClosingPorts* const state = new ClosingPorts;
+    return *state;
 }
 // COM12 and \\.\COM12 are one port.
 inline std::string portKey(const std::string& port) {
