@@ -22,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include "benchmark_runner.h"
+#include "process_usage.h"
 
 #include <algorithm>
 #include <chrono>
@@ -177,31 +178,8 @@ Outcome expected(Fault fault, std::size_t at) {
     return Outcome::Loaded;
 }
 
-#ifdef __linux__
-long openDescriptors() {
-    long count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
-// A field of /proc/self/status ("Threads", "VmRSS"), as a number.
-long status(const std::string& field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stol(line.substr(field.size() + 1));
-    return -1;
-}
-#else
-long openDescriptors() {
-    return -1;
-}
-long status(const std::string&) {
-    return -1;
-}
-#endif
+using kavrel::bench::openDescriptors;
+using kavrel::bench::status;
 
 // What the process holds, before and after a run of loads.
 struct Held {

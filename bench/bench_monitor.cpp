@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include "benchmark_runner.h"
+#include "process_usage.h"
 
 #include <chrono>
 #include <filesystem>
@@ -221,29 +222,8 @@ MonitorOutcome expected(Fault fault) {
     return MonitorOutcome::Loaded;
 }
 
-#ifdef __linux__
-long openDescriptors() {
-    long count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-long status(const std::string& field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(field + ":", 0) == 0)
-            return std::stol(line.substr(field.size() + 1));
-    return -1;
-}
-#else
-long openDescriptors() {
-    return -1;
-}
-long status(const std::string&) {
-    return -1;
-}
-#endif
+using kavrel::bench::openDescriptors;
+using kavrel::bench::status;
 
 // A thousand loads through the monitor, each on a fresh board and on a
 // thread of its own as the job runs it, one in five faulted: every outcome
