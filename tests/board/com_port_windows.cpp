@@ -14,6 +14,7 @@
 #include "board/talker.h"
 #include "board/win32_serial.h"
 #include "buffalo_board.h"
+#include "course_program.h"
 
 #include <gtest/gtest.h>
 
@@ -30,44 +31,6 @@ std::string comPort(const char* variable) {
     const char* port = std::getenv(variable);
     return port ? port : "";
 }
-
-// What comes within `time`, or until `until` is heard.
-std::string listenFor(Transport& port, Duration time, const std::string& until) {
-    std::string heard;
-    std::uint8_t buffer[64];
-    const Duration end = port.now() + time;
-    for (Duration now = port.now(); now < end && heard.find(until) == std::string::npos;
-         now = port.now()) {
-        const std::size_t n = port.read(buffer, end - now);
-        heard.append(buffer, buffer + n);
-    }
-    return heard;
-}
-
-// Greets at the loader's speed, then answers each key K with K+1.
-constexpr const char* kCourse = R"(REGS    EQU $1000
-SCSR    EQU $2E
-SCDR    EQU $2F
-        ORG $0000
-DEBUT   LDS #$00FF
-        LDX #REGS
-        LDY #SALUT
-DIRE    LDAA 0,Y
-        BEQ ATTENDRE
-        BSR EMET
-        INY
-        BRA DIRE
-ATTENDRE BRCLR SCSR,X,#$20,ATTENDRE
-        LDAA SCDR,X
-        INCA
-        BSR EMET
-        BRA ATTENDRE
-EMET    BRCLR SCSR,X,#$80,EMET
-        STAA SCDR,X
-        RTS
-SALUT   FCC "Carte prete"
-        FCB 13,10,0
-)";
 
 // A pseudo-terminal has no DTR or RTS, which Wine says as "not supported":
 // the reset by the lines says it cannot, and the port serves the load that

@@ -8,6 +8,7 @@
 #include "board/bootstrap.h"
 #include "board/serial_transport.h"
 #include "board/sim11_pty.h"
+#include "course_program.h"
 
 #include <gtest/gtest.h>
 
@@ -17,44 +18,6 @@ namespace kavrel::board::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Greets at the loader's speed, then answers each key K with "<K+1>".
-constexpr const char* kCourse = R"(REGS    EQU $1000
-SCSR    EQU $2E
-SCDR    EQU $2F
-        ORG $0000
-DEBUT   LDS #$00FF
-        LDX #REGS
-        LDY #SALUT
-DIRE    LDAA 0,Y
-        BEQ ATTENDRE
-        BSR EMET
-        INY
-        BRA DIRE
-ATTENDRE BRCLR SCSR,X,#$20,ATTENDRE
-        LDAA SCDR,X
-        INCA
-        BSR EMET
-        BRA ATTENDRE
-EMET    BRCLR SCSR,X,#$80,EMET
-        STAA SCDR,X
-        RTS
-SALUT   FCC "Carte prete"
-        FCB 13,10,0
-)";
-
-// What comes within `time`, or until `until` is heard.
-std::string listen(Transport& port, Duration time, const std::string& until) {
-    std::string heard;
-    std::uint8_t buffer[64];
-    const Duration end = port.now() + time;
-    for (Duration now = port.now(); now < end && heard.find(until) == std::string::npos;
-         now = port.now()) {
-        const std::size_t n = port.read(buffer, end - now);
-        heard.append(buffer, buffer + n);
-    }
-    return heard;
-}
 
 TEST(Sim11OnAPseudoTerminal, BothFamiliesLoadThenTheProgramAnswersOnTheSamePort) {
     asmhc11::Options options;
@@ -73,11 +36,11 @@ TEST(Sim11OnAPseudoTerminal, BothFamiliesLoadThenTheProgramAnswersOnTheSamePort)
         ASSERT_TRUE(result.ok()) << result.message;
         EXPECT_EQ(result.verified, family == Family::A ? 256u : image.size());
 
-        const std::string greeting = result.programOutput + listen(port, 5s, "\r\n");
+        const std::string greeting = result.programOutput + listenFor(port, 5s, "\r\n");
         EXPECT_EQ(greeting, "Carte prete\r\n");
         const std::uint8_t key = 'k';
         port.write({&key, 1});
-        EXPECT_EQ(listen(port, 5s, "l"), "l");
+        EXPECT_EQ(listenFor(port, 5s, "l"), "l");
         port.close();
     }
 }
