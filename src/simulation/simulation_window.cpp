@@ -615,9 +615,12 @@ void SimulationWindow::fitInWorkspace() {
     if ((extraW > 0 || extraH > 0) && !main->isMaximized() && !main->isFullScreen()) {
         const QSize grown(std::min(main->width() + extraW, available.width() - frame.width()),
                           std::min(main->height() + extraH, available.height() - frame.height()));
-        main->resize(grown.expandedTo(main->size().boundedTo(available.size() - frame)));
+        const QSize size = grown.expandedTo(main->size().boundedTo(available.size() - frame));
+        main->resize(size);
         // Kept on the screen: moved back where it would now stand out of it.
-        QRect outer = main->frameGeometry();
+        // From the size asked for: under a window manager the frame takes
+        // the new size only later.
+        QRect outer(main->frameGeometry().topLeft(), size + frame);
         if (outer.right() > available.right())
             outer.moveRight(available.right());
         if (outer.bottom() > available.bottom())
