@@ -90,6 +90,8 @@ DownloadDialog::DownloadDialog(const QString& booPath, QWidget* parent)
     form->addRow(q(kProgramSpeedLabel), programSpeed_);
     form->addRow(QString(), resetByLines_);
     auto* layout = new QVBoxLayout(this);
+    // Never smaller than its texts: a long status makes the dialog taller.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addLayout(form);
     layout->addWidget(progress_);
     layout->addWidget(status_);

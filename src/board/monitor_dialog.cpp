@@ -85,6 +85,8 @@ MonitorDialog::MonitorDialog(const QString& s19Path, QWidget* parent)
     form->addRow(q(kMonitorCrystalLabel), crystal_);
     form->addRow(q(kMonitorCommandLabel), command_);
     auto* layout = new QVBoxLayout(this);
+    // Never smaller than its texts: a long status makes the dialog taller.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addLayout(form);
     layout->addWidget(progress_);
     layout->addWidget(status_);
